@@ -1,0 +1,188 @@
+#include "NumberFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+
+namespace numfmt {
+namespace {
+
+struct Decimal {
+    bool negative = false;
+    std::string digits; // significant digits, no leading zero, trailing zeros removed
+    int exponent = 0;   // value = 0.d1d2d3... * 10^(exponent+1), i.e. d1 stands at 10^exponent
+};
+
+// Rounds |value| to `digits` significant decimal digits.
+Decimal toDecimal(long double value, int digits) {
+    Decimal d;
+    d.negative = std::signbit(value) && value != 0;
+    char buf[128];
+    auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, digits - 1);
+    std::string s(buf, r.ptr);
+    auto e = s.find('e');
+    std::string mant = s.substr(0, e);
+    d.exponent = std::atoi(s.c_str() + e + 1);
+    for (char c : mant)
+        if (c >= '0' && c <= '9') d.digits += c;
+    while (d.digits.size() > 1 && d.digits.back() == '0') d.digits.pop_back();
+    return d;
+}
+
+std::string scientific(const Decimal& d) {
+    std::string out = d.negative ? "-" : "";
+    out += d.digits[0];
+    if (d.digits.size() > 1) {
+        out += '.';
+        out += d.digits.substr(1);
+    }
+    out += 'E';
+    out += std::to_string(d.exponent);
+    return out;
+}
+
+std::string fixedFromDecimal(const Decimal& d) {
+    std::string out = d.negative ? "-" : "";
+    if (d.exponent >= 0) {
+        std::string intPart = d.digits.substr(0, std::min<size_t>(d.digits.size(), d.exponent + 1));
+        while (static_cast<int>(intPart.size()) < d.exponent + 1) intPart += '0';
+        out += intPart;
+        if (static_cast<int>(d.digits.size()) > d.exponent + 1) {
+            out += '.';
+            out += d.digits.substr(d.exponent + 1);
+        }
+    } else {
+        out += "0.";
+        out += std::string(-d.exponent - 1, '0');
+        out += d.digits;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string general(long double value, int digits) {
+    if (value == 0 || !std::isfinite(value)) {
+        if (std::isnan(value)) return "NAN";
+        if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+        return "0";
+    }
+    Decimal d = toDecimal(value, digits);
+    if (d.exponent < digits && d.exponent >= -4) return fixedFromDecimal(d);
+    return scientific(d);
+}
+
+std::string generalPoint(long double value) {
+    std::string s = general(value, 8);
+    if (s.find('.') != std::string::npos) return s;
+    auto e = s.find('E');
+    if (e == std::string::npos) return s + '.';
+    return s.substr(0, e) + ".0" + s.substr(e);
+}
+
+std::string fixed2(long double value) {
+    if (!std::isfinite(value)) return general(value, 8);
+    if (std::fabs(value) >= 1e8L) return scientific(toDecimal(value, 8));
+    // Round the way the value reads as text (18 digits), then half away from zero at two places.
+    Decimal d = toDecimal(value, 18);
+    // Collect the digits at positions 10^exponent ... 10^-3.
+    int last = -3;
+    std::string all; // digits from 10^max(exponent,0) down to 10^last
+    int top = std::max(d.exponent, 0);
+    for (int p = top; p >= last; --p) {
+        int idx = d.exponent - p;
+        all += (idx >= 0 && idx < static_cast<int>(d.digits.size())) ? d.digits[idx] : '0';
+    }
+    // all has digits for 10^top..10^-3; round at 10^-2 using the 10^-3 digit and beyond.
+    bool roundUp = all.back() >= '5';
+    all.pop_back();
+    if (roundUp) {
+        int i = static_cast<int>(all.size()) - 1;
+        while (i >= 0 && all[i] == '9') all[i--] = '0';
+        if (i >= 0)
+            ++all[i];
+        else
+            all.insert(all.begin(), '1');
+    }
+    std::string intPart = all.substr(0, all.size() - 2);
+    std::string frac = all.substr(all.size() - 2);
+    size_t nz = intPart.find_first_not_of('0');
+    intPart = nz == std::string::npos ? "0" : intPart.substr(nz);
+    bool isZero = intPart == "0" && frac == "00";
+    return (d.negative && !isZero ? "-" : "") + intPart + "." + frac;
+}
+
+std::string hex(long double value) {
+    long double r = roundHalfEven(value);
+    auto n = static_cast<uint32_t>(static_cast<int64_t>(r));
+    char buf[16];
+    auto res = std::to_chars(buf, buf + sizeof buf, n, 16);
+    std::string digits(buf, res.ptr);
+    for (auto& c : digits) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    while (digits.size() < 4) digits.insert(digits.begin(), '0');
+    return "$" + digits;
+}
+
+std::string truncatedInteger(long double value) {
+    long double t = std::trunc(value);
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, t, std::chars_format::fixed, 0);
+    std::string s(buf, res.ptr);
+    return s == "-0" ? "0" : s;
+}
+
+std::optional<long double> parseDecimal(std::string_view text) {
+    size_t i = 0, n = text.size();
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t mantStart = i;
+    size_t digits = 0;
+    while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+    }
+    if (digits == 0) return std::nullopt;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+        size_t expDigits = 0;
+        while (i < n && text[i] >= '0' && text[i] <= '9') ++i, ++expDigits;
+        if (expDigits == 0) return std::nullopt;
+    }
+    if (i != n) return std::nullopt;
+    // from_chars takes neither a leading "+" nor a leading "." reliably on every library, so
+    // hand it a normalised copy.
+    std::string norm;
+    norm.reserve(n + 2);
+    if (text[0] == '-') norm += '-';
+    if (text[mantStart] == '.') norm += '0';
+    norm.append(text.substr(mantStart));
+    long double value = 0;
+    auto res = std::from_chars(norm.data(), norm.data() + norm.size(), value, std::chars_format::general);
+    if (res.ec == std::errc::result_out_of_range) {
+        // Underflow is a zero for our purposes; overflow is no usable number.
+        auto e = norm.find_first_of("eE");
+        if (e != std::string::npos && norm[e + 1] == '-') return norm[0] == '-' ? -0.0L : 0.0L;
+        return std::nullopt;
+    }
+    if (res.ec != std::errc() || res.ptr != norm.data() + norm.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int32_t> parseWholeInt32(std::string_view text) {
+    auto v = parseDecimal(text);
+    if (!v || *v != std::trunc(*v) || *v < -2147483648.0L || *v > 2147483647.0L) return std::nullopt;
+    return static_cast<int32_t>(*v);
+}
+
+long double roundHalfEven(long double value) {
+    long double f = std::floor(value);
+    long double diff = value - f;
+    if (diff > 0.5L) return f + 1;
+    if (diff < 0.5L) return f;
+    return std::fmod(f, 2.0L) == 0 ? f : f + 1;
+}
+
+} // namespace numfmt

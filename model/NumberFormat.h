@@ -1,0 +1,40 @@
+#pragma once
+// Number texts shared by every file writer, table cell and entry field. Qt-free so the engine
+// can use the same rules; always "." as decimal point, whatever the process locale says.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace numfmt {
+
+// Shortest text with at most `digits` significant digits: fixed notation when the integer
+// digits fit and the magnitude is at least 0.0001, else mantissa "E" exponent (1E-5, 1.2345679E8).
+std::string general(long double value, int digits);
+
+// The problem file's real items: the general text with 8 digits, always carrying a point so the
+// engine sees a real. A one-digit scientific mantissa gets ".0" (1.0E-5) to stay a valid number.
+std::string generalPoint(long double value);
+
+// Two decimals, half-way values away from zero; scientific from 1E8 on.
+std::string fixed2(long double value);
+
+// Entry-field hexadecimal text: "$" and at least four upper-case digits of the rounded value.
+std::string hex(long double value);
+
+// Decimal text of the value truncated toward zero (integer-only drop-down fields).
+std::string truncatedInteger(long double value);
+
+// A decimal number with optional sign, fraction and exponent (10, 10., -0.5, 2.5E3, .5).
+// No blanks, no "inf"/"nan", no hexadecimal; nullopt when the text is not such a number or
+// its value is not finite.
+std::optional<long double> parseDecimal(std::string_view text);
+
+// parseDecimal, then the value must be whole and fit in 32 bits (3, 3., 3.0 but not 3.5 or 1E10).
+std::optional<int32_t> parseWholeInt32(std::string_view text);
+
+// Rounding to an integer with ties going to the even neighbour.
+long double roundHalfEven(long double value);
+
+} // namespace numfmt

@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+namespace units {
+
+constexpr int kEnglish = 1;
+constexpr int kSI = 2;
+constexpr int kOther = 3;
+
+// Every place that stores a unit system accepts only 1...3.
+inline int clampSystem(int system) {
+    return system < 1 ? 1 : (system > 3 ? 3 : system);
+}
+
+} // namespace units
+
+// Label of a unit category ("F/L2^3" -> "lbs/ft^3" in English units) as table headers show it.
+QString UnitLabel(const QString& category, int unitSystem);
+
+// Factor by which values of `category` stored in system `from` are multiplied to be in `to`.
+long double UnitFactor(int from, int to, const QString& category);
+
+// The entry fields' own label rule: only the first present force and length code is replaced,
+// and system 3 shows the category text itself.
+QString EntryUnitLabel(const QString& category, int unitSystem);

@@ -1,0 +1,29 @@
+# Sourced by run.sh and test.sh: installs the Debian packages the build needs, then configures
+# and builds into build/. Quiet and quick when everything is already there.
+set -euo pipefail
+
+DIZIROVI_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-charts-dev libgl-dev libjpeg-dev
+                   fonts-dejavu-core fonts-liberation2 libgtest-dev libgmock-dev libbenchmark-dev
+                   clang-format)
+
+dizirovi_install_packages() {
+    local missing=()
+    for p in "${DIZIROVI_PACKAGES[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+dizirovi_build() {
+    local root
+    root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+    if [ ! -f "$root/build/CMakeCache.txt" ]; then
+        cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    fi
+    cmake --build "$root/build" --parallel "$(nproc)"
+}
