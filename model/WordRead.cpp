@@ -74,6 +74,13 @@ void TWordReader::setText(const QString& text) {
     }
     if (start < n || m_lines.empty()) m_lines.push_back({text.mid(start), {}});
     for (auto& line : m_lines) line.items = splitItems(line.text);
+    m_itemsFrom.assign(m_lines.size() + 1, 0);
+    for (size_t i = m_lines.size(); i-- > 0;) m_itemsFrom[i] = m_itemsFrom[i + 1] + m_lines[i].items.size();
+}
+
+qsizetype TWordReader::itemsLeft() const {
+    if (AtEnd()) return 0;
+    return m_itemsFrom[static_cast<size_t>(m_line)] - m_item;
 }
 
 QString TWordReader::ReadLine() {
@@ -93,8 +100,8 @@ QString TWordReader::nextItem(int& line, int& item) {
         if (m_lines[m_line].items.isEmpty())
             throw EInOutError(wordmsg::lineItem(m_line + 1, 1) + wordmsg::kEmptyLine);
     }
-    line = m_line + 1;
-    item = m_item + 1;
+    line = m_lastLine = m_line + 1;
+    item = m_lastItem = m_item + 1;
     return m_lines[m_line].items[m_item++];
 }
 

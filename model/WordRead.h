@@ -33,6 +33,11 @@ public:
     bool AtEnd() const { return m_line >= static_cast<int>(m_lines.size()); }
 
     int lineCount() const { return static_cast<int>(m_lines.size()); }
+    // Items not yet taken; a count that needs more than this cannot be satisfied by the file.
+    qsizetype itemsLeft() const;
+    // 1-based line and item number of the item taken last.
+    int lastLine() const { return m_lastLine; }
+    int lastItem() const { return m_lastItem; }
     // Splits one line the way the reader does.
     static QStringList splitItems(const QString& line);
 
@@ -43,6 +48,9 @@ private:
     QString nextItem(int& line, int& item);
 
     std::vector<TWordContainer> m_lines;
+    std::vector<qsizetype> m_itemsFrom; // items on this line and every later one
     int m_line = 0;
     int m_item = 0;
+    int m_lastLine = 0;
+    int m_lastItem = 0;
 };

@@ -1,4 +1,5 @@
 // Number texts, unit factors and the word reader: the pieces every file and cell rests on.
+#include "QtPrinters.h"
 #include "model/Errors.h"
 #include "model/NumberFormat.h"
 #include "model/Units.h"

@@ -1,4 +1,5 @@
 // Typed tables, the column stream and the problem's table set.
+#include "QtPrinters.h"
 #include "model/Errors.h"
 #include "model/ProgramData.h"
 #include "tables/ColStream.h"

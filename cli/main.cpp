@@ -1,0 +1,103 @@
+// dizirovi-cli: the command-line front end for batch work without the window.
+#include "model/Errors.h"
+#include "model/ProgramData.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+const char* const kUsageText =
+    "Usage:\n"
+    "  dizirovi-cli convert INPUT OUTPUT [--older] [--units english|si|other]\n"
+    "      Reads the problem file INPUT (written by an earlier release with --older), optionally\n"
+    "      converts it to another unit system, and writes it to OUTPUT in the current layout.\n";
+
+void printError(const QString& text) {
+    // Messages use a carriage return as line break; a terminal wants a line feed.
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace('\r', '\n');
+    std::fprintf(stderr, "%s\n", shown.toLocal8Bit().constData());
+}
+
+int usage(const QString& why) {
+    if (!why.isEmpty()) printError(QStringLiteral("dizirovi-cli: ") + why);
+    std::fputs(kUsageText, stderr);
+    return kUsage;
+}
+
+struct ConvertOptions {
+    QString input;
+    QString output;
+    bool older = false;
+    int units = 0; // 0: keep
+};
+
+int convert(const QStringList& args) {
+    ConvertOptions o;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--older")) {
+            o.older = true;
+        } else if (a == QLatin1String("--units")) {
+            if (++i >= args.size()) return usage(QStringLiteral("--units needs english, si or other"));
+            const QString u = args[i].toLower();
+            if (u == QLatin1String("english"))
+                o.units = 1;
+            else if (u == QLatin1String("si"))
+                o.units = 2;
+            else if (u == QLatin1String("other"))
+                o.units = 3;
+            else
+                return usage(QStringLiteral("unknown unit system '%1'").arg(args[i]));
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(QStringLiteral("unknown option '%1'").arg(a));
+        } else {
+            positional << a;
+        }
+    }
+    if (positional.size() != 2) return usage(QStringLiteral("convert takes an input and an output file"));
+    o.input = positional[0];
+    o.output = positional[1];
+
+    ProblemSession session;
+    QString error;
+    session.adopt(TProgramData::CreateFromFile(session, o.input, !o.older, nullptr, &error));
+    if (!error.isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(o.input, error));
+        return kFailed;
+    }
+    TProgramData& doc = session.document();
+    if (o.units != 0) doc.SetUnitSystem(o.units);
+    doc.FileName = QFileInfo(o.output).absoluteFilePath();
+    try {
+        doc.SaveToFile();
+    } catch (const EDiziOvi& e) {
+        printError(QStringLiteral("%1: %2").arg(o.output, e.message()));
+        return kFailed;
+    }
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) return usage(QString());
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("convert")) return convert(args);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        std::fputs(kUsageText, stdout);
+        return kOk;
+    }
+    return usage(QStringLiteral("unknown command '%1'").arg(command));
+}

@@ -1,0 +1,109 @@
+// dizirovi-cli as a user runs it: exit codes, messages, files.
+#include "QtPrinters.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const QStringList& args, qint64 fileSizeLimit = 0) {
+    QProcess p;
+    if (fileSizeLimit > 0)
+        p.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit r {};
+            getrlimit(RLIMIT_FSIZE, &r);
+            r.rlim_cur = static_cast<rlim_t>(fileSizeLimit);
+            setrlimit(RLIMIT_FSIZE, &r);
+        });
+    p.start(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), args);
+    EXPECT_TRUE(p.waitForFinished(30000));
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString kExample = QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Spencer.sl4d");
+
+TEST(Cli, ConvertCopiesAndConvertsUnits) {
+    QTemporaryDir dir;
+    const QString copy = dir.filePath("copy.sl4d");
+    CliRun r = cli({"convert", kExample, copy});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.out.isEmpty() && r.err.isEmpty()) << "success is silent";
+    EXPECT_EQ(contents(copy), contents(kExample));
+
+    const QString si = dir.filePath("si.sl4d");
+    EXPECT_EQ(cli({"convert", kExample, si, "--units", "si"}).exitCode, 0);
+    const QByteArray text = contents(si);
+    EXPECT_TRUE(text.contains("\r\n3 3 2\r\n")) << "unit system 2 on the header line";
+    EXPECT_TRUE(text.contains("\r\n0. 6.096 12.192 6.096 1\r\n")) << "lengths in metres";
+    EXPECT_TRUE(text.contains("\r\n18.850497 18.850497 28.728158 20. 0. 0. 0\r\n")) << text.toStdString();
+
+    const QString back = dir.filePath("back.sl4d");
+    EXPECT_EQ(cli({"convert", si, back, "--units", "english"}).exitCode, 0);
+    EXPECT_TRUE(contents(back).contains("\r\n0. 20. 40. 20. 1\r\n"));
+}
+
+TEST(Cli, ReaderErrorsAndUsage) {
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("bad.sl4d");
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("PROFIL\r\nT\r\n1 1 1\r\n0 0 1 x 1\r\n");
+    f.close();
+    const QString out = dir.filePath("out.sl4d");
+    CliRun r = cli({"convert", bad, out});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Error on Line 4 Item 4\nA floating point number was expected but not found."))
+        << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out)) << "nothing written after a reader error";
+
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"convert", bad}, QStringList{"convert", bad, out, "--units"},
+          QStringList{"convert", bad, out, "--units", "metric"}, QStringList{"convert", bad, out, "--fast"},
+          QStringList{"frobnicate"}}) {
+        CliRun u = cli(args);
+        EXPECT_EQ(u.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(u.err.contains("Usage:"));
+    }
+
+    // The older layout is read only when asked for.
+    const QString older = dir.filePath("older.sld");
+    QFile o(older);
+    ASSERT_TRUE(o.open(QIODevice::WriteOnly));
+    o.write("PROFIL\r\nOld\r\n1 1\r\n0 0 1 0 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n");
+    o.close();
+    EXPECT_EQ(cli({"convert", older, out, "--older"}).exitCode, 0);
+    EXPECT_TRUE(contents(out).startsWith("PROFIL\r\nOld\r\n1 1 1\r\n0. 0. 1. 0. 1\r\n"));
+}
+
+TEST(Cli, FailingWriteKeepsTheOldOutput) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.sl4d");
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old contents");
+    f.close();
+    CliRun r = cli({"convert", kExample, out}, 64);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_FALSE(r.err.isEmpty());
+    EXPECT_EQ(contents(out), "old contents");
+}
+
+} // namespace
