@@ -1,9 +1,479 @@
 #include "MainForm.h"
 
-#include <QMdiArea>
+#include "model/Errors.h"
+#include "model/FileNames.h"
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), m_mdiArea(new QMdiArea(this)) {
-    setCentralWidget(m_mdiArea);
-    setWindowTitle(QStringLiteral("DizirOvi 2015.4.2 - NewSlope.sl4d"));
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSettings>
+#include <QStandardPaths>
+
+namespace {
+
+const QList<FileFilter> kOpenFilters = {{QStringLiteral("ZovadeVoz 2014 (*.sld)"), QStringLiteral("*.sl4d")},
+                                        {QStringLiteral("ZovadeVoz 3.0 (*.sld)"), QStringLiteral("*.sld")},
+                                        {QStringLiteral("ZovadeVoz 2.0 (*.sld)"), QStringLiteral("*.sld")},
+                                        {QStringLiteral("All Files (*.*)"), QStringLiteral("*")}};
+const QList<FileFilter> kSaveFilters = {{QStringLiteral("DizirOvi 2014 (*.sl4d)"), QStringLiteral("*.sl4d")},
+                                        {QStringLiteral("All Files (*.*)"), QStringLiteral("*")}};
+constexpr int kOlderLayoutFilter = 3;
+
+QString escapeMnemonic(QString text) {
+    return text.replace('&', QLatin1String("&&"));
+}
+
+} // namespace
+
+QString TMainForm::DefaultEditorPath() {
+    for (const char* editor : {"gnome-text-editor", "gedit", "kate", "mousepad", "xed", "pluma"}) {
+        const QString path = QStandardPaths::findExecutable(QLatin1String(editor));
+        if (!path.isEmpty()) return path;
+    }
+    const QString open = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    return open.isEmpty() ? QStringLiteral("xdg-open") : open;
+}
+
+TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arguments, QWidget* parent)
+    : QMainWindow(parent), m_session(session), m_services(services), m_arguments(std::move(arguments)),
+      m_mdi(new QMdiArea(this)) {
+    setCentralWidget(m_mdi);
+    setWindowTitle(QStringLiteral("DizirOvi 2015"));
     resize(1000, 700);
+    m_session.setHooks(this);
+    buildMenus();
+
+    // FormCreate
+    setAcceptDrops(true);
+    QSettings& s = m_services.settings;
+    EditorPath = s.value(settingsKey(mainmsg::kWordProcessor)).toString();
+    if (EditorPath.isEmpty()) EditorPath = DefaultEditorPath();
+    RecentFiles.fill(QString());
+}
+
+TMainForm::~TMainForm() {
+    m_session.setHooks(nullptr);
+}
+
+QString TMainForm::settingsKey(const QString& name) const {
+    return mainmsg::kSettingsGroup + '/' + name;
+}
+
+void TMainForm::buildMenus() {
+    auto add = [this](QMenu* m, const QString& text, const QString& name, auto slot) {
+        QAction* a = m->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    auto pending = [](QMenu* m, const QString& text, const QString& name) {
+        // Present for its place in the menu; its command comes with its own window.
+        QAction* a = m->addAction(text);
+        a->setObjectName(name);
+        a->setEnabled(false);
+        return a;
+    };
+
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    add(file, QStringLiteral("&New"), QStringLiteral("FileNew"), &TMainForm::FileNewClick)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    add(file, QStringLiteral("&Open..."), QStringLiteral("FileOpen"), &TMainForm::FileOpenClick)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    add(file, QStringLiteral("&Save"), QStringLiteral("FileSave"), &TMainForm::FileSaveClick)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(file, QStringLiteral("Save &As..."), QStringLiteral("FileSaveAs"), &TMainForm::FileSaveAsClick);
+    file->addSeparator();
+    for (int i = 0; i < 10; ++i) {
+        QAction* a = file->addAction(QString());
+        a->setObjectName(QStringLiteral("Recent%1").arg(i));
+        a->setVisible(false);
+        connect(a, &QAction::triggered, this, [this, i] { MyFilePopupHandler(i); });
+        m_recent[static_cast<size_t>(i)] = a;
+    }
+    m_recentSeparator = file->addSeparator();
+    m_recentSeparator->setObjectName(QStringLiteral("N14"));
+    m_recentSeparator->setVisible(false);
+    add(file, QStringLiteral("E&xit"), QStringLiteral("FileExit"), &TMainForm::FileExitClick);
+    connect(file, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
+
+    QMenu* data = menuBar()->addMenu(QStringLiteral("Da&ta"));
+    data->setObjectName(QStringLiteral("Data1"));
+    pending(data, QStringLiteral("&Title"), QStringLiteral("DataTitle"));
+    data->addSeparator();
+    pending(data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"));
+    pending(data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"));
+    pending(data, QStringLiteral("Water Surface(s)"), QStringLiteral("DataWater"));
+    data->addSeparator();
+    QMenu* loads = data->addMenu(QStringLiteral("Surcharge and Earthquake Loading (optional)"));
+    pending(loads, QStringLiteral("Surcharge Loading"), QStringLiteral("DataSurcharge"));
+    pending(loads, QStringLiteral("Earthquake Loading"), QStringLiteral("DataEarthquake"));
+    pending(data, QStringLiteral("Trial Surface Limits (optional)"), QStringLiteral("DataLimits"));
+    pending(data, QStringLiteral("Tiebacks (optional)"), QStringLiteral("DataTiebacks"));
+    pending(data, QStringLiteral("Sets of &Reinforced Earth Layers (optional)"),
+            QStringLiteral("DataReinforcement"));
+    data->addSeparator();
+    QMenu* searches = data->addMenu(QStringLiteral("Failure Surface Search Controls"));
+    pending(searches, QStringLiteral("User-Defined Failure Surface"), QStringLiteral("DataUserSurface"));
+    pending(searches, QStringLiteral("Circular Failure Surface Searched by Janbu's Method"),
+            QStringLiteral("DataJanbu"));
+    pending(searches, QStringLiteral("Circular Failure Surface Searched by Bishop's Method"),
+            QStringLiteral("DataBishop"));
+    pending(searches, QStringLiteral("Irregular failure Surface Search"), QStringLiteral("DataIrregular"));
+    pending(searches, QStringLiteral("Block Search Method (random method)"), QStringLiteral("DataBlock"));
+    pending(searches, QStringLiteral("Spencer's Method"), QStringLiteral("DataSpencer"));
+    data->addSeparator();
+    connect(data, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+    options->setObjectName(QStringLiteral("Options1"));
+    QMenu* unitsMenu = options->addMenu(QStringLiteral("&Units"));
+    unitsMenu->setObjectName(QStringLiteral("OptionsUnits"));
+    auto* group = new QActionGroup(this);
+    group->setExclusive(true);
+    const QString unitCaptions[] = {QStringLiteral("&English Units (lbs, ft)"),
+                                    QStringLiteral("&SI Units (kN, m)"),
+                                    QStringLiteral("&Other Units (F, L)")};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = unitsMenu->addAction(unitCaptions[i]);
+        a->setObjectName(QStringLiteral("Units%1").arg(i + 1));
+        a->setCheckable(true);
+        a->setData(i + 1);
+        group->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { UnitsClick(i + 1); });
+        m_units[static_cast<size_t>(i)] = a;
+    }
+    connect(unitsMenu, &QMenu::aboutToShow, this, &TMainForm::OptionsUnitsClick);
+    options->addSeparator();
+    pending(options, QStringLiteral("&Text Editor"), QStringLiteral("OptionsTextEditor"));
+    connect(options, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+
+    QMenu* computation = menuBar()->addMenu(QStringLiteral("&Computation"));
+    computation->setObjectName(QStringLiteral("Computation1"));
+    pending(computation, QStringLiteral("&Run Analysis"), QStringLiteral("RunAnalysis"));
+    computation->addSeparator();
+    pending(computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"));
+    pending(computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"));
+    pending(computation, QStringLiteral("Error-Message Notes"), QStringLiteral("ErrorMessageNotes"));
+    connect(computation, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("View1"));
+    pending(view, QStringLiteral("&Graphics"), QStringLiteral("ViewGraphics"));
+
+    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
+    window->setObjectName(QStringLiteral("Window1"));
+    add(window, QStringLiteral("&Cascade"), QStringLiteral("WindowCascade"), &TMainForm::WindowCascadeClick);
+    add(window, QStringLiteral("&Arrange Icons"), QStringLiteral("WindowArrange"),
+        &TMainForm::WindowArrangeClick);
+    m_windowSeparator = window->addSeparator();
+    m_windowSeparator->setObjectName(QStringLiteral("N15"));
+    m_windowSeparator->setVisible(false);
+    for (int i = 0; i < 50; ++i) {
+        QAction* a = window->addAction(QString());
+        a->setObjectName(QStringLiteral("Window%1").arg(i));
+        a->setVisible(false);
+        connect(a, &QAction::triggered, this, [this, i] { ActivateMenuClick(i); });
+        m_windows[static_cast<size_t>(i)] = a;
+    }
+    connect(window, &QMenu::aboutToShow, this, &TMainForm::ArrangeMenuClick);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    pending(help, QStringLiteral("&Contents"), QStringLiteral("HelpContents"));
+    help->addSeparator();
+    pending(help, QStringLiteral("User's Manual"), QStringLiteral("HelpUsersManual"));
+    pending(help, QStringLiteral("Technical Manual"), QStringLiteral("HelpTechnicalManual"));
+    pending(help, QStringLiteral("&About..."), QStringLiteral("HelpAbout"));
+    pending(help, QStringLiteral("Check for Updates"), QStringLiteral("HelpUpdates"));
+    connect(help, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+}
+
+QAction* TMainForm::action(const QString& objectName) const {
+    return findChild<QAction*>(objectName);
+}
+
+QMenu* TMainForm::menu(const QString& objectName) const {
+    return findChild<QMenu*>(objectName);
+}
+
+// ---- start-up ----
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    FormShow();
+}
+
+void TMainForm::FormShow() {
+    if (m_shown) return;
+    m_shown = true;
+    QSettings& s = m_services.settings;
+    if (s.status() == QSettings::NoError) {
+        const QString editor = s.value(settingsKey(mainmsg::kWordProcessor)).toString();
+        if (!editor.isEmpty()) EditorPath = editor;
+        for (int i = 0; i < 10; ++i)
+            RecentFiles[static_cast<size_t>(i)] =
+                s.value(settingsKey(QStringLiteral("File%1").arg(i + 1))).toString();
+    } else {
+        EditorPath.clear();
+        RecentFiles.fill(QString());
+    }
+    RecentCount = static_cast<int>(
+        std::count_if(RecentFiles.begin(), RecentFiles.end(), [](const QString& f) { return !f.isEmpty(); }));
+    OpenCommandLineFile();
+    UpdateCaption();
+}
+
+void TMainForm::FormActivate() {
+    m_session.tables().BoundCood->Comments = mainmsg::kBoundaryComments;
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void TMainForm::OpenCommandLineFile() {
+    if (!m_arguments.isEmpty()) {
+        QString name = m_arguments.first();
+        // Only the file's own name decides, so "./dam" or "../work/dam" still gain the extension.
+        if (!QFileInfo(name).fileName().contains('.')) name += QStringLiteral(".sl4d");
+        if (QFileInfo(name).isFile()) {
+            replaceDocument(TProgramData::CreateFromFile(m_session, name, true, &m_services.messages));
+            adoptPlotFile();
+            return;
+        }
+    }
+    replaceDocument(TProgramData::Create(m_session));
+}
+
+// ---- document ----
+
+void TMainForm::CommitActiveChild() {
+    if (m_mdi->subWindowList().isEmpty()) return;
+    if (QMdiSubWindow* active = m_mdi->currentSubWindow())
+        if (auto* child = dynamic_cast<CommittingChild*>(active->widget())) child->storeToDocument();
+}
+
+void TMainForm::CloseChildWindows() {
+    m_mdi->closeAllSubWindows();
+}
+
+void TMainForm::UpdateCaption() {
+    setWindowTitle(mainmsg::kCaptionPrefix + filenames::DisplayName(document().FileName));
+}
+
+void TMainForm::replaceDocument(std::unique_ptr<TProgramData> successor) {
+    m_session.adopt(std::move(successor));
+}
+
+void TMainForm::adoptPlotFile() {
+    const QString plot = filenames::changeExtension(document().FileName, QStringLiteral(".sl4p"));
+    if (QFileInfo::exists(plot)) document().PlotFileName = plot;
+}
+
+// ---- file commands ----
+
+bool TMainForm::QuerySaveChanges() {
+    if (!IsModified()) return true;
+    switch (m_services.messages.question(mainmsg::kSaveChanges)) {
+    case MessageSink::Answer::Cancel: return false;
+    case MessageSink::Answer::No: return true;
+    case MessageSink::Answer::Yes: break;
+    }
+    FileSaveClick();
+    return document().FileName != kNewFileName;
+}
+
+void TMainForm::FileNewClick() {
+    if (!QuerySaveChanges()) return;
+    replaceDocument(TProgramData::Create(m_session));
+    UpdateCaption();
+    document().PlotFileName.clear();
+}
+
+void TMainForm::FileOpenClick() {
+    if (!QuerySaveChanges()) return;
+    auto choice =
+        m_services.files.open(QStringLiteral("Open"), kOpenFilters, OpenFilterIndex, QStringLiteral("sld"));
+    if (!choice) return;
+    OpenFilterIndex = choice->filterIndex;
+    OpenFileName(QFileInfo(choice->path).absoluteFilePath());
+}
+
+void TMainForm::OpenFileName(const QString& path) {
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    replaceDocument(TProgramData::CreateFromFile(m_session, path, OpenFilterIndex != kOlderLayoutFilter,
+                                                 &m_services.messages));
+    UpdateCaption();
+    adoptPlotFile();
+    UpdatePrevFile(path);
+}
+
+void TMainForm::save() {
+    try {
+        document().SaveToFile();
+    } catch (const EDiziOvi& e) {
+        m_services.messages.error(e.message());
+    }
+}
+
+void TMainForm::FileSaveClick() {
+    if (document().FileName == kNewFileName ||
+        filenames::extension(document().FileName).toLower() == QLatin1String(".sld")) {
+        FileSaveAsClick();
+        return;
+    }
+    save();
+}
+
+void TMainForm::FileSaveAsClick() {
+    QString proposed = document().FileName;
+    if (filenames::extension(proposed).toLower() == QLatin1String(".sld"))
+        proposed = filenames::changeExtension(proposed, QStringLiteral(".sl4d"));
+    const QString title = QStringLiteral("Save %1 As").arg(filenames::DisplayName(document().FileName));
+    // The dialog completes a bare name with the current layout's extension, so what it saves is
+    // never taken for the older layout.
+    if (auto chosen = m_services.files.save(title, proposed, kSaveFilters, QStringLiteral("sl4d"))) {
+        document().FileName = *chosen;
+        UpdateCaption();
+        save();
+        document().PlotFileName.clear();
+    } else {
+        SaveCompleted = false;
+    }
+    CloseChildWindows();
+}
+
+void TMainForm::FileExitClick() {
+    close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    CommitActiveChild();
+    if (!QuerySaveChanges()) {
+        event->ignore();
+        return;
+    }
+    UpdateRegistry();
+    CloseChildWindows();
+    event->accept();
+}
+
+QString TMainForm::RecentShownName(const QString& path) const {
+    const QString prefix = QDir::currentPath() + '/';
+    const qsizetype at = path.indexOf(prefix);
+    return at < 0 ? path : path.mid(at + prefix.size());
+}
+
+void TMainForm::FileMenuClick() {
+    CommitActiveChild();
+    for (int i = 0; i < 10; ++i) {
+        QAction* a = m_recent[static_cast<size_t>(i)];
+        a->setVisible(i < RecentCount);
+        if (i < RecentCount)
+            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
+                escapeMnemonic(RecentShownName(RecentFiles[static_cast<size_t>(i)]))));
+    }
+    m_recentSeparator->setVisible(RecentCount > 0);
+}
+
+void TMainForm::MyFilePopupHandler(int slot) {
+    const QString path = RecentFiles[static_cast<size_t>(slot)];
+    if (QuerySaveChanges()) OpenFileName(path);
+}
+
+void TMainForm::UpdatePrevFile(const QString& path) {
+    if (RecentFiles[0] == path) return;
+    int found = 10;
+    for (int k = 1; k < 10; ++k)
+        if (RecentFiles[static_cast<size_t>(k)] == path) {
+            found = k;
+            break;
+        }
+    for (int k = std::min(found, 9); k > 0; --k)
+        RecentFiles[static_cast<size_t>(k)] = RecentFiles[static_cast<size_t>(k - 1)];
+    RecentFiles[0] = path;
+    UpdateRegistry();
+    RecentCount = static_cast<int>(
+        std::count_if(RecentFiles.begin(), RecentFiles.end(), [](const QString& f) { return !f.isEmpty(); }));
+}
+
+void TMainForm::UpdateRegistry() {
+    QSettings& s = m_services.settings;
+    s.setValue(settingsKey(mainmsg::kWordProcessor), EditorPath);
+    for (int i = 0; i < 10; ++i)
+        s.setValue(settingsKey(QStringLiteral("File%1").arg(i + 1)), RecentFiles[static_cast<size_t>(i)]);
+    s.sync();
+}
+
+void TMainForm::HandleDroppedFiles(const QStringList& paths) {
+    if (paths.isEmpty() || !QuerySaveChanges()) return;
+    const QString path = QFileInfo(paths.first()).absoluteFilePath();
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    replaceDocument(TProgramData::CreateFromFile(m_session, path, true, &m_services.messages));
+    adoptPlotFile();
+    UpdateCaption();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    event->acceptProposedAction();
+    HandleDroppedFiles(paths);
+}
+
+// ---- Units and Window ----
+
+void TMainForm::OptionsUnitsClick() {
+    for (int i = 0; i < 3; ++i) m_units[static_cast<size_t>(i)]->setChecked(i + 1 == document().UnitSystem);
+}
+
+void TMainForm::UnitsClick(int unitSystem) {
+    document().SetUnitSystem(unitSystem);
+}
+
+void TMainForm::ArrangeMenuClick() {
+    CommitActiveChild();
+    const QList<QMdiSubWindow*> children = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    for (int i = 0; i < 50; ++i) {
+        QAction* a = m_windows[static_cast<size_t>(i)];
+        a->setVisible(i < children.size());
+        if (i < children.size()) a->setText(escapeMnemonic(children[i]->windowTitle()));
+    }
+    m_windowSeparator->setVisible(!children.isEmpty());
+}
+
+void TMainForm::ActivateMenuClick(int index) {
+    const QList<QMdiSubWindow*> children = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    if (index < 0 || index >= children.size()) return;
+    QMdiSubWindow* w = children[index];
+    w->showNormal();
+    m_mdi->setActiveSubWindow(w);
+    w->raise();
+}
+
+void TMainForm::WindowCascadeClick() {
+    m_mdi->cascadeSubWindows();
+}
+
+void TMainForm::WindowArrangeClick() {
+    // Minimised children line up along the bottom edge of the frame.
+    int x = 0;
+    for (QMdiSubWindow* w : m_mdi->subWindowList(QMdiArea::CreationOrder)) {
+        if (!w->isMinimized()) continue;
+        w->move(x, m_mdi->viewport()->height() - w->height());
+        x += w->width();
+    }
 }

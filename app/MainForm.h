@@ -1,14 +1,128 @@
 #pragma once
+#include "PlatformServices.h"
+#include "model/ProgramData.h"
+
 #include <QMainWindow>
+#include <array>
 
+class QAction;
+class QActionGroup;
 class QMdiArea;
+class QMenu;
+class QSettings;
 
-// The frame window: every dialog, table window and graph window is a child of its MDI area.
-class TMainForm : public QMainWindow {
+// A child window that holds entries not yet stored in the document (data dialogs, table
+// windows): the frame asks it to store them before any menu acts.
+class CommittingChild {
+public:
+    virtual ~CommittingChild() = default;
+    virtual void storeToDocument() = 0;
+};
+
+namespace mainmsg {
+inline const QString kCaptionPrefix = QStringLiteral("DizirOvi 2015.4.2 - ");
+inline const QString kSaveChanges = QStringLiteral("Do you want to save any changes?");
+inline const QString kSettingsGroup = QStringLiteral("2015.4.2");
+inline const QString kWordProcessor = QStringLiteral("Word Processor");
+inline const QString kBoundaryComments = QStringLiteral(
+    "Up to 100 boundary lines can be defined.\rEach boundary line is defined from left to right.\r"
+    "Boundary lines should be ordered so that each boundary\rline is defined before all underlying boundary "
+    "lines.\r"
+    "The soil number is the soil type immediately underying the boundary\rline. The slope should slide from "
+    "the "
+    "right side to the left side.");
+} // namespace mainmsg
+
+// The frame window: menus, the child windows of its MDI area, the document's file commands and
+// the settings kept per user.
+class TMainForm : public QMainWindow, private DocumentHooks {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    struct Services {
+        MessageSink& messages;
+        FileChooser& files;
+        Launcher& launcher;
+        QSettings& settings; // opened on the organisation's and application's settings
+    };
+
+    TMainForm(ProblemSession& session, Services services, QStringList arguments, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // Start-up steps; FormShow runs once, on the first show.
+    void FormShow();
+    void FormActivate();
+
+    ProblemSession& session() { return m_session; }
+    TProgramData& document() { return m_session.document(); }
+    QMdiArea* mdiArea() const { return m_mdi; }
+
+    bool IsModified() const { return m_session.IsModified(); }
+    void SetModified(bool modified) { m_session.SetModified(modified); }
+    void CommitActiveChild();
+    void CloseChildWindows();
+    void UpdateCaption();
+
+    // File commands.
+    bool QuerySaveChanges();
+    void FileNewClick();
+    void FileOpenClick();
+    void OpenFileName(const QString& path);
+    void FileSaveClick();
+    void FileSaveAsClick();
+    void FileExitClick();
+    void FileMenuClick();
+    void MyFilePopupHandler(int slot);
+    void UpdatePrevFile(const QString& path);
+    void UpdateRegistry();
+    void OpenCommandLineFile();
+    void HandleDroppedFiles(const QStringList& paths);
+    QString RecentShownName(const QString& path) const;
+
+    // Units and Window menus.
+    void OptionsUnitsClick();
+    void UnitsClick(int unitSystem);
+    void ArrangeMenuClick();
+    void ActivateMenuClick(int index);
+    void WindowCascadeClick();
+    void WindowArrangeClick();
+
+    QString EditorPath;
+    std::array<QString, 10> RecentFiles;
+    int RecentCount = 0;
+    bool SaveCompleted = true;
+    int OpenFilterIndex = 1; // the open dialog's filter, last chosen
+
+    QAction* action(const QString& objectName) const;
+    QAction* recentAction(int i) const { return m_recent[static_cast<size_t>(i)]; }
+    QAction* windowAction(int i) const { return m_windows[static_cast<size_t>(i)]; }
+    QAction* unitsAction(int system) const { return m_units[static_cast<size_t>(system - 1)]; }
+    QMenu* menu(const QString& objectName) const;
+
+    static QString DefaultEditorPath();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    QMdiArea* m_mdiArea;
+    void closeChildWindows() override { CloseChildWindows(); }
+    void buildMenus();
+    void replaceDocument(std::unique_ptr<TProgramData> successor);
+    void adoptPlotFile();
+    void save();
+    QString settingsKey(const QString& name) const;
+
+    ProblemSession& m_session;
+    Services m_services;
+    QStringList m_arguments;
+    QMdiArea* m_mdi;
+    bool m_shown = false;
+    std::array<QAction*, 10> m_recent{};
+    std::array<QAction*, 50> m_windows{};
+    std::array<QAction*, 3> m_units{};
+    QAction* m_recentSeparator = nullptr; // N14
+    QAction* m_windowSeparator = nullptr; // N15
 };

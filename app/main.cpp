@@ -1,12 +1,24 @@
+#include "AppIcon.h"
 #include "MainForm.h"
 
 #include <QApplication>
+#include <QSettings>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("DizirOvi"));
+    QApplication::setApplicationDisplayName(QStringLiteral("DizirOvi 2015"));
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
-    TMainForm form;
+    QApplication::setWindowIcon(DiziroviIcon());
+
+    ProblemSession session;
+    QtMessageSink messages;
+    QtFileChooser files;
+    QtLauncher launcher;
+    QSettings settings;
+    TMainForm form(session, {messages, files, launcher, settings}, QApplication::arguments().mid(1));
+    messages.setParent(&form);
+    files.setParent(&form);
     form.show();
     return app.exec();
 }

@@ -1,0 +1,93 @@
+#include "PlatformServices.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QUrl>
+
+namespace {
+
+// Messages use a carriage return as line break.
+QString shown(const QString& text) {
+    QString s = text;
+    return s.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace('\r', '\n');
+}
+
+QString title() {
+    return QApplication::applicationDisplayName();
+}
+
+// The description stays as the program names it; the pattern the dialog filters by goes last,
+// where the dialog takes it from.
+QString filterText(const QList<FileFilter>& filters) {
+    QStringList parts;
+    for (const FileFilter& f : filters) parts << QStringLiteral("%1 (%2)").arg(f.description, f.pattern);
+    return parts.join(QLatin1String(";;"));
+}
+
+int filterIndexOf(const QList<FileFilter>& filters, const QString& selected) {
+    for (qsizetype i = 0; i < filters.size(); ++i)
+        if (QStringLiteral("%1 (%2)").arg(filters[i].description, filters[i].pattern) == selected)
+            return static_cast<int>(i) + 1;
+    return 1;
+}
+
+} // namespace
+
+void QtMessageSink::information(const QString& text) {
+    QMessageBox::information(m_parent, title(), shown(text), QMessageBox::Ok);
+}
+
+void QtMessageSink::error(const QString& text) {
+    QMessageBox::critical(m_parent, title(), shown(text), QMessageBox::Ok);
+}
+
+void QtMessageSink::message(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, title(), shown(text), QMessageBox::Ok, m_parent);
+    box.exec();
+}
+
+MessageSink::Answer QtMessageSink::question(const QString& text) {
+    switch (QMessageBox::question(m_parent, title(), shown(text),
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+std::optional<FileChooser::Choice> QtFileChooser::open(const QString& title, const QList<FileFilter>& filters,
+                                                       int filterIndex, const QString& defaultSuffix) {
+    QFileDialog dialog(m_parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setNameFilter(filterText(filters));
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dialog.selectNameFilter(QStringLiteral("%1 (%2)").arg(filters[filterIndex - 1].description,
+                                                              filters[filterIndex - 1].pattern));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return Choice{dialog.selectedFiles().first(), filterIndexOf(filters, dialog.selectedNameFilter())};
+}
+
+std::optional<QString> QtFileChooser::save(const QString& title, const QString& proposedPath,
+                                           const QList<FileFilter>& filters, const QString& defaultSuffix) {
+    QFileDialog dialog(m_parent, title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.setNameFilter(filterText(filters));
+    dialog.selectFile(proposedPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
+}
+
+bool QtLauncher::startDetached(const QString& program, const QStringList& arguments) {
+    return QProcess::startDetached(program, arguments);
+}
+
+bool QtLauncher::openUrl(const QUrl& url) {
+    return QDesktopServices::openUrl(url);
+}

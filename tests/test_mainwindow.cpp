@@ -1,0 +1,352 @@
+// The main window driven as a user would, offscreen, with scripted dialogs and answers.
+#include "FakeServices.h"
+#include "QtPrinters.h"
+#include "RecordingMessages.h"
+#include "app/MainForm.h"
+#include "tables/ColumnTypes.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Answer = MessageSink::Answer;
+
+class MainWindow : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString previousDir = QDir::currentPath();
+    std::unique_ptr<QSettings> settings;
+    RecordingMessages messages;
+    ScriptedFiles files;
+    RecordingLauncher launcher;
+    std::unique_ptr<ProblemSession> session;
+    std::unique_ptr<TMainForm> form;
+
+    void SetUp() override {
+        settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
+    }
+    void TearDown() override {
+        form.reset();
+        QDir::setCurrent(previousDir);
+    }
+
+    void start(const QStringList& args = {}) {
+        session = std::make_unique<ProblemSession>();
+        form = std::make_unique<TMainForm>(*session,
+                                           TMainForm::Services{messages, files, launcher, *settings}, args);
+        form->FormShow();
+    }
+    // A problem file in the temporary folder.
+    QString problem(const QString& name, const char* title = "T") {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("PROFIL\r\n") + title +
+                "\r\n1 1 1\r\n0 0 10 0 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n");
+        return path;
+    }
+    QString caption() const { return form->windowTitle(); }
+    QString stored(const QString& key) const { return settings->value("2015.4.2/" + key).toString(); }
+    void modify() { form->SetModified(true); }
+    bool closeForm() { return form->close(); }
+};
+
+TEST_F(MainWindow, FirstStartWithoutSettings) {
+    start();
+    EXPECT_FALSE(form->EditorPath.isEmpty());
+    EXPECT_EQ(form->EditorPath, TMainForm::DefaultEditorPath());
+    EXPECT_EQ(form->RecentCount, 0);
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - NewSlope.sl4d");
+    form->FileMenuClick();
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(form->recentAction(i)->isVisible());
+    EXPECT_FALSE(form->action("N14") ? form->action("N14")->isVisible() : false);
+    EXPECT_TRUE(closeForm());
+    QSettings written(dir.filePath("settings.ini"), QSettings::IniFormat);
+    EXPECT_EQ(written.value("2015.4.2/Word Processor").toString(), form->EditorPath);
+    for (int i = 1; i <= 10; ++i) {
+        EXPECT_TRUE(written.contains(QStringLiteral("2015.4.2/File%1").arg(i)));
+        EXPECT_EQ(written.value(QStringLiteral("2015.4.2/File%1").arg(i)).toString(), QString());
+    }
+}
+
+TEST_F(MainWindow, StoredSettingsAreRead) {
+    settings->setValue("2015.4.2/Word Processor", "");
+    settings->setValue("2015.4.2/File1", "");
+    settings->setValue("2015.4.2/File2", "/x/second.sl4d");
+    start();
+    EXPECT_EQ(form->EditorPath, TMainForm::DefaultEditorPath()) << "an empty stored editor keeps the default";
+    EXPECT_EQ(form->RecentCount, 1) << "slots are counted wherever they are";
+    settings->setValue("2015.4.2/Word Processor", "/usr/bin/myeditor");
+    start();
+    EXPECT_EQ(form->EditorPath, "/usr/bin/myeditor");
+}
+
+TEST_F(MainWindow, NewOpenSaveAndSaveAs) {
+    start();
+    const QString dam = problem("dam.sl4d", "Dam title");
+    files.opens.push_back(FileChooser::Choice{dam, 1});
+    form->FileOpenClick();
+    EXPECT_EQ(files.asked.back().title, "Open");
+    ASSERT_EQ(files.lastFilters.size(), 4);
+    EXPECT_EQ(files.lastFilters[2].description, "ZovadeVoz 2.0 (*.sld)");
+    EXPECT_EQ(form->document().Title, "Dam title");
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - Dam.sl4d");
+    EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).canonicalPath());
+    EXPECT_EQ(form->RecentFiles[0], dam);
+
+    form->document().Title = "Changed";
+    modify();
+    form->FileSaveClick();
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - Dam.sl4d");
+    EXPECT_FALSE(form->IsModified());
+    EXPECT_TRUE(files.saves.empty() && files.asked.size() == 1) << "a named file is saved in place";
+
+    const QString copy = dir.filePath("copy.sl4d");
+    files.saves.push_back(copy);
+    QFile(dir.filePath("copy.sl4p")).open(QIODevice::WriteOnly);
+    form->document().PlotFileName = "something";
+    form->FileSaveAsClick();
+    EXPECT_EQ(files.asked.back().title, "Save Dam.sl4d As");
+    EXPECT_EQ(files.asked.back().proposed, dam);
+    EXPECT_EQ(form->document().FileName, copy);
+    EXPECT_TRUE(form->document().PlotFileName.isEmpty());
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - Copy.sl4d");
+    EXPECT_TRUE(QFile::exists(copy));
+    EXPECT_EQ(form->RecentFiles[0], dam) << "Save As leaves the recent list alone";
+
+    form->FileNewClick();
+    EXPECT_EQ(form->document().FileName, "NewSlope.sl4d");
+    EXPECT_EQ(form->document().Title, "New Slope");
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - NewSlope.sl4d");
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(MainWindow, OpenAdoptsThePlotFileBesideTheProblem) {
+    start();
+    const QString dam = problem("dam.sl4d");
+    QFile(dir.filePath("dam.sl4p")).open(QIODevice::WriteOnly);
+    form->OpenFileName(dam);
+    EXPECT_EQ(form->document().PlotFileName, dir.filePath("dam.sl4p"));
+}
+
+TEST_F(MainWindow, SaveChangesQuestion) {
+    start();
+    // Cancel: nothing happens.
+    form->document().Title = "Mine";
+    modify();
+    messages.answers = {Answer::Cancel};
+    form->FileNewClick();
+    EXPECT_EQ(form->document().Title, "Mine");
+    EXPECT_EQ(messages.shown.last(), "question: Do you want to save any changes?");
+    // Yes on a never-saved document: Save As, cancelled, stops the command.
+    messages.answers = {Answer::Yes};
+    files.saves.push_back(std::nullopt);
+    form->FileNewClick();
+    EXPECT_EQ(files.asked.back().proposed, "NewSlope.sl4d");
+    EXPECT_EQ(form->document().Title, "Mine");
+    EXPECT_FALSE(form->SaveCompleted);
+    // Yes with a name chosen: saved, then the new document.
+    messages.answers = {Answer::Yes};
+    files.saves.push_back(dir.filePath("mine.sl4d"));
+    form->FileNewClick();
+    EXPECT_TRUE(QFile::exists(dir.filePath("mine.sl4d")));
+    EXPECT_EQ(form->document().Title, "New Slope");
+    // No: the changes are dropped.
+    form->document().Title = "Dropped";
+    modify();
+    messages.answers = {Answer::No};
+    form->FileNewClick();
+    EXPECT_EQ(form->document().Title, "New Slope");
+    // Unchanged: no question.
+    const qsizetype asked = messages.shown.size();
+    form->FileNewClick();
+    EXPECT_EQ(messages.shown.size(), asked);
+    // A change only in a nested table counts.
+    form->session().tables().SoilData->Cell(7, 0).Table()->SetChanged(true);
+    messages.answers = {Answer::Cancel};
+    EXPECT_FALSE(form->QuerySaveChanges());
+    // Closing asks too; Cancel keeps the window.
+    messages.answers = {Answer::Cancel};
+    EXPECT_FALSE(closeForm());
+    messages.answers = {Answer::No};
+    EXPECT_TRUE(closeForm());
+}
+
+TEST_F(MainWindow, OlderLayoutNamesGoThroughSaveAs) {
+    start();
+    for (const char* name : {"dam.sld", "dam.SLD"}) {
+        SCOPED_TRACE(name);
+        form->OpenFileName(problem(name));
+        files.saves.push_back(std::nullopt);
+        form->FileSaveClick();
+        EXPECT_EQ(files.asked.back().kind, "save");
+        EXPECT_EQ(files.asked.back().proposed, dir.filePath("dam.sl4d"));
+        EXPECT_EQ(files.asked.back().title, "Save Dam As")
+            << "the older extension is cut from the shown name";
+        EXPECT_EQ(files.asked.back().defaultSuffix, "sl4d");
+    }
+    form->OpenFileName(problem("dam.txt"));
+    const size_t asked = files.asked.size();
+    form->FileSaveClick();
+    EXPECT_EQ(files.asked.size(), asked) << "dam.txt is saved in place";
+}
+
+TEST_F(MainWindow, RecentFiles) {
+    start();
+    QStringList paths;
+    for (int i = 0; i < 11; ++i) paths << problem(QStringLiteral("p%1.sl4d").arg(i));
+    for (int i = 0; i < 6; ++i) form->OpenFileName(paths[i]);
+    EXPECT_EQ(form->RecentCount, 6);
+    EXPECT_EQ(form->RecentFiles[0], paths[5]);
+    EXPECT_EQ(stored("File1"), paths[5]);
+
+    // Reopening slot 0 writes nothing.
+    settings->setValue("2015.4.2/File1", "sentinel");
+    form->MyFilePopupHandler(0);
+    EXPECT_EQ(stored("File1"), "sentinel");
+
+    // Slot 5 moves to the top, the others shift down.
+    form->MyFilePopupHandler(5);
+    EXPECT_EQ(form->RecentFiles[0], paths[0]);
+    EXPECT_EQ(form->RecentFiles[1], paths[5]);
+    EXPECT_EQ(form->RecentFiles[5], paths[1]);
+    EXPECT_EQ(stored("File1"), paths[0]);
+
+    for (int i = 6; i < 11; ++i) form->OpenFileName(paths[i]);
+    EXPECT_EQ(form->RecentCount, 10);
+    EXPECT_FALSE(std::count(form->RecentFiles.begin(), form->RecentFiles.end(), paths[1]))
+        << "the oldest dropped";
+
+    // Shown names are relative to the working directory.
+    QDir(dir.path()).mkdir("b");
+    const QString nested = problem("b/x.sl4d");
+    form->OpenFileName(nested);
+    QDir::setCurrent(dir.path());
+    form->FileMenuClick();
+    EXPECT_EQ(form->recentAction(0)->text(), "&1 b/x.sl4d");
+    EXPECT_EQ(form->recentAction(1)->text(), "&2 p10.sl4d");
+    EXPECT_TRUE(form->action("N14")->isVisible());
+    EXPECT_EQ(form->RecentShownName("/elsewhere/y.sl4d"), "/elsewhere/y.sl4d");
+}
+
+TEST_F(MainWindow, OlderLayoutFilterAppliesToRecentEntries) {
+    start();
+    const QString old = dir.filePath("old.sld");
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("PROFIL\r\nOld\r\n1 1\r\n0 0 1 0 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n");
+    f.close();
+    files.opens.push_back(FileChooser::Choice{old, 3});
+    form->FileOpenClick();
+    EXPECT_EQ(form->session().tables().BoundCood->Cell(2, 0).GetFloat(), 1.0L);
+    form->FileNewClick();
+    form->MyFilePopupHandler(0);
+    EXPECT_EQ(form->session().tables().BoundCood->Cell(2, 0).GetFloat(), 1.0L)
+        << "read in the older layout again";
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(MainWindow, CommandLineFile) {
+    const QString dam = problem("dam.sl4d", "From the command line");
+    start({dir.filePath("dam")});
+    EXPECT_EQ(form->document().Title, "From the command line") << "a name without a dot gains .sl4d";
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - Dam.sl4d");
+    EXPECT_EQ(form->RecentCount, 0) << "not added to the recent list";
+    start({dir.filePath("missing.sl4d")});
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - NewSlope.sl4d");
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(MainWindow, DroppedFilesOpenOnlyTheFirst) {
+    start();
+    const QString a = problem("a.sl4d", "First"), b = problem("b.sl4d", "Second"), c = problem("c.sl4d");
+    form->HandleDroppedFiles({a, b, c});
+    EXPECT_EQ(form->document().Title, "First");
+    EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - A.sl4d");
+    EXPECT_EQ(form->RecentCount, 0);
+}
+
+TEST_F(MainWindow, UnitsMenuFollowsTheDocument) {
+    start();
+    form->session().tables().BoundCood->Cell(2, 0).SetFloat(100);
+    form->UnitsClick(2);
+    form->OptionsUnitsClick();
+    EXPECT_TRUE(form->unitsAction(2)->isChecked());
+    EXPECT_FALSE(form->unitsAction(1)->isChecked());
+    EXPECT_NEAR(static_cast<double>(form->session().tables().BoundCood->Cell(2, 0).GetFloat()), 30.48, 1e-9);
+    EXPECT_EQ(form->unitsAction(3)->text(), "&Other Units (F, L)");
+}
+
+struct StoringChild : QWidget, CommittingChild {
+    ProblemSession* session = nullptr;
+    QString title;
+    void storeToDocument() override { session->document().Title = title; }
+};
+
+TEST_F(MainWindow, ChildWindowsCommitAndAreListed) {
+    start();
+    auto* child = new StoringChild;
+    child->session = session.get();
+    child->title = "From the dialog";
+    child->setWindowTitle("Title");
+    QMdiSubWindow* sub = form->mdiArea()->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->show();
+    form->mdiArea()->setActiveSubWindow(sub);
+    form->menu("Data1")->aboutToShow();
+    EXPECT_EQ(form->document().Title, "From the dialog");
+
+    for (int i = 0; i < 50; ++i) {
+        auto* w = new QWidget;
+        w->setWindowTitle(QStringLiteral("W%1").arg(i));
+        form->mdiArea()->addSubWindow(w)->show();
+    }
+    form->ArrangeMenuClick();
+    EXPECT_TRUE(form->action("N15")->isVisible());
+    EXPECT_EQ(form->windowAction(0)->text(), "Title");
+    EXPECT_EQ(form->windowAction(49)->text(), "W48") << "the first 50 of 51 children";
+    EXPECT_TRUE(form->windowAction(49)->isVisible());
+    form->ActivateMenuClick(3);
+    EXPECT_EQ(form->mdiArea()->currentSubWindow()->windowTitle(), "W2");
+
+    // A new document closes every child while the old document is still current.
+    child->title = "Stored on close";
+    form->FileNewClick();
+    EXPECT_TRUE(form->mdiArea()->subWindowList().isEmpty());
+    form->ArrangeMenuClick();
+    EXPECT_FALSE(form->action("N15")->isVisible());
+}
+
+TEST_F(MainWindow, ActivationSetsTheBoundaryInstructions) {
+    start();
+    form->FormActivate();
+    EXPECT_TRUE(
+        session->tables().BoundCood->Comments.startsWith("Up to 100 boundary lines can be defined.\r"));
+    EXPECT_TRUE(
+        session->tables().BoundCood->Comments.endsWith("slide from the right side to the left side."));
+}
+
+TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
+    start();
+    QStringList titles;
+    for (QAction* a : form->menuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles,
+              QStringList({"&File", "Da&ta", "&Options", "&Computation", "&View", "&Window", "&Help"}));
+    EXPECT_EQ(form->action("FileNew")->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(form->action("FileOpen")->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(form->action("FileSave")->shortcut(), QKeySequence("Ctrl+S"));
+    QStringList file;
+    for (QAction* a : form->menu("File1")->actions())
+        if (!a->isSeparator() && !a->objectName().startsWith("Recent")) file << a->text();
+    EXPECT_EQ(file, QStringList({"&New", "&Open...", "&Save", "Save &As...", "E&xit"}));
+}
+
+} // namespace
