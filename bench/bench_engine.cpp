@@ -1,0 +1,118 @@
+// The engine's speed: one surface with each method, slicing, and whole searches.
+#include "../tests/EngineSupport.h"
+#include "engine/Analysis.h"
+#include "engine/Search.h"
+
+#include <benchmark/benchmark.h>
+
+using namespace engine_support;
+using namespace velda;
+
+namespace {
+
+// Three layers, a water table and a surcharge on the crest.
+Problem threeLayers() {
+    Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+    p.soils = {soil(120, 300, 30, 125, 1), soil(115, 150, 22, 120, 1), soil(125, 800, 34, 130, 1)};
+    p.lines.push_back({{0, 15}, {180, 35}, 2});
+    p.lines.push_back({{0, 8}, {180, 20}, 3});
+    p.waterOn = true;
+    p.waterUnitWeight = 62.4;
+    p.piezometricSurfaces = {{{0, 18}, {60, 24}, {120, 38}, {180, 40}}};
+    p.loads.push_back({130, 160, 500, 0});
+    return p;
+}
+
+const Circle kCircle{{60, 100}, 85, true};
+
+std::vector<Point> surface(int points) {
+    return arc(kCircle.centre, kCircle.radius, 19.0, 139.5, points);
+}
+
+void BM_Slicing(benchmark::State& state) {
+    const Slope slope(threeLayers());
+    const auto s = surface(30);
+    for (auto _ : state) benchmark::DoNotOptimize(slope.slice(s, static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_Slicing)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+template <class F> void method(benchmark::State& state, F f) {
+    const Slope slope(threeLayers());
+    const SlicedSurface s = slope.slice(surface(30), static_cast<int>(state.range(0)));
+    state.counters["slices"] = static_cast<double>(s.slices.size());
+    for (auto _ : state) benchmark::DoNotOptimize(f(s.slices));
+}
+
+void BM_Ordinary(benchmark::State& st) {
+    method(st, [](auto& s) { return ordinaryMethod(s, kCircle.centre).fs; });
+}
+void BM_Bishop(benchmark::State& st) {
+    method(st, [](auto& s) { return bishopMethod(s, kCircle.centre).fs; });
+}
+void BM_Janbu(benchmark::State& st) {
+    method(st, [](auto& s) { return janbuMethod(s).fs; });
+}
+void BM_Spencer(benchmark::State& st) {
+    method(st, [](auto& s) { return rigorousMethod(s, kCircle.centre, Interslice::Constant, 1.5, 0.2).fs; });
+}
+void BM_MorgensternPrice(benchmark::State& st) {
+    method(st, [](auto& s) { return rigorousMethod(s, kCircle.centre, Interslice::HalfSine, 1.5, 0.2).fs; });
+}
+BENCHMARK(BM_Ordinary)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Bishop)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Janbu)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Spencer)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MorgensternPrice)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
+
+void search(benchmark::State& state, SearchKind kind) {
+    Problem p = threeLayers();
+    p.search = kind;
+    SearchParameters& s = p.parameters;
+    s.initiationPoints = 100;
+    s.surfacesPerPoint = 100;
+    s.initLeftX = 10;
+    s.initRightX = 45;
+    s.termLeftX = 110;
+    s.termRightX = 175;
+    s.minElevation = 0;
+    s.segmentLength = 4;
+    s.cwLimit = -45;
+    s.ccwLimit = 10;
+    s.interSliceAngle = 10;
+    if (kind == SearchKind::Block) {
+        s.surfacesPerPoint = 10000;
+        s.blockSegmentLength = 4;
+        s.boxes = {{{30, 14}, {60, 16}, 4}, {{110, 24}, {140, 26}, 4}};
+    }
+    const Slope slope(p);
+    long surfaces = 0;
+    for (auto _ : state) {
+        AnalysisResult r = searchSurfaces(p, slope);
+        surfaces += r.generated;
+        benchmark::DoNotOptimize(r.best.fs);
+    }
+    state.counters["surfaces/s"] =
+        benchmark::Counter(static_cast<double>(surfaces), benchmark::Counter::kIsRate);
+}
+void BM_SearchBishopCircles(benchmark::State& st) {
+    search(st, SearchKind::BishopCircle);
+}
+void BM_SearchJanbuCircles(benchmark::State& st) {
+    search(st, SearchKind::JanbuCircle);
+}
+void BM_SearchSpencerCircles(benchmark::State& st) {
+    search(st, SearchKind::Spencer);
+}
+void BM_SearchIrregular(benchmark::State& st) {
+    search(st, SearchKind::Irregular);
+}
+void BM_SearchBlock(benchmark::State& st) {
+    search(st, SearchKind::Block);
+}
+BENCHMARK(BM_SearchBishopCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SearchJanbuCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_SearchSpencerCircles)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SearchIrregular)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_SearchBlock)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace

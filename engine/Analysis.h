@@ -1,0 +1,49 @@
+#pragma once
+// One surface evaluated with every method, and what a run found.
+#include "Methods.h"
+
+#include <string>
+#include <vector>
+
+namespace velda {
+
+struct EvaluatedSurface {
+    SlicedSurface sliced;
+    Circle circle;
+    MethodResult ordinary, bishop, janbu, spencer, morgensternPrice;
+    double janbuFactor = 1; // f0
+    double janbuCorrected = 0;
+    // The method whose factor represents the surface (ranks it in a search, goes to the plot file).
+    std::string representedBy;
+    double fs = 0;
+    bool ok = false;
+    std::string reason;
+    std::vector<std::string> warnings;
+};
+
+// Every method on one surface. `circle` gives the centre for circular surfaces; otherwise the
+// best-fitting circle is used and Bishop's method is marked as approximate.
+EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& surface, const Circle* circle,
+                                 double interSliceAngleDegrees);
+
+struct TrialSurface {
+    std::vector<Point> points;
+    double fs = 0;
+    Circle circle;
+    bool circular = false;
+};
+
+struct AnalysisResult {
+    std::string kind;                   // what was computed, for the report
+    std::string rankedBy;               // method name
+    std::vector<TrialSurface> trials;   // every admissible surface kept for the plot
+    std::vector<TrialSurface> critical; // up to ten, most critical first
+    EvaluatedSurface best;              // the critical surface, all methods
+    bool found = false;
+    std::vector<std::string> warnings;
+    std::vector<std::string> notes; // search statistics and the like, for the report
+    long generated = 0, admissible = 0;
+    std::vector<std::pair<std::string, long>> rejected;
+};
+
+} // namespace velda

@@ -1,0 +1,395 @@
+#include "Methods.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace velda {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kMaxIterations = 200;
+
+std::string sliceText(size_t i) {
+    return "slice " + std::to_string(i + 1);
+}
+
+// Moment arms about the centre of a unit normal and a unit shear force on the base.
+struct Arms {
+    double normal, shear, external;
+};
+Arms arms(const Slice& s, const Point& o) {
+    const double dx = s.base.x - o.x, dy = s.base.y - o.y;
+    return {dx * s.cosA + dy * s.sinA, dx * s.sinA - dy * s.cosA, s.moment + dx * s.fy - dy * s.fx};
+}
+
+double weightSum(const std::vector<Slice>& slices) {
+    double w = 0;
+    for (const Slice& s : slices) w += std::fabs(s.weight) + std::hypot(s.fx, s.fy + s.weight);
+    return std::max(w, 1e-12);
+}
+
+// Normal force from vertical equilibrium with horizontal side forces, for a trial factor.
+double verticalNormal(const Slice& s, double f, bool& bounded) {
+    const double m = s.cosA + s.sinA * s.tanPhi / f;
+    double n = (-s.fy - (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) * s.sinA / f) / m;
+    bounded = n < s.poreForce;
+    if (bounded) n = (-s.fy - s.cohesion * s.baseLength * s.sinA / f) / s.cosA;
+    return n;
+}
+
+double availableShear(const Slice& s, double n) {
+    return s.cohesion * s.baseLength + std::max(0.0, n - s.poreForce) * s.tanPhi;
+}
+
+} // namespace
+
+Circle fitCircle(const std::vector<Point>& pts) {
+    Circle c;
+    if (pts.size() < 2) return c;
+    const Point a = pts.front(), b = pts.back();
+    const double chord = std::max(std::hypot(b.x - a.x, b.y - a.y), 1e-12);
+    // Centred coordinates keep the normal equations well conditioned.
+    double mx = 0, my = 0;
+    for (const Point& p : pts) {
+        mx += p.x;
+        my += p.y;
+    }
+    mx /= static_cast<double>(pts.size());
+    my /= static_cast<double>(pts.size());
+    double s[3][4] = {};
+    for (const Point& p : pts) {
+        const double x = p.x - mx, y = p.y - my, z = -(x * x + y * y);
+        const double row[3] = {x, y, 1};
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) s[i][j] += row[i] * row[j];
+            s[i][3] += row[i] * z;
+        }
+    }
+    // Gaussian elimination with partial pivoting.
+    bool singular = pts.size() < 3;
+    for (int i = 0; i < 3 && !singular; ++i) {
+        int piv = i;
+        for (int k = i + 1; k < 3; ++k)
+            if (std::fabs(s[k][i]) > std::fabs(s[piv][i])) piv = k;
+        if (std::fabs(s[piv][i]) < 1e-14 * (1 + chord * chord * chord * chord)) {
+            singular = true;
+            break;
+        }
+        for (int j = 0; j < 4; ++j) std::swap(s[i][j], s[piv][j]);
+        for (int k = 0; k < 3; ++k) {
+            if (k == i) continue;
+            const double f = s[k][i] / s[i][i];
+            for (int j = i; j < 4; ++j) s[k][j] -= f * s[i][j];
+        }
+    }
+    if (!singular) {
+        const double d = s[0][3] / s[0][0], e = s[1][3] / s[1][1], f = s[2][3] / s[2][2];
+        const double cx = -d / 2, cy = -e / 2, r2 = cx * cx + cy * cy - f;
+        if (r2 > 0 && std::sqrt(r2) < 1e4 * chord) {
+            c.centre = {cx + mx, cy + my};
+            c.radius = std::sqrt(r2);
+            double worst = 0;
+            for (const Point& p : pts)
+                worst = std::max(worst, std::fabs(std::hypot(p.x - c.centre.x, p.y - c.centre.y) - c.radius));
+            // On the circle, and in chords short enough to stand for its arc (at most 30 degrees).
+            double longest = 0;
+            for (size_t i = 0; i + 1 < pts.size(); ++i)
+                longest = std::max(longest, std::hypot(pts[i + 1].x - pts[i].x, pts[i + 1].y - pts[i].y));
+            c.exact =
+                worst <= 1e-3 * std::min(c.radius, chord) && longest <= 2 * c.radius * std::sin(kPi / 12);
+            return c;
+        }
+    }
+    // A straight surface: a centre far above it turns moments into force along the surface.
+    const double nx = -(b.y - a.y) / chord, ny = (b.x - a.x) / chord;
+    const double far = 1e4 * chord;
+    c.centre = {(a.x + b.x) / 2 + nx * far, (a.y + b.y) / 2 + ny * far};
+    c.radius = far;
+    return c;
+}
+
+MethodResult ordinaryMethod(const std::vector<Slice>& slices, const Point& o) {
+    MethodResult r;
+    double resisting = 0, driving = 0;
+    for (const Slice& s : slices) {
+        const Arms a = arms(s, o);
+        const double n = s.fx * s.sinA - s.fy * s.cosA;
+        if (n < s.poreForce) ++r.tensionSlices;
+        const double avail = availableShear(s, n);
+        r.normal.push_back(n);
+        r.available.push_back(avail);
+        resisting += a.shear * avail;
+        driving -= a.external + a.normal * n;
+    }
+    if (!(driving > 0)) {
+        r.message = "The forces on the mass do not drive it toward the toe.";
+        return r;
+    }
+    r.fs = resisting / driving;
+    r.ok = std::isfinite(r.fs) && r.fs > 0;
+    if (!r.ok) r.message = "No positive factor of safety.";
+    r.iterations = 1;
+    return r;
+}
+
+MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start) {
+    MethodResult r;
+    double f = start > 0 ? start : 1.0;
+    for (int it = 1; it <= kMaxIterations; ++it) {
+        double resisting = 0, driving = 0;
+        for (const Slice& s : slices) {
+            bool bounded = false;
+            const double n = verticalNormal(s, f, bounded);
+            const Arms a = arms(s, o);
+            resisting += a.shear * availableShear(s, n);
+            driving -= a.external + a.normal * n;
+        }
+        if (!(driving > 0)) {
+            r.message = "The forces on the mass do not drive it toward the toe.";
+            return r;
+        }
+        const double next = resisting / driving;
+        r.iterations = it;
+        if (!std::isfinite(next) || next <= 0) {
+            r.message = "The iteration left the range of positive factors of safety.";
+            return r;
+        }
+        const bool done = std::fabs(next - f) <= 1e-10 * next;
+        f = next;
+        if (done) {
+            r.ok = true;
+            break;
+        }
+    }
+    if (!r.ok) {
+        r.message = "The iteration did not converge in " + std::to_string(kMaxIterations) + " steps.";
+        return r;
+    }
+    r.fs = f;
+    for (size_t i = 0; i < slices.size(); ++i) {
+        const Slice& s = slices[i];
+        if (s.cosA + s.sinA * s.tanPhi / f <= kMinimumBaseFactor) {
+            r.ok = false;
+            r.message = "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
+            return r;
+        }
+        bool bounded = false;
+        const double n = verticalNormal(s, f, bounded);
+        r.tensionSlices += bounded;
+        r.normal.push_back(n);
+        r.available.push_back(availableShear(s, n));
+    }
+    return r;
+}
+
+MethodResult janbuMethod(const std::vector<Slice>& slices, double start) {
+    MethodResult r;
+    double f = start > 0 ? start : 1.0;
+    for (int it = 1; it <= kMaxIterations; ++it) {
+        double resisting = 0, driving = 0;
+        for (const Slice& s : slices) {
+            bool bounded = false;
+            const double n = verticalNormal(s, f, bounded);
+            resisting += availableShear(s, n) * s.cosA;
+            driving += n * s.sinA - s.fx;
+        }
+        if (!(driving > 0)) {
+            r.message = "The forces on the mass do not drive it toward the toe.";
+            return r;
+        }
+        const double next = resisting / driving;
+        r.iterations = it;
+        if (!std::isfinite(next) || next <= 0) {
+            r.message = "The iteration left the range of positive factors of safety.";
+            return r;
+        }
+        const bool done = std::fabs(next - f) <= 1e-10 * next;
+        f = next;
+        if (done) {
+            r.ok = true;
+            break;
+        }
+    }
+    if (!r.ok) {
+        r.message = "The iteration did not converge in " + std::to_string(kMaxIterations) + " steps.";
+        return r;
+    }
+    r.fs = f;
+    for (size_t i = 0; i < slices.size(); ++i) {
+        const Slice& s = slices[i];
+        if (s.cosA + s.sinA * s.tanPhi / f <= kMinimumBaseFactor) {
+            r.ok = false;
+            r.message = "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
+            return r;
+        }
+        bool bounded = false;
+        const double n = verticalNormal(s, f, bounded);
+        r.tensionSlices += bounded;
+        r.normal.push_back(n);
+        r.available.push_back(availableShear(s, n));
+    }
+    return r;
+}
+
+double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slice>& slices) {
+    if (surface.size() < 2 || slices.empty()) return 1.0;
+    const Point a = surface.front(), b = surface.back();
+    const double length = std::hypot(b.x - a.x, b.y - a.y);
+    if (length <= 0) return 1.0;
+    double depth = 0;
+    for (const Point& p : surface)
+        depth = std::max(depth, std::fabs((b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x)) / length);
+    bool allCohesive = true, allFrictional = true;
+    for (const Slice& s : slices) {
+        if (s.tanPhi > 0) allCohesive = false;
+        if (s.cohesion > 0) allFrictional = false;
+    }
+    const double b1 = allCohesive ? 0.69 : (allFrictional ? 0.31 : 0.50);
+    const double ratio = depth / length;
+    return 1 + b1 * (ratio - 1.4 * ratio * ratio);
+}
+
+namespace {
+
+struct Rigorous {
+    const std::vector<Slice>& slices;
+    Point o;
+    std::vector<double> f; // interslice function at the n + 1 side faces
+    double forceScale, momentScale;
+
+    // Marches the side forces from the toe; returns the side force left over at the crest and
+    // the moment left over about the centre, both relative to the slope's loads.
+    void residual(double fs, double lambda, double& rf, double& rm, MethodResult* out = nullptr) const {
+        double e = 0, moment = 0;
+        for (size_t i = 0; i < slices.size(); ++i) {
+            const Slice& s = slices[i];
+            const double fl = f[i], fr = f[i + 1];
+            double a = (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) / fs, b = s.tanPhi / fs;
+            auto solve = [&](double& n, double& den) {
+                den = s.cosA + b * s.sinA + lambda * fr * (s.sinA - b * s.cosA);
+                n = (lambda * (fr - fl) * e + lambda * fr * (a * s.cosA + s.fx) - a * s.sinA - s.fy) / den;
+            };
+            double n = 0, den = 1;
+            solve(n, den);
+            bool bounded = false;
+            if (n < s.poreForce && s.tanPhi > 0) {
+                // No tension between soil grains: the friction term drops out.
+                a = s.cohesion * s.baseLength / fs;
+                b = 0;
+                solve(n, den);
+                bounded = true;
+            }
+            const double shear = a + b * n;
+            e = e + n * (-s.sinA + b * s.cosA) + a * s.cosA + s.fx;
+            const Arms ar = arms(s, o);
+            moment += ar.normal * n + ar.shear * shear + ar.external;
+            if (out) {
+                out->normal.push_back(n);
+                out->available.push_back(shear * fs);
+                out->tensionSlices += bounded;
+                // The same admissibility test as the simplified methods (m-alpha), and no base whose
+                // normal force the side forces would turn inside out.
+                const double mAlpha = s.cosA + s.sinA * s.tanPhi / fs;
+                if (out->message.empty() && (mAlpha <= kMinimumBaseFactor || den <= 0))
+                    out->message =
+                        "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
+            }
+        }
+        rf = e / forceScale;
+        rm = moment / momentScale;
+    }
+};
+
+bool newton(const Rigorous& rg, double& fs, double& lambda, int& iterations) {
+    double r1 = 0, r2 = 0;
+    rg.residual(fs, lambda, r1, r2);
+    for (int it = 1; it <= 60; ++it) {
+        iterations = it;
+        const double norm = std::hypot(r1, r2);
+        if (!std::isfinite(norm)) return false;
+        if (norm < 1e-12) return true;
+        const double hf = 1e-7 * std::max(1.0, fs), hl = 1e-7;
+        double a1, a2, b1, b2;
+        rg.residual(fs + hf, lambda, a1, a2);
+        rg.residual(fs, lambda + hl, b1, b2);
+        const double j11 = (a1 - r1) / hf, j21 = (a2 - r2) / hf, j12 = (b1 - r1) / hl, j22 = (b2 - r2) / hl;
+        const double det = j11 * j22 - j12 * j21;
+        if (!std::isfinite(det) || det == 0) return false;
+        double df = -(j22 * r1 - j12 * r2) / det;
+        double dl = -(-j21 * r1 + j11 * r2) / det;
+        const double limitF = 0.5 * fs;
+        if (std::fabs(df) > limitF) {
+            const double k = limitF / std::fabs(df);
+            df *= k;
+            dl *= k;
+        }
+        if (std::fabs(dl) > 0.5) {
+            const double k = 0.5 / std::fabs(dl);
+            df *= k;
+            dl *= k;
+        }
+        double t = 1;
+        double nf = fs, nl = lambda, n1 = r1, n2 = r2;
+        for (int halving = 0; halving < 20; ++halving, t /= 2) {
+            nf = fs + t * df;
+            nl = lambda + t * dl;
+            if (nf <= 0) continue;
+            rg.residual(nf, nl, n1, n2);
+            if (std::isfinite(n1) && std::isfinite(n2) && std::hypot(n1, n2) < norm) break;
+        }
+        if (nf <= 0 || !(std::hypot(n1, n2) < norm)) return norm < 1e-9;
+        const bool small = std::fabs(nf - fs) <= 1e-12 * nf && std::fabs(nl - lambda) <= 1e-12;
+        fs = nf;
+        lambda = nl;
+        r1 = n1;
+        r2 = n2;
+        if (small) return std::hypot(r1, r2) < 1e-9;
+    }
+    return std::hypot(r1, r2) < 1e-9;
+}
+
+} // namespace
+
+MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre, Interslice function,
+                            double startFs, double startLambda) {
+    MethodResult r;
+    if (slices.empty()) {
+        r.message = "There are no slices.";
+        return r;
+    }
+    const double xa = slices.front().xl, xb = slices.back().xr;
+    std::vector<double> f(slices.size() + 1, 1.0);
+    if (function == Interslice::HalfSine)
+        for (size_t i = 0; i <= slices.size(); ++i) {
+            const double x = i < slices.size() ? slices[i].xl : xb;
+            f[i] = std::sin(kPi * (x - xa) / (xb - xa));
+        }
+    const double w = weightSum(slices);
+    Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9)};
+    const double fs0 = startFs > 0 && std::isfinite(startFs) ? startFs : 1.0;
+    // Newton from the given start, then from a few others before giving up.
+    const double starts[][2] = {{fs0, startLambda}, {fs0, 0.0}, {fs0, 0.3},
+                                {fs0, -0.2},        {1.0, 0.1}, {2 * fs0, 0.5}};
+    int total = 0;
+    for (const auto& s : starts) {
+        double fs = s[0], lambda = s[1];
+        int iterations = 0;
+        const bool converged = newton(rg, fs, lambda, iterations);
+        total += iterations;
+        if (converged && fs > 0) {
+            r.iterations = total;
+            r.fs = fs;
+            r.lambda = lambda;
+            double r1, r2;
+            rg.residual(fs, lambda, r1, r2, &r);
+            r.ok = r.message.empty();
+            return r;
+        }
+    }
+    r.iterations = total;
+    r.message = "Force and moment equilibrium could not both be satisfied (no convergence).";
+    return r;
+}
+
+} // namespace velda

@@ -1,0 +1,416 @@
+#include "ProblemInput.h"
+
+#include "model/NumberFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+
+namespace velda {
+namespace {
+
+struct InputError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Lines split into blank- or tab-separated items; numbers may run across line ends.
+class Items {
+public:
+    explicit Items(const std::string& text) {
+        size_t start = 0;
+        for (size_t i = 0; i <= text.size(); ++i) {
+            if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
+                if (i == text.size() && start == i && !m_lines.empty()) break;
+                m_lines.push_back(split(text.substr(start, i - start)));
+                if (i < text.size() && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+                start = i + 1;
+            }
+        }
+        m_left.assign(m_lines.size() + 1, 0);
+        for (size_t i = m_lines.size(); i-- > 0;) m_left[i] = m_left[i + 1] + m_lines[i].items.size();
+    }
+
+    bool atEnd() const { return m_line >= m_lines.size(); }
+    int lineNumber() const { return static_cast<int>(m_line) + 1; }
+
+    std::string line() {
+        if (atEnd()) throw InputError("The file ends before the keyword \"EXECUT\": it is incomplete.");
+        std::string t = m_lines[m_line].text;
+        ++m_line;
+        m_item = 0;
+        return t;
+    }
+
+    double real(const char* what) {
+        auto [text, line, item] = next(what);
+        auto v = numfmt::parseDecimal(text);
+        if (!v || !std::isfinite(static_cast<double>(*v)))
+            fail(line, item,
+                 std::string("a real number (") + what + ") was expected but found \"" + text + "\"");
+        return static_cast<double>(*v);
+    }
+
+    int integer(const char* what) {
+        auto [text, line, item] = next(what);
+        auto v = numfmt::parseWholeInt32(text);
+        if (!v)
+            fail(line, item,
+                 std::string("an integer (") + what + ") was expected but found \"" + text + "\"");
+        return *v;
+    }
+
+    // A count of rows of `perRow` items each; it must be possible for the rest of the file.
+    int count(const char* what, int perRow) {
+        const int line = lineNumber();
+        int n = integer(what);
+        if (n < 0) fail(lineNumber(), m_lastItem, std::string(what) + " must not be negative");
+        if (static_cast<size_t>(n) * static_cast<size_t>(perRow) > itemsLeft())
+            fail(line, m_lastItem,
+                 std::string(what) + " is " + std::to_string(n) +
+                     ", but the file ends before that many rows");
+        return n;
+    }
+
+    [[noreturn]] static void fail(int line, int item, const std::string& what) {
+        throw InputError("Line " + std::to_string(line) + ", item " + std::to_string(item) + ": " + what +
+                         ".");
+    }
+
+private:
+    struct Line {
+        std::string text;
+        std::vector<std::string> items;
+    };
+    static Line split(const std::string& text) {
+        Line l{text, {}};
+        std::string item;
+        for (char c : text) {
+            if (static_cast<unsigned char>(c) <= 32) {
+                if (!item.empty()) l.items.push_back(item);
+                item.clear();
+            } else {
+                item += c;
+            }
+        }
+        if (!item.empty()) l.items.push_back(item);
+        return l;
+    }
+    size_t itemsLeft() const { return atEnd() ? 0 : m_left[m_line] - m_item; }
+
+    std::tuple<std::string, int, int> next(const char* what) {
+        // Like the application's reader: a blank line where a number is due is an error.
+        if (!atEnd() && m_item >= m_lines[m_line].items.size()) {
+            ++m_line;
+            m_item = 0;
+            if (!atEnd() && m_lines[m_line].items.empty())
+                fail(lineNumber(), 1, std::string("the line is empty where ") + what + " was expected");
+        }
+        if (atEnd())
+            throw InputError(std::string("The file ends where ") + what + " was expected: it is incomplete.");
+        m_lastItem = static_cast<int>(m_item) + 1;
+        return {m_lines[m_line].items[m_item++], lineNumber(), m_lastItem};
+    }
+
+    std::vector<Line> m_lines;
+    std::vector<size_t> m_left;
+    size_t m_line = 0;
+    size_t m_item = 0;
+    int m_lastItem = 0;
+};
+
+std::string trimmed(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+    return s.substr(b, e - b);
+}
+
+Point point(Items& in, const char* what) {
+    Point p;
+    p.x = in.real(what);
+    p.y = in.real(what);
+    return p;
+}
+
+void searchBlock(Items& in, SearchParameters& s) {
+    s.initiationPoints = in.integer("the number of initiation points");
+    s.surfacesPerPoint = in.integer("the number of surfaces per point");
+    s.initLeftX = in.real("the left x of the initiation range");
+    s.initRightX = in.real("the right x of the initiation range");
+    s.termLeftX = in.real("the left x of the termination range");
+    s.termRightX = in.real("the right x of the termination range");
+    s.minElevation = in.real("the minimum elevation");
+    s.segmentLength = in.real("the segment length");
+    s.ccwLimit = in.real("the counterclockwise direction limit");
+    s.cwLimit = in.real("the clockwise direction limit");
+}
+
+Problem parse(const std::string& text) {
+    Items in(text);
+    Problem p;
+    std::string keyword = trimmed(in.line());
+    if (keyword != "PROFIL" && keyword != "PROFILE")
+        throw InputError("Line 1: the file must begin with the keyword \"PROFIL\".");
+    p.title = in.line();
+    const int lineCount = in.count("the number of boundary lines", 5);
+    p.surfaceLineCount = in.integer("the number of ground-surface lines");
+    p.unitSystem = in.integer("the unit system");
+    if (p.unitSystem < 1 || p.unitSystem > 3)
+        Items::fail(in.lineNumber(), 3, "the unit system must be 1, 2 or 3");
+    for (int i = 0; i < lineCount; ++i) {
+        BoundaryLine l;
+        l.left = point(in, "a boundary-line coordinate");
+        l.right = point(in, "a boundary-line coordinate");
+        l.soil = in.integer("a soil number");
+        p.lines.push_back(l);
+    }
+    in.line();
+    const bool english = p.unitSystem == 1;
+    bool executed = false;
+    bool soilSeen = false;
+    while (!in.atEnd()) {
+        const int at = in.lineNumber();
+        keyword = trimmed(in.line());
+        if (keyword.empty()) continue;
+        if (keyword == "EXECUT") {
+            executed = true;
+            break;
+        }
+        if (keyword == "SOIL") {
+            soilSeen = true;
+            const int n = in.count("the number of soils", 7);
+            for (int i = 0; i < n; ++i) {
+                Soil s;
+                s.moistWeight = in.real("a moist unit weight");
+                s.saturatedWeight = in.real("a saturated unit weight");
+                s.cohesion = in.real("a cohesion intercept");
+                s.phi = in.real("a friction angle");
+                s.ru = in.real("a pore-pressure coefficient");
+                // The constant is entered in lbs/in^2 in English units.
+                s.poreConstant = in.real("a pore-pressure constant") * (english ? 144.0 : 1.0);
+                s.piezometricSurface = in.integer("a piezometric surface number");
+                p.soils.push_back(s);
+            }
+        } else if (keyword == "ANISO") {
+            const int k = in.count("the number of anisotropic soils", 2);
+            for (int i = 0; i < k; ++i) {
+                const int soil = in.integer("a soil number");
+                if (soil < 1 || soil > static_cast<int>(p.soils.size()))
+                    Items::fail(in.lineNumber(), 1,
+                                "the anisotropic soil number must be between 1 and " +
+                                    std::to_string(p.soils.size()));
+                const int m = in.count("the number of anisotropy rows", 3);
+                auto& rows = p.soils[static_cast<size_t>(soil - 1)].anisotropy;
+                rows.clear();
+                for (int r = 0; r < m; ++r) {
+                    AnisotropyRow a;
+                    a.ccwLimit = in.real("a direction limit");
+                    a.cohesion = in.real("a strength intercept");
+                    a.phi = in.real("a friction angle");
+                    rows.push_back(a);
+                }
+            }
+        } else if (keyword == "WATER") {
+            p.waterOn = true;
+            const int n = in.count("the number of piezometric surfaces", 1);
+            p.waterUnitWeight = in.real("the unit weight of water");
+            for (int i = 0; i < n; ++i) {
+                const int m = in.count("the number of points", 2);
+                std::vector<Point> pts;
+                for (int j = 0; j < m; ++j) pts.push_back(point(in, "a piezometric point"));
+                p.piezometricSurfaces.push_back(pts);
+            }
+        } else if (keyword == "LOADS") {
+            const int n = in.count("the number of loads", 4);
+            for (int i = 0; i < n; ++i) {
+                SurchargeLoad l;
+                l.leftX = in.real("a load's left x");
+                l.rightX = in.real("a load's right x");
+                l.intensity = in.real("a load intensity");
+                l.inclination = in.real("a load inclination");
+                p.loads.push_back(l);
+            }
+        } else if (keyword == "EQUAKE") {
+            p.equakeOn = true;
+            p.kh = in.real("the horizontal earthquake coefficient");
+            p.kv = in.real("the vertical earthquake coefficient");
+            p.cavitationPressure = in.real("the cavitation pressure");
+        } else if (keyword == "LIMITS") {
+            const int n = in.count("the number of limit lines", 4);
+            in.integer("the repeated number of limit lines");
+            for (int i = 0; i < n; ++i) {
+                LimitLine l;
+                l.a = point(in, "a limit-line coordinate");
+                l.b = point(in, "a limit-line coordinate");
+                p.limits.push_back(l);
+            }
+        } else if (keyword == "TIES") {
+            const int n = in.count("the number of tiebacks", 7);
+            for (int i = 0; i < n; ++i) {
+                Tieback t;
+                t.boundarySurface = in.integer("a boundary surface number");
+                t.head = point(in, "a tieback coordinate");
+                t.load = in.real("a tieback load");
+                t.spacing = in.real("a tieback spacing");
+                t.inclination = in.real("a tieback inclination");
+                t.freeLength = in.real("a tieback free length");
+                p.tiebacks.push_back(t);
+            }
+        } else if (keyword == "REINF") {
+            const int n = in.count("the number of reinforcement sets", 1);
+            for (int i = 0; i < n; ++i) {
+                const int m = in.count("the number of reinforcement layers", 4);
+                std::vector<ReinforcementLayer> set;
+                for (int j = 0; j < m; ++j) {
+                    ReinforcementLayer r;
+                    r.start = point(in, "a reinforcement coordinate");
+                    r.force = in.real("a reinforcement force");
+                    r.inclinationFactor = in.real("an inclination factor");
+                    set.push_back(r);
+                }
+                p.reinforcementSets.push_back(set);
+            }
+        } else if (keyword == "SURFAC" || keyword == "SURBIS") {
+            p.search = SearchKind::UserSurface;
+            p.surfaceWithReinforcement = keyword == "SURBIS";
+            const int n = in.count("the number of surface points", 2);
+            for (int i = 0; i < n; ++i) p.userSurface.push_back(point(in, "a surface point"));
+        } else if (keyword == "CIRCLE" || keyword == "CIRCL2" || keyword == "RANDOM") {
+            p.search = keyword == "CIRCLE"   ? SearchKind::JanbuCircle
+                       : keyword == "CIRCL2" ? SearchKind::BishopCircle
+                                             : SearchKind::Irregular;
+            searchBlock(in, p.parameters);
+        } else if (keyword == "SPENCR") {
+            p.search = SearchKind::Spencer;
+            p.parameters.interSliceAngle = in.real("the interslice force inclination");
+            in.line();
+            const std::string next = trimmed(in.line());
+            if (next != "CIRCL2")
+                throw InputError("Line " + std::to_string(in.lineNumber() - 1) +
+                                 ": the keyword \"CIRCL2\" must follow the \"SPENCR\" angle.");
+            searchBlock(in, p.parameters);
+        } else if (keyword == "BLOCK") {
+            p.search = SearchKind::Block;
+            p.parameters.surfacesPerPoint = in.integer("the number of surfaces");
+            const int n = in.count("the number of boxes", 5);
+            p.parameters.blockSegmentLength = in.real("the block segment length");
+            for (int i = 0; i < n; ++i) {
+                Box b;
+                b.left = point(in, "a box coordinate");
+                b.right = point(in, "a box coordinate");
+                b.height = in.real("a box side length");
+                p.parameters.boxes.push_back(b);
+            }
+        } else {
+            throw InputError("Line " + std::to_string(at) + ": \"" + keyword +
+                             "\" is not a section keyword.");
+        }
+        in.line(); // the rest of the section's last line
+    }
+    if (!soilSeen) throw InputError("The problem has no \"SOIL\" section.");
+    if (!executed) throw InputError("The file ends before the keyword \"EXECUT\": it is incomplete.");
+    return p;
+}
+
+} // namespace
+
+std::optional<Problem> readProblem(const std::string& text, std::string& error) {
+    try {
+        return parse(text);
+    } catch (const InputError& e) {
+        error = e.what();
+    } catch (const std::exception& e) {
+        error = std::string("The problem file could not be read: ") + e.what();
+    }
+    return std::nullopt;
+}
+
+std::string validateProblem(const Problem& p) {
+    std::ostringstream why;
+    const int n = static_cast<int>(p.lines.size());
+    if (n == 0) return "The problem has no boundary lines.";
+    if (p.surfaceLineCount < 1 || p.surfaceLineCount > n)
+        return "The number of ground-surface lines must be between 1 and the number of boundary lines (" +
+               std::to_string(n) + ").";
+    if (p.soils.empty()) return "The problem has no soils.";
+    for (int i = 0; i < n; ++i) {
+        const BoundaryLine& l = p.lines[static_cast<size_t>(i)];
+        const std::string name = "Boundary line " + std::to_string(i + 1);
+        if (!(l.left.x < l.right.x)) return name + " does not run from left to right.";
+        if (l.soil < 1 || l.soil > static_cast<int>(p.soils.size()))
+            return name + " names soil " + std::to_string(l.soil) + ", but there are " +
+                   std::to_string(p.soils.size()) + " soils.";
+        if (i > 0 && i < p.surfaceLineCount) {
+            const Point& a = p.lines[static_cast<size_t>(i - 1)].right;
+            const double tol = 1e-6 * std::max({1.0, std::fabs(a.x), std::fabs(a.y)});
+            if (std::fabs(a.x - l.left.x) > tol || std::fabs(a.y - l.left.y) > tol)
+                return name + " does not start where ground-surface line " + std::to_string(i) +
+                       " ends; the first " + std::to_string(p.surfaceLineCount) +
+                       " lines must form the ground surface from left to right.";
+        }
+    }
+    for (size_t i = 0; i < p.soils.size(); ++i) {
+        const Soil& s = p.soils[i];
+        const std::string name = "Soil " + std::to_string(i + 1);
+        if (s.moistWeight < 0 || s.saturatedWeight < 0) return name + " has a negative unit weight.";
+        if (s.cohesion < 0) return name + " has a negative cohesion.";
+        if (s.phi < 0 || s.phi >= 90) return name + " has a friction angle outside 0 to 90 degrees.";
+        if (s.piezometricSurface < 0 || s.piezometricSurface > static_cast<int>(p.piezometricSurfaces.size()))
+            return name + " names piezometric surface " + std::to_string(s.piezometricSurface) +
+                   ", but there " + (p.piezometricSurfaces.size() == 1 ? "is " : "are ") +
+                   std::to_string(p.piezometricSurfaces.size()) + ".";
+        for (const AnisotropyRow& a : s.anisotropy)
+            if (a.cohesion < 0 || a.phi < 0 || a.phi >= 90)
+                return name + " has anisotropic strength outside the valid range.";
+    }
+    for (size_t i = 0; i < p.piezometricSurfaces.size(); ++i) {
+        const auto& pts = p.piezometricSurfaces[i];
+        if (pts.empty()) {
+            for (const Soil& s : p.soils)
+                if (s.piezometricSurface == static_cast<int>(i) + 1)
+                    return "Piezometric surface " + std::to_string(i + 1) + " is used but has no points.";
+            continue;
+        }
+        for (size_t j = 1; j < pts.size(); ++j)
+            if (!(pts[j].x > pts[j - 1].x))
+                return "Piezometric surface " + std::to_string(i + 1) + " does not run from left to right.";
+    }
+    if (p.waterOn && p.waterUnitWeight < 0) return "The unit weight of water is negative.";
+    for (size_t i = 0; i < p.tiebacks.size(); ++i)
+        if (!(p.tiebacks[i].spacing > 0))
+            return "Tieback " + std::to_string(i + 1) + " has no positive spacing.";
+    if (p.search == SearchKind::UserSurface) {
+        if (p.userSurface.size() < 2) return "The failure surface needs at least two points.";
+        for (size_t i = 1; i < p.userSurface.size(); ++i)
+            if (p.userSurface[i].x < p.userSurface[i - 1].x)
+                return "The failure surface turns back on itself at point " + std::to_string(i + 1) +
+                       "; its points must run from left to right.";
+    }
+    if (p.cavitationPressure < 0) return "The cavitation pressure is negative.";
+    return {};
+}
+
+const char* unitLabel(int unitSystem, const char* quantity) {
+    const std::string q = quantity;
+    if (unitSystem == 1) {
+        if (q == "length") return "ft";
+        if (q == "force") return "lbs";
+        if (q == "stress") return "lbs/ft^2";
+        if (q == "unit weight") return "lbs/ft^3";
+    } else if (unitSystem == 2) {
+        if (q == "length") return "m";
+        if (q == "force") return "kN";
+        if (q == "stress") return "kPa";
+        if (q == "unit weight") return "kN/m^3";
+    } else {
+        if (q == "length") return "L";
+        if (q == "force") return "F";
+        if (q == "stress") return "F/L^2";
+        if (q == "unit weight") return "F/L^3";
+    }
+    return "";
+}
+
+} // namespace velda

@@ -1,0 +1,16 @@
+#pragma once
+#include "Problem.h"
+
+#include <optional>
+#include <string>
+
+namespace velda {
+
+// Reads a problem file in the layout the application writes. On failure returns nullopt and puts
+// a message naming the line and item into `error`.
+std::optional<Problem> readProblem(const std::string& text, std::string& error);
+
+// Checks what the analysis relies on; returns an empty string when the problem is usable.
+std::string validateProblem(const Problem& problem);
+
+} // namespace velda

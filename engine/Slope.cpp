@@ -1,0 +1,441 @@
+#include "Slope.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace velda {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double lerp(const Point& a, const Point& b, double x) {
+    if (b.x == a.x) return b.y;
+    return a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x);
+}
+
+// Index of the segment (i, i+1) of `line` whose x range holds x, preferring one that is not vertical.
+size_t segmentAt(const std::vector<Point>& line, double x) {
+    auto it = std::upper_bound(line.begin(), line.end(), x, [](double v, const Point& p) { return v < p.x; });
+    size_t i = it == line.begin() ? 0 : static_cast<size_t>(it - line.begin()) - 1;
+    if (i + 1 >= line.size()) i = line.size() >= 2 ? line.size() - 2 : 0;
+    return i;
+}
+
+// Crossing of segments p-q and r-s; returns false when they do not meet.
+bool segmentsCross(const Point& p, const Point& q, const Point& r, const Point& s, Point& at) {
+    const double d1x = q.x - p.x, d1y = q.y - p.y, d2x = s.x - r.x, d2y = s.y - r.y;
+    const double den = d1x * d2y - d1y * d2x;
+    if (den == 0) return false;
+    const double t = ((r.x - p.x) * d2y - (r.y - p.y) * d2x) / den;
+    const double u = ((r.x - p.x) * d1y - (r.y - p.y) * d1x) / den;
+    if (t < 0 || t > 1 || u < 0 || u > 1) return false;
+    at = {p.x + t * d1x, p.y + t * d1y};
+    return true;
+}
+
+struct Accumulator {
+    double weight = 0, mx = 0, my = 0;
+    // A band between two straight lines over [x0, x0 + b]; heights measured from a local origin.
+    void band(double x0, double b, double bottom0, double bottom1, double top0, double top1,
+              double unitWeight) {
+        const double h0 = std::max(0.0, top0 - bottom0), h1 = std::max(0.0, top1 - bottom1);
+        const double area = b * (h0 + h1) / 2;
+        if (area <= 0 || unitWeight == 0) return;
+        const double w = unitWeight * area;
+        weight += w;
+        mx += unitWeight * (x0 * area + b * b * (h0 + 2 * h1) / 6);
+        my += unitWeight * b / 6 *
+              (top0 * top0 + top0 * top1 + top1 * top1 - bottom0 * bottom0 - bottom0 * bottom1 -
+               bottom1 * bottom1);
+    }
+};
+
+void addForce(Slice& s, double fx, double fy, const Point& at) {
+    s.fx += fx;
+    s.fy += fy;
+    s.moment += (at.x - s.base.x) * fy - (at.y - s.base.y) * fx;
+}
+
+} // namespace
+
+double polylineY(const std::vector<Point>& line, double x) {
+    if (line.empty()) return 0;
+    if (x <= line.front().x) return line.front().y;
+    if (x >= line.back().x) return line.back().y;
+    const size_t i = segmentAt(line, x);
+    return lerp(line[i], line[i + 1], x);
+}
+
+Slope::Slope(const Problem& problem) : m_problem(problem) {
+    const auto& lines = m_problem.lines;
+    for (int i = 0; i < m_problem.surfaceLineCount && i < static_cast<int>(lines.size()); ++i) {
+        const BoundaryLine& l = lines[static_cast<size_t>(i)];
+        if (i == 0) m_ground.push_back(l.left);
+        m_ground.push_back(l.right);
+        m_groundSoil.push_back(l.soil - 1);
+    }
+    for (size_t i = 0; i < lines.size(); ++i)
+        m_lines.push_back({lines[i].left, lines[i].right, lines[i].soil - 1,
+                           static_cast<int>(i) < m_problem.surfaceLineCount});
+    m_yMin = std::numeric_limits<double>::max();
+    m_yMax = std::numeric_limits<double>::lowest();
+    for (const Line& l : m_lines)
+        for (const Point& p : {l.a, l.b}) {
+            m_yMin = std::min(m_yMin, p.y);
+            m_yMax = std::max(m_yMax, p.y);
+        }
+    const double scale = std::max({xMax() - xMin(), m_yMax - m_yMin, 1.0});
+    m_tolerance = 1e-9 * scale;
+    addStaticEdges();
+}
+
+void Slope::addStaticEdges() {
+    std::vector<double>& e = m_staticEdges;
+    for (const Line& l : m_lines) {
+        e.push_back(l.a.x);
+        e.push_back(l.b.x);
+    }
+    for (size_t s = 0; s < m_problem.piezometricSurfaces.size(); ++s) {
+        const auto& pts = m_problem.piezometricSurfaces[s];
+        for (const Point& p : pts) e.push_back(p.x);
+        // Where a water surface crosses a boundary line the soil column changes from moist to
+        // saturated in another layer; slices must break there to stay exact.
+        if (pts.empty()) continue;
+        // Continued flat beyond its ends, as the pore pressures use it.
+        std::vector<Point> extended = pts;
+        const double reach = std::max(xMax() - xMin(), 1.0);
+        extended.insert(extended.begin(), Point{std::min(xMin(), pts.front().x) - reach, pts.front().y});
+        extended.push_back(Point{std::max(xMax(), pts.back().x) + reach, pts.back().y});
+        m_piezoExtended.push_back(extended);
+        for (const Line& l : m_lines)
+            for (size_t j = 0; j + 1 < extended.size(); ++j) {
+                Point at;
+                if (segmentsCross(l.a, l.b, extended[j], extended[j + 1], at)) e.push_back(at.x);
+            }
+    }
+    for (const SurchargeLoad& l : m_problem.loads) {
+        e.push_back(l.leftX);
+        e.push_back(l.rightX);
+    }
+    std::sort(e.begin(), e.end());
+    e.erase(std::unique(e.begin(), e.end()), e.end());
+}
+
+double Slope::groundY(double x) const {
+    return polylineY(m_ground, x);
+}
+
+int Slope::groundSoilAt(double x) const {
+    if (m_groundSoil.empty()) return 0;
+    return m_groundSoil[std::min(segmentAt(m_ground, x), m_groundSoil.size() - 1)];
+}
+
+int Slope::soilAt(double x, double y) const {
+    int best = -1;
+    double bestY = std::numeric_limits<double>::max();
+    for (const Line& l : m_lines) {
+        if (x < l.a.x || x > l.b.x) continue;
+        const double ly = l.yAt(x);
+        if (ly >= y - m_tolerance && ly < bestY) {
+            bestY = ly;
+            best = l.soil;
+        }
+    }
+    return best;
+}
+
+double Slope::frictionAngleAt(double x, double y) const {
+    const int s = soilAt(x, y);
+    return s < 0 ? 0 : m_problem.soils[static_cast<size_t>(s)].phi;
+}
+
+double Slope::piezometricY(int surface, double x) const {
+    return polylineY(m_problem.piezometricSurfaces[static_cast<size_t>(surface - 1)], x);
+}
+
+SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) const {
+    SlicedSurface out;
+    const double tol = m_tolerance;
+    if (input.size() < 2) {
+        out.reason = "The surface has fewer than two points.";
+        return out;
+    }
+    for (size_t i = 1; i < input.size(); ++i)
+        if (input[i].x < input[i - 1].x) {
+            out.reason = "The surface turns back on itself; its points must run from left to right.";
+            return out;
+        }
+    for (const Point& p : input)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+            out.reason = "The surface has a coordinate that is not a number.";
+            return out;
+        }
+
+    // Walk the surface with the ground's vertices added, noting how deep each point lies.
+    struct Station {
+        Point p;
+        double depth; // ground above the point; positive inside the soil
+    };
+    std::vector<Station> path;
+    auto depthAt = [this](const Point& p) { return groundY(p.x) - p.y; };
+    for (size_t i = 0; i + 1 < input.size(); ++i) {
+        const Point& a = input[i];
+        const Point& b = input[i + 1];
+        if (path.empty()) path.push_back({a, depthAt(a)});
+        if (b.x > a.x)
+            for (const Point& g : m_ground)
+                if (g.x > a.x && g.x < b.x) {
+                    const Point q{g.x, lerp(a, b, g.x)};
+                    path.push_back({q, g.y - q.y});
+                }
+        path.push_back({b, depthAt(b)});
+    }
+    // Entry and exit where the path passes through the ground surface.
+    auto crossing = [](const Station& s, const Station& t) {
+        const double f = s.depth / (s.depth - t.depth);
+        return Point{s.p.x + f * (t.p.x - s.p.x), s.p.y + f * (t.p.y - s.p.y)};
+    };
+    // End points a hair below the ground (coordinates rounded when typed) are taken as on it.
+    const double snap = 1e-4 * std::max({xMax() - xMin(), m_yMax - m_yMin, 1.0});
+    for (Station* end : {&path.front(), &path.back()})
+        if (end->depth > tol && end->depth <= snap) {
+            end->p.y += end->depth;
+            end->depth = 0;
+        }
+    if (path.front().depth > tol) {
+        out.reason = "The surface begins below the ground surface; it must start on or above the ground.";
+        return out;
+    }
+    if (path.back().depth > tol) {
+        out.reason = "The surface ends below the ground surface; it must end on or above the ground.";
+        return out;
+    }
+    size_t first = path.size(), last = 0;
+    for (size_t i = 0; i < path.size(); ++i)
+        if (path[i].depth > tol) {
+            first = std::min(first, i);
+            last = i;
+        }
+    if (first == path.size()) {
+        out.reason = "The surface does not cut off a sliding mass: it lies on or above the ground surface.";
+        return out;
+    }
+    for (size_t i = first; i <= last; ++i)
+        if (path[i].depth <= tol) {
+            out.reason = "The surface comes out of the ground between its ends.";
+            return out;
+        }
+    if (input.front().x < xMin() - tol || input.back().x > xMax() + tol) {
+        // Only the part below ground matters; it must lie over the ground surface's extent.
+        const Point entry = crossing(path[first - 1], path[first]);
+        const Point exit = crossing(path[last], path[last + 1]);
+        if (entry.x < xMin() - tol || exit.x > xMax() + tol) {
+            out.reason = "The sliding mass reaches beyond the ends of the ground surface.";
+            return out;
+        }
+    }
+    std::vector<Point>& surf = out.surface;
+    surf.push_back(crossing(path[first - 1], path[first]));
+    for (size_t i = first; i <= last; ++i)
+        if (path[i].p.x != surf.back().x || path[i].p.y != surf.back().y) surf.push_back(path[i].p);
+    surf.push_back(crossing(path[last], path[last + 1]));
+    const double xa = surf.front().x, xb = surf.back().x;
+    if (!(xb - xa > tol)) {
+        out.reason = "The sliding mass has no width.";
+        return out;
+    }
+
+    // Slice edges: wherever a line of the model meets the mass, so every slice is straight-sided.
+    std::vector<double> edges{xa, xb};
+    for (double x : m_staticEdges)
+        if (x > xa && x < xb) edges.push_back(x);
+    for (const Point& p : surf) edges.push_back(p.x);
+    for (size_t j = 0; j + 1 < surf.size(); ++j) {
+        for (const Line& l : m_lines) {
+            if (l.ground) continue;
+            Point at;
+            if (segmentsCross(l.a, l.b, surf[j], surf[j + 1], at)) edges.push_back(at.x);
+        }
+        for (const auto& pts : m_piezoExtended)
+            for (size_t k = 0; k + 1 < pts.size(); ++k) {
+                Point at;
+                if (segmentsCross(pts[k], pts[k + 1], surf[j], surf[j + 1], at)) edges.push_back(at.x);
+            }
+    }
+    std::sort(edges.begin(), edges.end());
+    std::vector<double> xs;
+    for (double x : edges) {
+        if (x < xa - tol || x > xb + tol) continue;
+        x = std::clamp(x, xa, xb);
+        if (xs.empty() || x - xs.back() > tol) xs.push_back(x);
+    }
+    if (xb - xs.back() > 0) xs.back() = xb;
+    const double maxWidth = (xb - xa) / std::max(1, minimumSlices);
+    std::vector<double> cuts{xs.front()};
+    for (size_t i = 1; i < xs.size(); ++i) {
+        const double w = xs[i] - xs[i - 1];
+        const int parts = std::max(1, static_cast<int>(std::ceil(w / maxWidth - 1e-9)));
+        for (int k = 1; k <= parts; ++k) cuts.push_back(k == parts ? xs[i] : xs[i - 1] + w * k / parts);
+    }
+
+    const Problem& pr = m_problem;
+    out.slices.reserve(cuts.size());
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        Slice s;
+        s.xl = cuts[i];
+        s.xr = cuts[i + 1];
+        s.width = s.xr - s.xl;
+        const double xm = (s.xl + s.xr) / 2;
+        const size_t bs = segmentAt(surf, xm);
+        s.baseLeft = lerp(surf[bs], surf[bs + 1], s.xl);
+        s.baseRight = lerp(surf[bs], surf[bs + 1], s.xr);
+        const size_t gs = segmentAt(m_ground, xm);
+        s.topLeft = lerp(m_ground[gs], m_ground[gs + 1], s.xl);
+        s.topRight = lerp(m_ground[gs], m_ground[gs + 1], s.xr);
+        s.base = {xm, (s.baseLeft + s.baseRight) / 2};
+        s.alpha = std::atan2(s.baseRight - s.baseLeft, s.width);
+        s.sinA = std::sin(s.alpha);
+        s.cosA = std::cos(s.alpha);
+        s.baseLength = s.width / s.cosA;
+
+        // The column from the ground down to the base in bands of one soil each.
+        const double yRef = s.base.y;
+        struct Edge {
+            double l, r;
+            int soil;
+        };
+        std::vector<Edge> stack;
+        const double topMid = (s.topLeft + s.topRight) / 2;
+        for (const Line& l : m_lines) {
+            if (l.ground || l.a.x > s.xl + tol || l.b.x < s.xr - tol) continue;
+            const double yl = l.yAt(s.xl), yr = l.yAt(s.xr), ym = (yl + yr) / 2;
+            if (ym < topMid - tol && ym > s.base.y + tol) stack.push_back({yl, yr, l.soil});
+        }
+        std::sort(stack.begin(), stack.end(),
+                  [](const Edge& a, const Edge& b) { return a.l + a.r > b.l + b.r; });
+        Accumulator acc;
+        Edge upper{s.topLeft, s.topRight, groundSoilAt(xm)};
+        auto addBand = [&](const Edge& top, double bl, double br) {
+            const Soil& soil = pr.soils[static_cast<size_t>(top.soil)];
+            double cl = bl, cr = br; // top of the saturated part
+            if (pr.waterOn && soil.piezometricSurface > 0) {
+                cl = std::clamp(piezometricY(soil.piezometricSurface, s.xl), bl, std::max(bl, top.l));
+                cr = std::clamp(piezometricY(soil.piezometricSurface, s.xr), br, std::max(br, top.r));
+            }
+            acc.band(s.xl, s.width, bl - yRef, br - yRef, cl - yRef, cr - yRef, soil.saturatedWeight);
+            acc.band(s.xl, s.width, cl - yRef, cr - yRef, top.l - yRef, top.r - yRef, soil.moistWeight);
+        };
+        for (const Edge& e : stack) {
+            addBand(upper, e.l, e.r);
+            upper = e;
+        }
+        addBand(upper, s.baseLeft, s.baseRight);
+        s.soil = upper.soil;
+        s.weight = acc.weight;
+        s.centroid = acc.weight > 0 ? Point{acc.mx / acc.weight, yRef + acc.my / acc.weight} : s.base;
+
+        const Soil& soil = pr.soils[static_cast<size_t>(s.soil)];
+        double c = soil.cohesion, phi = soil.phi;
+        if (!soil.anisotropy.empty()) {
+            const double deg = s.alpha * 180 / kPi;
+            const AnisotropyRow* row = &soil.anisotropy.back();
+            for (const AnisotropyRow& a : soil.anisotropy)
+                if (a.ccwLimit >= deg) {
+                    row = &a;
+                    break;
+                }
+            c = row->cohesion;
+            phi = row->phi;
+        }
+        s.cohesion = c;
+        s.tanPhi = std::tan(phi * kPi / 180);
+
+        double u = 0;
+        if (pr.waterOn && soil.piezometricSurface > 0)
+            u += pr.waterUnitWeight * (piezometricY(soil.piezometricSurface, xm) - s.base.y);
+        u += soil.ru * s.weight / s.width + soil.poreConstant;
+        s.porePressure = std::max(u, -pr.cavitationPressure);
+        s.poreForce = s.porePressure * s.baseLength;
+
+        addForce(s, 0, -s.weight, s.centroid);
+        if (pr.equakeOn) addForce(s, -pr.kh * s.weight, pr.kv * s.weight, s.centroid);
+
+        // Water standing on the ground presses normally onto the slice top.
+        const int groundPiezo = pr.soils[static_cast<size_t>(groundSoilAt(xm))].piezometricSurface;
+        if (pr.waterOn && groundPiezo > 0) {
+            const double dl = std::max(0.0, piezometricY(groundPiezo, s.xl) - s.topLeft);
+            const double dr = std::max(0.0, piezometricY(groundPiezo, s.xr) - s.topRight);
+            if (dl + dr > 0) {
+                const double p = pr.waterUnitWeight * s.width * (dl + dr) / 2;
+                const double xc = s.xl + s.width * (dl + 2 * dr) / (3 * (dl + dr));
+                const Point at{xc, s.topLeft + (s.topRight - s.topLeft) * (xc - s.xl) / s.width};
+                addForce(s, p * (s.topRight - s.topLeft) / s.width, -p, at);
+            }
+        }
+        out.slices.push_back(s);
+    }
+    applyLoads(out);
+    out.ok = true;
+    return out;
+}
+
+void Slope::applyLoads(SlicedSurface& out) const {
+    const Problem& pr = m_problem;
+    auto sliceAt = [&out](double x) -> Slice* {
+        for (Slice& s : out.slices)
+            if (x >= s.xl && x <= s.xr) return &s;
+        return nullptr;
+    };
+    for (const SurchargeLoad& load : pr.loads) {
+        if (!(load.rightX > load.leftX) || load.intensity == 0) continue;
+        const double d = load.inclination * kPi / 180;
+        for (Slice& s : out.slices) {
+            const double l = std::max(s.xl, load.leftX), r = std::min(s.xr, load.rightX);
+            if (r <= l) continue;
+            const double q = load.intensity * (r - l);
+            const double x = (l + r) / 2;
+            addForce(s, q * std::sin(d), -q * std::cos(d), Point{x, groundY(x)});
+        }
+    }
+    const auto& surf = out.surface;
+    for (const Tieback& t : pr.tiebacks) {
+        if (!(t.spacing > 0)) continue;
+        const double i = t.inclination * kPi / 180;
+        const Point dir{std::cos(i), -std::sin(i)};
+        const Point end{t.head.x + t.freeLength * dir.x, t.head.y + t.freeLength * dir.y};
+        bool crosses = false;
+        for (size_t j = 0; j + 1 < surf.size() && !crosses; ++j) {
+            Point at;
+            crosses = segmentsCross(t.head, end, surf[j], surf[j + 1], at);
+        }
+        if (!crosses) continue;
+        Slice* s = sliceAt(t.head.x);
+        if (!s) continue;
+        const double force = t.load / t.spacing;
+        addForce(*s, force * dir.x, force * dir.y, t.head);
+        ++out.tiebacksActive;
+    }
+    for (const auto& set : pr.reinforcementSets)
+        for (const ReinforcementLayer& layer : set) {
+            const double y0 = layer.start.y;
+            for (size_t j = 0; j + 1 < surf.size(); ++j) {
+                const Point& a = surf[j];
+                const Point& b = surf[j + 1];
+                if (!(b.y > a.y) || y0 < a.y || y0 > b.y) continue;
+                const double xc = a.x + (b.x - a.x) * (y0 - a.y) / (b.y - a.y);
+                if (xc < layer.start.x) continue;
+                Slice* s = sliceAt(xc);
+                if (!s) break;
+                const double f = std::clamp(layer.inclinationFactor, 0.0, 1.0);
+                double dx = (1 - f) + f * s->cosA, dy = f * s->sinA;
+                const double n = std::hypot(dx, dy);
+                if (n == 0) break;
+                addForce(*s, layer.force * dx / n, layer.force * dy / n, Point{xc, y0});
+                ++out.reinforcementCrossings;
+                break;
+            }
+        }
+}
+
+} // namespace velda

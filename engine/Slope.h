@@ -1,0 +1,78 @@
+#pragma once
+// The slope's geometry prepared for cutting trial surfaces into slices.
+#include "Problem.h"
+
+#include <string>
+#include <vector>
+
+namespace velda {
+
+struct Slice {
+    double xl = 0, xr = 0, width = 0;
+    Point base;       // middle of the base
+    double alpha = 0; // base inclination, radians, counterclockwise from +x
+    double sinA = 0, cosA = 1;
+    double baseLength = 0;
+    double weight = 0;
+    Point centroid; // of the weight
+    int soil = 0;   // 0-based soil of the base
+    double cohesion = 0, tanPhi = 0;
+    double porePressure = 0, poreForce = 0;
+    // Every force on the slice except those on its base and sides: weight, earthquake, surcharge,
+    // ponded water, tiebacks and reinforcement; their resultant and its moment about `base`.
+    double fx = 0, fy = 0, moment = 0;
+    double topLeft = 0, topRight = 0, baseLeft = 0, baseRight = 0;
+};
+
+struct SlicedSurface {
+    bool ok = false;
+    std::string reason;         // why no mass was cut off
+    std::vector<Point> surface; // the surface between its exits, ends on the ground
+    std::vector<Slice> slices;
+    std::vector<std::string> warnings;
+    int tiebacksActive = 0;
+    int reinforcementCrossings = 0;
+};
+
+class Slope {
+public:
+    explicit Slope(const Problem& problem);
+
+    const Problem& problem() const { return m_problem; }
+    const std::vector<Point>& ground() const { return m_ground; }
+    double groundY(double x) const;
+    double xMin() const { return m_ground.front().x; }
+    double xMax() const { return m_ground.back().x; }
+    double yMin() const { return m_yMin; }
+    double yMax() const { return m_yMax; }
+    // Soil (0-based) at a point: that of the nearest boundary line at or above it; -1 above ground.
+    int soilAt(double x, double y) const;
+    double piezometricY(int surface, double x) const; // surface 1-based, continued flat beyond its ends
+    double frictionAngleAt(double x, double y) const; // degrees, isotropic
+    // Cuts the sliding mass above `surface` (points left to right) into slices.
+    SlicedSurface slice(const std::vector<Point>& surface, int minimumSlices = 30) const;
+
+private:
+    struct Line {
+        Point a, b;
+        int soil; // 0-based
+        bool ground;
+        double yAt(double x) const { return a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x); }
+    };
+    int groundSoilAt(double x) const;
+    void addStaticEdges();
+    void applyLoads(SlicedSurface& result) const;
+
+    Problem m_problem;
+    std::vector<Point> m_ground;
+    std::vector<int> m_groundSoil; // soil of each ground segment
+    std::vector<Line> m_lines;     // all boundary lines
+    std::vector<double> m_staticEdges;
+    std::vector<std::vector<Point>> m_piezoExtended;
+    double m_yMin = 0, m_yMax = 0;
+    double m_tolerance = 1e-9;
+};
+
+double polylineY(const std::vector<Point>& line, double x); // flat beyond the ends
+
+} // namespace velda

@@ -1,0 +1,557 @@
+// The analysis engine: reading, slicing, the methods against published and hand-calculated
+// values, the files of a run and the searches.
+#include "EngineSupport.h"
+#include "engine/Engine.h"
+#include "engine/ProblemInput.h"
+#include "engine/Search.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace engine_support;
+using namespace velda;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+EvaluatedSurface evaluate(const Problem& p, const std::vector<Point>& surface,
+                          const Circle* circle = nullptr) {
+    const Slope slope(p);
+    return evaluateSurface(slope, surface, circle, 0);
+}
+
+double relative(double a, double b) {
+    return std::fabs(a - b) / b;
+}
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string exampleText(const char* name) {
+    return readText(fs::path(DIZIROVI_SOURCE_DIR) / "resources" / "examples" / name);
+}
+
+// ---- the published cases on given surfaces ----
+
+TEST(Methods, CaseAPublishedCircle) {
+    const Circle circle{{30.259, 51.792}, 26.793, true};
+    const EvaluatedSurface e = evaluate(caseA(), arc(circle.centre, circle.radius, 30.0, 51.137), &circle);
+    ASSERT_TRUE(e.ok) << e.reason;
+    ASSERT_TRUE(e.bishop.ok && e.spencer.ok && e.janbu.ok && e.morgensternPrice.ok) << e.spencer.message;
+    EXPECT_GE(e.sliced.slices.size(), 30u);
+    EXPECT_LT(relative(e.bishop.fs, 0.9858), 0.005) << e.bishop.fs;
+    EXPECT_LT(relative(e.spencer.fs, 0.986), 0.005) << e.spencer.fs;
+    EXPECT_LT(relative(e.morgensternPrice.fs, 0.986), 0.01) << e.morgensternPrice.fs;
+    EXPECT_LT(relative(e.janbu.fs, 0.94), 0.01) << e.janbu.fs;
+    EXPECT_LT(relative(e.janbuCorrected, 0.990), 0.01) << e.janbuCorrected;
+    EXPECT_LT(e.ordinary.fs, e.bishop.fs) << "the Ordinary method is the conservative one here";
+}
+
+TEST(Methods, CaseBFredlundKrahn) {
+    const struct {
+        double ru, ordinary, bishop, spencer, mp;
+    } cases[] = {{0, 1.928, 2.080, 2.073, 2.076}, {0.25, 1.607, 1.766, 1.761, 1.764}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ru);
+        const Circle circle{{60, 90}, 80, true};
+        const EvaluatedSurface e = evaluate(caseB(c.ru), arc(circle.centre, 80, 21.27, 134.16), &circle);
+        ASSERT_TRUE(e.ok) << e.reason;
+        ASSERT_TRUE(e.bishop.ok && e.spencer.ok && e.ordinary.ok && e.morgensternPrice.ok);
+        EXPECT_LT(relative(e.bishop.fs, c.bishop), 0.005) << e.bishop.fs;
+        EXPECT_LT(relative(e.spencer.fs, c.spencer), 0.005) << e.spencer.fs;
+        EXPECT_LT(relative(e.morgensternPrice.fs, c.mp), 0.01) << e.morgensternPrice.fs;
+        EXPECT_LT(relative(e.ordinary.fs, c.ordinary), 0.02) << e.ordinary.fs;
+    }
+}
+
+TEST(Methods, SpencerIsNotBishopOnALayeredSlope) {
+    Problem p = caseA();
+    p.soils.push_back(soil(20, 0, 38));
+    p.lines.push_back({{20, 28}, {70, 28}, 2}); // dense sand below y = 28
+    const Circle circle{{31, 55}, 31, true};
+    // From the flat ground at y = 25 to the crest at y = 35.
+    const EvaluatedSurface e = evaluate(
+        p, arc(circle.centre, 31, 31 - std::sqrt(31.0 * 31 - 30 * 30), 31 + std::sqrt(31.0 * 31 - 20 * 20)),
+        &circle);
+    ASSERT_TRUE(e.ok && e.bishop.ok && e.spencer.ok) << e.reason << e.spencer.message;
+    EXPECT_GT(std::fabs(e.spencer.fs - e.bishop.fs) / e.bishop.fs, 5e-3)
+        << e.spencer.fs << " " << e.bishop.fs;
+    EXPECT_LT(std::fabs(e.spencer.fs - e.bishop.fs) / e.bishop.fs, 0.05);
+}
+
+TEST(Methods, InfiniteSlope) {
+    // A dry cohesionless slope: a long surface parallel to the ground gives tan(phi)/tan(beta).
+    const double beta = 20 * kPi / 180, phi = 30;
+    Problem p = slope({{0, 0}, {1000, 1000 * std::tan(beta)}});
+    p.soils.push_back(soil(19, 0, phi));
+    auto g = [&](double x) { return x * std::tan(beta); };
+    // One unit deep, with ends at 45 degrees down at the toe and 60 degrees up at the crest, so
+    // the end wedges hardly count.
+    const double toe = 1 / (std::tan(beta) + 1), crest = 1 / (std::tan(60 * kPi / 180) - std::tan(beta));
+    const std::vector<Point> surface{
+        {10, g(10)}, {10 + toe, g(10 + toe) - 1}, {990 - crest, g(990 - crest) - 1}, {990, g(990)}};
+    const EvaluatedSurface e = evaluate(p, surface);
+    ASSERT_TRUE(e.ok) << e.reason;
+    ASSERT_TRUE(e.spencer.ok && e.janbu.ok && e.morgensternPrice.ok) << e.spencer.message;
+    const double expected = std::tan(phi * kPi / 180) / std::tan(beta);
+    // Spencer's constant inclination lets the toe wedge push a little harder than the others.
+    EXPECT_LT(relative(e.spencer.fs, expected), 0.015) << e.spencer.fs;
+    EXPECT_LT(relative(e.janbu.fs, expected), 0.01) << e.janbu.fs;
+    EXPECT_LT(relative(e.morgensternPrice.fs, expected), 0.01) << e.morgensternPrice.fs;
+}
+
+// ---- the slices against hand calculations ----
+
+// Flat ground at y = 10 over 0..100; a box-shaped surface down to y = 0 between x = 40 and 60.
+Problem flat() {
+    Problem p = slope({{0, 10}, {100, 10}});
+    p.soils.push_back(soil(18, 10, 30, 20, 0));
+    return p;
+}
+const std::vector<Point> kBox{{39.999, 11}, {40, 0}, {60, 0}, {60.001, 11}};
+
+const Slice& sliceAt(const SlicedSurface& s, double x) {
+    for (const Slice& sl : s.slices)
+        if (x >= sl.xl && x <= sl.xr) return sl;
+    throw std::runtime_error("no slice");
+}
+
+TEST(Slices, WeightWaterAndPorePressure) {
+    Problem p = flat();
+    p.waterOn = true;
+    p.waterUnitWeight = 9.81;
+    p.piezometricSurfaces = {{{0, 4}, {100, 4}}};
+    p.soils[0].piezometricSurface = 1;
+    const SlicedSurface s = Slope(p).slice(kBox);
+    ASSERT_TRUE(s.ok) << s.reason;
+    const Slice& m = sliceAt(s, 50);
+    EXPECT_NEAR(m.weight, m.width * (6 * 18 + 4 * 20), 1e-9) << "moist above the water, saturated below";
+    EXPECT_NEAR(m.centroid.y, (6 * 18 * 7 + 4 * 20 * 2) / (6.0 * 18 + 4 * 20), 1e-9);
+    EXPECT_NEAR(m.porePressure, 9.81 * 4, 1e-9);
+    EXPECT_NEAR(m.poreForce, 9.81 * 4 * m.width, 1e-9);
+    EXPECT_NEAR(m.fy, -m.weight, 1e-9);
+
+    // ru and the constant add to the water; the cavitation pressure bounds suction.
+    p.soils[0].ru = 0.1;
+    p.soils[0].poreConstant = 5;
+    const Slice& r = sliceAt(Slope(p).slice(kBox), 50);
+    EXPECT_NEAR(r.porePressure, 9.81 * 4 + 0.1 * (6 * 18 + 4 * 20) + 5, 1e-9);
+    p.soils[0].ru = 0;
+    p.soils[0].poreConstant = 0;
+    p.piezometricSurfaces = {{{0, -3}, {100, -3}}};
+    EXPECT_NEAR(sliceAt(Slope(p).slice(kBox), 50).porePressure, 0, 1e-12)
+        << "no suction without cavitation pressure";
+    p.cavitationPressure = 10;
+    EXPECT_NEAR(sliceAt(Slope(p).slice(kBox), 50).porePressure, -10, 1e-12);
+
+    // Water standing 2 above the ground presses on the slice tops.
+    p.cavitationPressure = 0;
+    p.piezometricSurfaces = {{{0, 12}, {100, 12}}};
+    const Slice& w = sliceAt(Slope(p).slice(kBox), 50);
+    EXPECT_NEAR(w.fy, -(w.weight + 9.81 * 2 * w.width), 1e-9);
+    EXPECT_NEAR(w.fx, 0, 1e-12);
+    EXPECT_NEAR(w.porePressure, 9.81 * 12, 1e-9);
+}
+
+TEST(Slices, LoadsEarthquakeTiebacksAndReinforcement) {
+    Problem p = flat();
+    p.loads.push_back({45, 55, 10, 30}); // 10 per unit length, 30 degrees from vertical
+    p.equakeOn = true;
+    p.kh = 0.1;
+    p.kv = 0.05;
+    p.tiebacks.push_back({0, {50, 10}, 100, 2, 90, 20}); // straight down through the base
+    p.reinforcementSets.push_back({{{0, 5}, 30, 0}});
+    const SlicedSurface s = Slope(p).slice({{39.999, 11}, {40, 0}, {60, 0}, {60.001, 11}});
+    ASSERT_TRUE(s.ok);
+    double fx = 0, fy = 0, w = 0;
+    for (const Slice& sl : s.slices) {
+        fx += sl.fx;
+        fy += sl.fy;
+        w += sl.weight;
+    }
+    const double q = 10 * 10;
+    EXPECT_EQ(s.tiebacksActive, 1);
+    // The steep right end rises through the reinforcement at y = 5: 30 horizontally into the slope.
+    const double tie = 100 / 2.0;
+    EXPECT_EQ(s.reinforcementCrossings, 1);
+    EXPECT_NEAR(fx, q * std::sin(30 * kPi / 180) - 0.1 * w + tie * std::cos(90 * kPi / 180) + 30, 1e-6);
+    EXPECT_NEAR(fy, -q * std::cos(30 * kPi / 180) - w + 0.05 * w - tie, 1e-6);
+
+    // A rising base crosses the layer: its force acts there, horizontal for factor 0.
+    Problem r = flat();
+    r.reinforcementSets.push_back({{{0, 5}, 30, 0}, {{0, 8}, 40, 1}});
+    const SlicedSurface t = Slope(r).slice({{20, 10}, {30, 0}, {50, 0}, {60, 10}});
+    ASSERT_TRUE(t.ok);
+    EXPECT_EQ(t.reinforcementCrossings, 2);
+    double rx = 0, ry = 0;
+    for (const Slice& sl : t.slices) {
+        rx += sl.fx;
+        ry += sl.fy + sl.weight;
+    }
+    EXPECT_NEAR(rx, 30 + 40 * std::cos(45 * kPi / 180), 1e-6);
+    EXPECT_NEAR(ry, 40 * std::sin(45 * kPi / 180), 1e-6) << "factor 1: along the rising base";
+}
+
+TEST(Slices, AnisotropicStrengthByBaseInclination) {
+    Problem p = flat();
+    p.soils[0].anisotropy = {{-10, 1, 10}, {10, 2, 20}, {90, 3, 30}};
+    const SlicedSurface s = Slope(p).slice({{20, 10}, {30, 0}, {50, 0}, {60, 10}});
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(sliceAt(s, 25).cohesion, 1) << "alpha = -45 is below the first limit";
+    EXPECT_EQ(sliceAt(s, 40).cohesion, 2) << "alpha = 0";
+    EXPECT_EQ(sliceAt(s, 55).cohesion, 3) << "alpha = 45";
+}
+
+TEST(Slices, SurfacesThatCutNoMass) {
+    const Slope s(flat());
+    const struct {
+        std::vector<Point> surface;
+        const char* reason;
+    } cases[] = {
+        {{{0, 20}, {100, 20}}, "does not cut off a sliding mass"},
+        {{{10, 5}, {20, 11}}, "begins below the ground"},
+        {{{10, 11}, {20, 5}}, "ends below the ground"},
+        {{{10, 11}, {20, 5}, {30, 11}, {40, 5}, {50, 11}}, "comes out of the ground"},
+        {{{10, 11}, {20, 5}, {15, 11}}, "turns back"},
+        {{{10, 11}}, "fewer than two points"},
+        {{{-50, 20}, {-40, 5}, {20, 11}}, "beyond the ends"},
+        {{{10, 11}, {20, std::nan("")}, {30, 11}}, "not a number"},
+    };
+    for (const auto& c : cases) {
+        const SlicedSurface r = s.slice(c.surface);
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.reason.find(c.reason), std::string::npos) << r.reason;
+    }
+    // A vertical segment is allowed: it simply carries no slice.
+    EXPECT_TRUE(s.slice({{40, 11}, {40, 0}, {60, 0}, {60, 11}}).ok);
+    // A block is no circle: the moment methods are marked approximate.
+    const EvaluatedSurface e = evaluate(flat(), {{20, 10}, {30, 0}, {50, 0}, {60, 10}});
+    ASSERT_TRUE(e.ok);
+    EXPECT_FALSE(e.circle.exact);
+    EXPECT_FALSE(e.warnings.empty());
+}
+
+// ---- reading ----
+
+TEST(ProblemInput, ReadsEveryExample) {
+    for (const char* name :
+         {"Bishop.sl4d", "Block.sl4d", "Irregular.sl4d", "Janbu.sl4d", "Spencer.sl4d", "UserSurface.sl4d"}) {
+        std::string error;
+        auto p = readProblem(exampleText(name), error);
+        ASSERT_TRUE(p) << name << ": " << error;
+        EXPECT_EQ(validateProblem(*p), "") << name;
+        EXPECT_NE(p->search, SearchKind::None) << name;
+    }
+    std::string error;
+    auto p = readProblem(exampleText("Irregular.sl4d"), error);
+    EXPECT_EQ(p->soils[0].poreConstant, 0);
+    EXPECT_EQ(p->piezometricSurfaces[0].size(), 4u);
+    EXPECT_EQ(p->loads.size(), 1u);
+}
+
+TEST(ProblemInput, MalformedFilesNameLineAndItem) {
+    const std::string head = "PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\n";
+    const struct {
+        std::string text;
+        const char* message;
+    } cases[] = {
+        {"", "must begin with the keyword \"PROFIL\""},
+        {head, "no \"SOIL\" section"},
+        {"PROFIL\r\nT\r\n1 1 1\r\n0. 0. x 0. 1\r\n", "Line 4, item 3: a real number"},
+        {"PROFIL\r\nT\r\n1 1 4\r\n0. 0. 10. 0. 1\r\n", "Line 3, item 3: the unit system must be 1, 2 or 3"},
+        {head + "SOIL\r\n1\r\n1 2 3 4 0 0\r\n", "the file ends before that many rows"},
+        {head + "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\nFOO\r\nEXECUT\r\n", "\"FOO\" is not a section keyword"},
+        {head + "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\n", "ends before the keyword \"EXECUT\""},
+        {head + "SOIL\r\n2000000000\r\n", "the file ends before that many rows"},
+        {head + "SOIL\r\n1\r\n1 2 3 nan 0 0 0\r\nEXECUT\r\n", "Line 7, item 4"},
+        {head + "SOIL\r\n1\r\n1 2 3 1e999 0 0 0\r\nEXECUT\r\n", "Line 7, item 4"},
+        {head + "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\nANISO\r\n1\r\n3 1\r\n0 0 0\r\nEXECUT\r\n", "between 1 and 1"},
+        {head + "SOIL\r\n1\r\n\r\n\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n", "the line is empty"},
+        {head + "SOIL\r\n-1\r\nEXECUT\r\n", "must not be negative"},
+        {head + "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\nSPENCR\r\n10\r\nCIRCLE\r\nEXECUT\r\n",
+         "\"CIRCL2\" must follow"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(readProblem(c.text, error)) << c.text;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+}
+
+TEST(ProblemInput, Validation) {
+    auto valid = [] {
+        Problem p = caseA();
+        p.search = SearchKind::UserSurface;
+        p.userSurface = {{25, 26}, {40, 20}, {60, 36}};
+        return p;
+    };
+    const struct {
+        void (*change)(Problem&);
+        const char* message;
+    } cases[] = {
+        {[](Problem& p) {
+             p.lines[1].left = {31, 25};
+         },
+         "does not start where ground-surface line 1 ends"},
+        {[](Problem& p) { std::swap(p.lines[2].left, p.lines[2].right); }, "does not run from left to right"},
+        {[](Problem& p) { p.lines[0].soil = 2; }, "names soil 2, but there are 1 soils"},
+        {[](Problem& p) { p.soils[0].piezometricSurface = 1; }, "names piezometric surface 1"},
+        {[](Problem& p) { p.soils[0].phi = 95; }, "friction angle outside"},
+        {[](Problem& p) { p.surfaceLineCount = 9; }, "number of ground-surface lines"},
+        {[](Problem& p) { p.userSurface[2].x = 10; }, "turns back on itself"},
+        {[](Problem& p) {
+             p.piezometricSurfaces = {{{5, 1}, {2, 1}}};
+         },
+         "does not run from left to right"},
+        {[](Problem& p) {
+             p.tiebacks.push_back({0, {40, 30}, 10, 0, 10, 5});
+         },
+         "no positive spacing"},
+    };
+    EXPECT_EQ(validateProblem(valid()), "");
+    for (const auto& c : cases) {
+        Problem p = valid();
+        c.change(p);
+        const std::string why = validateProblem(p);
+        EXPECT_NE(why.find(c.message), std::string::npos) << why;
+    }
+}
+
+// ---- a run: names.dat in, three files out ----
+
+class EngineRun : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("velda-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    void names(const std::string& problem, int lines = 5) {
+        std::ofstream out(dir / "names.dat", std::ios::binary);
+        const std::string base = (dir / problem).replace_extension().string();
+        const std::string all[] = {"2015.4.2", (dir / problem).string(), base + ".sl4o", base + ".sl4p",
+                                   base + ".sl4r"};
+        for (int i = 0; i < lines; ++i) out << all[i] << "\r\n";
+    }
+    void problem(const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    }
+    int run() { return runFromDirectory(dir.string()); }
+};
+
+TEST_F(EngineRun, EveryExampleWritesItsThreeFiles) {
+    for (const char* name :
+         {"Bishop.sl4d", "Block.sl4d", "Irregular.sl4d", "Janbu.sl4d", "Spencer.sl4d", "UserSurface.sl4d"}) {
+        SCOPED_TRACE(name);
+        problem(name, exampleText(name));
+        names(name);
+        ASSERT_EQ(run(), 0);
+        const fs::path base = (dir / name).replace_extension();
+        const std::string report = readText(base.string() + ".sl4o");
+        const std::string plot = readText(base.string() + ".sl4p");
+        const std::string result = readText(base.string() + ".sl4r");
+        EXPECT_NE(report.find("Factor of safety of the critical surface"), std::string::npos) << report;
+        EXPECT_NE(result.find("\"status\": \"computed\""), std::string::npos);
+        // The plot file: 15 header lines (line 11 = 1), then records ending in END.
+        std::istringstream lines(plot);
+        std::string line;
+        std::vector<std::string> all;
+        while (std::getline(lines, line)) all.push_back(line);
+        ASSERT_GT(all.size(), 20u);
+        EXPECT_EQ(all[10], "1");
+        EXPECT_EQ(all[15], "BND");
+        EXPECT_EQ(all.back(), "END");
+        EXPECT_NE(plot.find("\nTEN\n"), std::string::npos);
+        EXPECT_NE(plot.find("\nINF\n"), std::string::npos);
+        EXPECT_NE(plot.find("\nSRF\n"), std::string::npos);
+        EXPECT_EQ(plot.find(','), std::string::npos) << "numbers always with a point";
+        EXPECT_FALSE(fs::exists(base.string() + ".sl4p.writing"));
+    }
+}
+
+TEST_F(EngineRun, NoComputationReturnsOneAndSaysWhy) {
+    EXPECT_EQ(run(), 1) << "no names.dat";
+    EXPECT_TRUE(fs::is_empty(dir));
+    names("p.sl4d", 3);
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("names.dat has 3 lines"), std::string::npos);
+    names("p.sl4d");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("could not be read"), std::string::npos);
+    problem("p.sl4d", "PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("no failure surface and no search method"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "p.sl4p")) << "no plot file without a computation";
+    problem("p.sl4d",
+            "PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nSURFAC\r\n2\r\n"
+            "1. 1.\r\n2. 1.\r\nEXECUT\r\n");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("does not cut off a sliding mass"), std::string::npos);
+    EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
+}
+
+TEST_F(EngineRun, RunsAreRepeatable) {
+    problem("b.sl4d", exampleText("Irregular.sl4d"));
+    names("b.sl4d");
+    ASSERT_EQ(run(), 0);
+    auto strip = [](std::string s) {
+        return s.erase(s.find("Run: "), s.find('\n', s.find("Run: ")) - s.find("Run: "));
+    };
+    const std::string first = readText(dir / "b.sl4o"), plot = readText(dir / "b.sl4p");
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(strip(readText(dir / "b.sl4o")), strip(first));
+    EXPECT_EQ(readText(dir / "b.sl4p"), plot);
+}
+
+// ---- searches ----
+
+AnalysisResult search(Problem p, SearchKind kind, SearchParameters params) {
+    p.search = kind;
+    p.parameters = params;
+    const Slope slope(p);
+    return searchSurfaces(p, slope);
+}
+
+SearchParameters caseARanges() {
+    SearchParameters s;
+    s.initiationPoints = 10;
+    s.surfacesPerPoint = 20;
+    s.initLeftX = 22;
+    s.initRightX = 30;
+    s.termLeftX = 45;
+    s.termRightX = 60;
+    s.minElevation = 20;
+    s.segmentLength = 1;
+    s.ccwLimit = 0;
+    s.cwLimit = -45;
+    return s;
+}
+
+TEST(Search, CaseACircles) {
+    const struct {
+        SearchKind kind;
+        double published;
+    } cases[] = {
+        {SearchKind::BishopCircle, 0.986}, {SearchKind::Spencer, 0.986}, {SearchKind::JanbuCircle, 0.990}};
+    for (const auto& c : cases) {
+        const AnalysisResult r = search(caseA(), c.kind, caseARanges());
+        ASSERT_TRUE(r.found);
+        SCOPED_TRACE(r.rankedBy);
+        EXPECT_LE(r.best.fs, 1.00 * 1.02) << "within 2 % above the referee answer";
+        EXPECT_GE(r.best.fs, c.published * 0.995) << "not far below the published values";
+        EXPECT_EQ(r.critical.size(), 10u);
+        for (size_t i = 1; i < r.critical.size(); ++i) EXPECT_LE(r.critical[i - 1].fs, r.critical[i].fs);
+        if (c.kind == SearchKind::BishopCircle) {
+            ASSERT_TRUE(r.critical.front().circular);
+            const Point centre = r.critical.front().circle.centre;
+            EXPECT_LT(std::hypot(centre.x - 30.259, centre.y - 51.792), 2.0) << centre.x << ", " << centre.y;
+        }
+    }
+}
+
+Problem weakSeam() {
+    Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+    p.soils = {soil(120, 300, 30), soil(115, 0, 10), soil(125, 800, 34)};
+    p.lines.push_back({{0, 15}, {180, 25}, 2});
+    p.lines.push_back({{0, 13}, {180, 23}, 3});
+    return p;
+}
+
+TEST(Search, IrregularAndBlockFollowAWeakSeam) {
+    SearchParameters circles;
+    circles.initiationPoints = 10;
+    circles.surfacesPerPoint = 40;
+    circles.initLeftX = 10;
+    circles.initRightX = 45;
+    circles.termLeftX = 110;
+    circles.termRightX = 175;
+    circles.minElevation = 0;
+    circles.segmentLength = 4;
+    circles.cwLimit = -45;
+    circles.ccwLimit = 10;
+    const AnalysisResult circle = search(weakSeam(), SearchKind::JanbuCircle, circles);
+    ASSERT_TRUE(circle.found);
+
+    SearchParameters irregular = circles;
+    irregular.surfacesPerPoint = 100;
+    const AnalysisResult random = search(weakSeam(), SearchKind::Irregular, irregular);
+    ASSERT_TRUE(random.found);
+    EXPECT_LT(random.best.fs, 0.9 * circle.best.fs) << random.best.fs << " vs circle " << circle.best.fs;
+
+    SearchParameters blocks;
+    blocks.surfacesPerPoint = 300;
+    blocks.blockSegmentLength = 4;
+    blocks.minElevation = 0;
+    blocks.boxes = {{{30, 16.5}, {60, 18.5}, 2}, {{110, 21}, {140, 22.5}, 2}};
+    const AnalysisResult block = search(weakSeam(), SearchKind::Block, blocks);
+    ASSERT_TRUE(block.found);
+    EXPECT_LT(block.best.fs, 0.9 * circle.best.fs) << block.best.fs << " vs circle " << circle.best.fs;
+}
+
+TEST(Search, ImpossibleRangesEndWithoutACriticalSurface) {
+    const struct {
+        void (*change)(SearchParameters&);
+        const char* warning;
+    } cases[] = {
+        {[](SearchParameters& s) { s.termLeftX = 0, s.termRightX = 10; }, "No admissible failure surface"},
+        {[](SearchParameters& s) { s.minElevation = 26; }, "No admissible failure surface"},
+        {[](SearchParameters& s) { s.initiationPoints = 0; }, "asks for no surfaces"},
+        {[](SearchParameters& s) { s.segmentLength = 0; }, "segment length is too small"},
+        {[](SearchParameters& s) { s.surfacesPerPoint = 2147483647; }, "more than"},
+        {[](SearchParameters& s) { s.cwLimit = 10, s.ccwLimit = -10; }, "clockwise direction limit"},
+    };
+    for (const auto& c : cases) {
+        SearchParameters s = caseARanges();
+        c.change(s);
+        const AnalysisResult r = search(caseA(), SearchKind::BishopCircle, s);
+        EXPECT_FALSE(r.found);
+        ASSERT_FALSE(r.warnings.empty());
+        EXPECT_NE(r.warnings.front().find(c.warning), std::string::npos) << r.warnings.front();
+    }
+    // Limit lines that block everything.
+    Problem p = caseA();
+    p.limits.push_back({{20, 24.9}, {70, 34.9}});
+    const AnalysisResult blocked = search(p, SearchKind::BishopCircle, caseARanges());
+    EXPECT_FALSE(blocked.found);
+}
+
+} // namespace
+
+namespace {
+
+// The fuzzer's corpus: every input it kept must still read (or be refused) without harm.
+TEST(ProblemInput, FuzzCorpusReplays) {
+    const fs::path corpus = fs::path(DIZIROVI_SOURCE_DIR) / "tests" / "data" / "fuzz" / "engine-reader";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+        ++files;
+        std::string error;
+        auto p = readProblem(readText(entry.path()), error);
+        if (!p) {
+            EXPECT_FALSE(error.empty()) << entry.path();
+            continue;
+        }
+        if (!validateProblem(*p).empty() || p->search != SearchKind::UserSurface) continue;
+        const Slope slope(*p);
+        const EvaluatedSurface e = evaluateSurface(slope, p->userSurface, nullptr, 0);
+        if (e.ok && e.spencer.ok) {
+            EXPECT_TRUE(std::isfinite(e.spencer.fs)) << entry.path();
+        }
+    }
+    EXPECT_GT(files, 6);
+}
+
+} // namespace
