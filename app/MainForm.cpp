@@ -1,9 +1,11 @@
 #include "MainForm.h"
 
+#include "model/AnalysisRun.h"
 #include "model/Errors.h"
 #include "model/FileNames.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -12,6 +14,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -40,8 +43,10 @@ QString TMainForm::DefaultEditorPath() {
     return open.isEmpty() ? QStringLiteral("xdg-open") : open;
 }
 
-TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arguments, QWidget* parent)
+TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arguments, QString programFolder,
+                     QWidget* parent)
     : QMainWindow(parent), m_session(session), m_services(services), m_arguments(std::move(arguments)),
+      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
       m_mdi(new QMdiArea(this)) {
     setCentralWidget(m_mdi);
     setWindowTitle(QStringLiteral("DizirOvi 2015"));
@@ -156,12 +161,16 @@ void TMainForm::buildMenus() {
 
     QMenu* computation = menuBar()->addMenu(QStringLiteral("&Computation"));
     computation->setObjectName(QStringLiteral("Computation1"));
-    pending(computation, QStringLiteral("&Run Analysis"), QStringLiteral("RunAnalysis"));
+    add(computation, QStringLiteral("&Run Analysis"), QStringLiteral("RunAnalysis"),
+        &TMainForm::RunAnalysisClick);
     computation->addSeparator();
-    pending(computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"));
-    pending(computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"));
-    pending(computation, QStringLiteral("Error-Message Notes"), QStringLiteral("ErrorMessageNotes"));
-    connect(computation, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+    add(computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"),
+        &TMainForm::EditInputTextClick);
+    add(computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"),
+        &TMainForm::EditOutputTextClick);
+    add(computation, QStringLiteral("Error-Message Notes"), QStringLiteral("ErrorMessageNotes"),
+        &TMainForm::ErrorMessageNotesClick);
+    connect(computation, &QMenu::aboutToShow, this, &TMainForm::ComputationMenuClick);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("View1"));
@@ -316,11 +325,14 @@ void TMainForm::OpenFileName(const QString& path) {
     UpdatePrevFile(path);
 }
 
-void TMainForm::save() {
+bool TMainForm::save() {
     try {
         document().SaveToFile();
+        return true;
     } catch (const EDiziOvi& e) {
-        m_services.messages.error(e.message());
+        m_saveFailed = true;
+        if (m_reportSaveErrors) m_services.messages.error(e.message());
+        return false;
     }
 }
 
@@ -476,4 +488,55 @@ void TMainForm::WindowArrangeClick() {
         w->move(x, m_mdi->viewport()->height() - w->height());
         x += w->width();
     }
+}
+
+// ---- Computation ----
+
+void TMainForm::RunAnalysisClick() {
+    TAnalysisRun run(m_session, m_services.messages, m_programFolder);
+    TAnalysisRun::Hooks hooks;
+    hooks.save = [this] {
+        // The run reports a failed save in its own words.
+        SaveCompleted = true;
+        m_saveFailed = false;
+        m_reportSaveErrors = false;
+        FileSaveClick();
+        m_reportSaveErrors = true;
+        if (!SaveCompleted) return TAnalysisRun::SaveOutcome::Cancelled;
+        return m_saveFailed ? TAnalysisRun::SaveOutcome::Failed : TAnalysisRun::SaveOutcome::Saved;
+    };
+    hooks.busy = [](bool on) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    run.Run(hooks);
+}
+
+void TMainForm::openInEditor(const QString& file) {
+    QStringList command = QProcess::splitCommand(EditorPath);
+    if (command.isEmpty() || !m_services.launcher.startDetached(command.takeFirst(), command << file))
+        m_services.messages.information(runmsg::kEditorFailed);
+}
+
+void TMainForm::EditInputTextClick() {
+    openInEditor(document().FileName);
+}
+
+void TMainForm::EditOutputTextClick() {
+    openInEditor(engine::outputFile(document().FileName));
+}
+
+void TMainForm::ErrorMessageNotesClick() {
+    QDir::setCurrent(m_programFolder);
+    openInEditor(QDir(m_programFolder).filePath(runmsg::kErrorNotes));
+}
+
+void TMainForm::ComputationMenuClick() {
+    CommitActiveChild();
+    const bool output = QFileInfo::exists(engine::outputFile(document().FileName));
+    action(QStringLiteral("EditInputText"))->setEnabled(QFileInfo::exists(document().FileName));
+    action(QStringLiteral("EditOutputText"))->setEnabled(output);
+    action(QStringLiteral("ErrorMessageNotes"))->setEnabled(output);
 }

@@ -45,7 +45,9 @@ public:
         QSettings& settings; // opened on the organisation's and application's settings
     };
 
-    TMainForm(ProblemSession& session, Services services, QStringList arguments, QWidget* parent = nullptr);
+    // `programFolder` holds the engine library and its notes (the executable's folder).
+    TMainForm(ProblemSession& session, Services services, QStringList arguments,
+              QString programFolder = QString(), QWidget* parent = nullptr);
     ~TMainForm() override;
 
     // Start-up steps; FormShow runs once, on the first show.
@@ -77,6 +79,14 @@ public:
     void OpenCommandLineFile();
     void HandleDroppedFiles(const QStringList& paths);
     QString RecentShownName(const QString& path) const;
+
+    // Computation menu.
+    void RunAnalysisClick();
+    void EditInputTextClick();
+    void EditOutputTextClick();
+    void ErrorMessageNotesClick();
+    void ComputationMenuClick();
+    const QString& ProgramFolder() const { return m_programFolder; }
 
     // Units and Window menus.
     void OptionsUnitsClick();
@@ -112,12 +122,16 @@ private:
     void buildMenus();
     void replaceDocument(std::unique_ptr<TProgramData> successor);
     void adoptPlotFile();
-    void save();
+    bool save();
+    void openInEditor(const QString& file);
     QString settingsKey(const QString& name) const;
 
     ProblemSession& m_session;
     Services m_services;
     QStringList m_arguments;
+    QString m_programFolder;
+    bool m_reportSaveErrors = true;
+    bool m_saveFailed = false;
     QMdiArea* m_mdi;
     bool m_shown = false;
     std::array<QAction*, 10> m_recent{};

@@ -1,10 +1,17 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
+#include "model/AnalysisRun.h"
 #include "model/Errors.h"
 #include "model/ProgramData.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -18,7 +25,10 @@ const char* const kUsageText =
     "Usage:\n"
     "  dizirovi-cli convert INPUT OUTPUT [--older] [--units english|si|other]\n"
     "      Reads the problem file INPUT (written by an earlier release with --older), optionally\n"
-    "      converts it to another unit system, and writes it to OUTPUT in the current layout.\n";
+    "      converts it to another unit system, and writes it to OUTPUT in the current layout.\n"
+    "  dizirovi-cli run PROBLEM [--older]\n"
+    "      Analyses the problem with the engine beside this program; the output report, plot file\n"
+    "      and result file appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not.\n";
 
 void printError(const QString& text) {
     // Messages use a carriage return as line break; a terminal wants a line feed.
@@ -87,6 +97,92 @@ int convert(const QStringList& args) {
     return kOk;
 }
 
+// The critical factor of safety from the result file, when there is one.
+QString criticalFactor(const QString& resultFile) {
+    QFile f(resultFile);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QJsonArray surfaces = QJsonDocument::fromJson(f.readAll()).object().value("surfaces").toArray();
+    if (surfaces.isEmpty()) return {};
+    return QString::number(surfaces.first().toObject().value("fs").toDouble(), 'f', 3);
+}
+
+int run(const QStringList& args) {
+    QStringList positional;
+    bool older = false;
+    for (const QString& a : args) {
+        if (a == QLatin1String("--older"))
+            older = true;
+        else if (a.startsWith(QLatin1String("--")))
+            return usage(QStringLiteral("unknown option '%1'").arg(a));
+        else
+            positional << a;
+    }
+    if (positional.size() != 1) return usage(QStringLiteral("run takes one problem file"));
+    const QString problem = QFileInfo(positional.first()).absoluteFilePath();
+
+    ProblemSession session;
+    QString error;
+    session.adopt(TProgramData::CreateFromFile(session, problem, !older, nullptr, &error));
+    if (!error.isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(positional.first(), error));
+        return kFailed;
+    }
+    // Each run hands over in a folder of its own, so runs on several problems can go in parallel.
+    QTemporaryDir working;
+    if (!working.isValid()) {
+        printError(QStringLiteral("dizirovi-cli: no private working folder: %1").arg(working.errorString()));
+        return kFailed;
+    }
+    QString handed = problem;
+    if (older) {
+        // The engine reads the current layout only.
+        handed =
+            QDir(working.path()).filePath(QFileInfo(problem).completeBaseName() + QStringLiteral(".sl4d"));
+        session.document().FileName = handed;
+        try {
+            session.document().SaveToFile();
+        } catch (const EDiziOvi& e) {
+            printError(e.message());
+            return kFailed;
+        }
+    }
+    if (!engine::writeNamesFile(working.path(), handed, problem)) {
+        printError(QStringLiteral("dizirovi-cli: names.dat could not be written"));
+        return kFailed;
+    }
+    for (const QString& old :
+         {engine::plotFile(problem), engine::outputFile(problem), engine::resultFile(problem)})
+        QFile::remove(old);
+    TDynamicLibrary library(QDir(QCoreApplication::applicationDirPath()).filePath(runmsg::kLibraryName));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(working.path());
+    int32_t result = 1;
+    bool called = false;
+    try {
+        result = engine::call(library);
+        called = true;
+    } catch (const EDLLError&) {
+    }
+    library.Unload();
+    QDir::setCurrent(previous);
+    if (!called) {
+        printError(runmsg::kInitializeFailed);
+        return kFailed;
+    }
+    if (result == 1) {
+        printError(runmsg::notPerformed(engine::outputFile(problem)));
+        return kFailed;
+    }
+    std::printf("%s\n", runmsg::kCompleted.toLocal8Bit().constData());
+    const QString fs = criticalFactor(engine::resultFile(problem));
+    if (!fs.isEmpty())
+        std::printf("Critical factor of safety: %s\n", fs.toLocal8Bit().constData());
+    else
+        std::printf("No critical surface was found; see %s.\n",
+                    engine::outputFile(problem).toLocal8Bit().constData());
+    return kOk;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -95,6 +191,7 @@ int main(int argc, char* argv[]) {
     if (args.isEmpty()) return usage(QString());
     const QString command = args.takeFirst();
     if (command == QLatin1String("convert")) return convert(args);
+    if (command == QLatin1String("run")) return run(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsageText, stdout);
         return kOk;

@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -104,6 +105,71 @@ TEST(Cli, FailingWriteKeepsTheOldOutput) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_FALSE(r.err.isEmpty());
     EXPECT_EQ(contents(out), "old contents");
+}
+
+} // namespace
+
+namespace {
+
+TEST(CliRun, EveryExampleInParallel) {
+    QTemporaryDir dir;
+    const QStringList names = {"Bishop", "Block", "Irregular", "Janbu", "Spencer", "UserSurface"};
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const QString& n : names) {
+        const QString problem = dir.filePath(n + ".sl4d");
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/") + n + ".sl4d", problem));
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->start(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), {"run", problem});
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        SCOPED_TRACE(names[static_cast<qsizetype>(i)].toStdString());
+        ASSERT_TRUE(runs[i]->waitForFinished(60000));
+        EXPECT_EQ(runs[i]->exitCode(), 0) << runs[i]->readAllStandardError().toStdString();
+        const QString out = QString::fromLocal8Bit(runs[i]->readAllStandardOutput());
+        EXPECT_TRUE(out.contains("Computations are completed.")) << out.toStdString();
+        EXPECT_TRUE(out.contains(QRegularExpression("Critical factor of safety: \\d+\\.\\d{3}")))
+            << out.toStdString();
+        for (const char* ext : {".sl4o", ".sl4p", ".sl4r"})
+            EXPECT_TRUE(QFile::exists(dir.filePath(names[static_cast<qsizetype>(i)] + ext)));
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("names.dat")));
+}
+
+TEST(CliRun, MissingEngineAndRejectedFiles) {
+    QTemporaryDir dir;
+    // A copy of the front end in a folder without the engine library.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), dir.filePath("dizirovi-cli")));
+    QFile(dir.filePath("dizirovi-cli")).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QString problem = dir.filePath("dam.sl4d");
+    ASSERT_TRUE(QFile::copy(kExample, problem));
+    QProcess p;
+    p.start(dir.filePath("dizirovi-cli"), {"run", problem});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("Attempt to initialize DLL failed"));
+
+    QFile bad(dir.filePath("bad.sl4d"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("PROFIL\r\nT\r\nx\r\n");
+    bad.close();
+    CliRun r = cli({"run", bad.fileName()});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("Error on Line 3 Item 1\nAn integer was expected but not found."))
+        << r.err.toStdString();
+    EXPECT_EQ(cli({"run"}).exitCode, 2);
+
+    // An older-layout file is analysed too; its results sit beside it.
+    const QString older = dir.filePath("older.sld");
+    QFile o(older);
+    ASSERT_TRUE(o.open(QIODevice::WriteOnly));
+    o.write("PROFIL\r\nOld\r\n3 3\r\n20 25 30 25 1\r\n30 25 50 35 1\r\n50 35 70 35 1\r\nSOIL\r\n1\r\n20 20 3 "
+            "19.6 0 0 0\r\n"
+            "CIRCL2\r\n5 10\r\n22 30 45 60\r\n20 1 0 -45\r\nEXECUT\r\n");
+    o.close();
+    r = cli({"run", older, "--older"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("older.sl4o")));
 }
 
 } // namespace

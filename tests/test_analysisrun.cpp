@@ -1,0 +1,213 @@
+// Run Analysis and the Computation menu, with the real engine and with stand-ins.
+#include "FakeServices.h"
+#include "QtPrinters.h"
+#include "RecordingMessages.h"
+#include "app/MainForm.h"
+#include "model/AnalysisRun.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Answer = MessageSink::Answer;
+
+class AnalysisRun : public ::testing::Test {
+protected:
+    QTemporaryDir dir;     // problems
+    QTemporaryDir program; // the program's folder
+    QString previousDir = QDir::currentPath();
+    std::unique_ptr<QSettings> settings;
+    RecordingMessages messages;
+    ScriptedFiles files;
+    RecordingLauncher launcher;
+    std::unique_ptr<ProblemSession> session;
+    std::unique_ptr<TMainForm> form;
+
+    void SetUp() override {
+        settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
+        session = std::make_unique<ProblemSession>();
+        form =
+            std::make_unique<TMainForm>(*session, TMainForm::Services{messages, files, launcher, *settings},
+                                        QStringList{}, program.path());
+        form->FormShow();
+    }
+    void TearDown() override {
+        form.reset();
+        engine::libraryObject().reset();
+        QDir::setCurrent(previousDir);
+    }
+    void installEngine(const QString& library = QStringLiteral(DIZIROVI_BIN_DIR "/VELDA2015_DLL.so")) {
+        ASSERT_TRUE(QFile::copy(library, program.filePath("VELDA2015_DLL.so")));
+    }
+    QString example(const char* name) {
+        const QString path = dir.filePath(name);
+        QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/") + name, path);
+        return path;
+    }
+    bool namesLeft() const { return QFile::exists(program.filePath("names.dat")); }
+};
+
+TEST_F(AnalysisRun, NeverSavedDocumentWithSaveAsCancelledStartsNothing) {
+    installEngine();
+    files.saves.push_back(std::nullopt);
+    form->RunAnalysisClick();
+    EXPECT_EQ(files.asked.back().kind, "save");
+    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_FALSE(namesLeft());
+}
+
+TEST_F(AnalysisRun, RealEngineOnAnExample) {
+    installEngine();
+    const QString problem = example("Bishop.sl4d");
+    form->OpenFileName(problem);
+    QFile::copy(problem, dir.filePath("Bishop.sl4p")); // an old plot file is deleted before the call
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown.first(), "information: " + runmsg::kCompleted);
+    for (const char* ext : {".sl4o", ".sl4p", ".sl4r"})
+        EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("Bishop") + ext)));
+    EXPECT_EQ(form->document().PlotFileName, dir.filePath("Bishop.sl4p"));
+    QFile plot(dir.filePath("Bishop.sl4p"));
+    ASSERT_TRUE(plot.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(plot.readAll().contains("TEN")) << "the engine wrote a new plot file";
+    EXPECT_FALSE(namesLeft());
+    EXPECT_FALSE(engine::libraryObject()) << "no library object survives a run";
+    EXPECT_EQ(QDir::currentPath(), QDir(program.path()).canonicalPath());
+
+    // The menu now offers the output and the notes.
+    form->ComputationMenuClick();
+    EXPECT_TRUE(form->action("EditInputText")->isEnabled());
+    EXPECT_TRUE(form->action("EditOutputText")->isEnabled());
+    EXPECT_TRUE(form->action("ErrorMessageNotes")->isEnabled());
+}
+
+TEST_F(AnalysisRun, EngineThatPerformsNothing) {
+    installEngine(QStringLiteral(DIZIROVI_RETURNS_ONE_LIBRARY));
+    form->OpenFileName(example("Janbu.sl4d"));
+    form->document().PlotFileName = "previous.sl4p";
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.first().startsWith("information: Computations can not be performed.\r"));
+    EXPECT_TRUE(messages.shown.first().contains("Janbu.sl4o"));
+    EXPECT_EQ(form->document().PlotFileName, "previous.sl4p") << "kept when the engine did not compute";
+    EXPECT_FALSE(namesLeft());
+}
+
+TEST_F(AnalysisRun, LibraryMissingOrWithoutEntryPoint) {
+    form->OpenFileName(example("Janbu.sl4d"));
+    form->RunAnalysisClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed"});
+    EXPECT_FALSE(engine::libraryObject());
+    EXPECT_FALSE(namesLeft());
+    messages.shown.clear();
+    installEngine(QStringLiteral(DIZIROVI_NOENTRY_LIBRARY));
+    form->RunAnalysisClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed"});
+    EXPECT_FALSE(engine::libraryObject());
+}
+
+TEST_F(AnalysisRun, SecondRunWhileALibraryObjectExists) {
+    installEngine();
+    form->OpenFileName(example("Janbu.sl4d"));
+    engine::libraryObject() = std::make_unique<TDynamicLibrary>(QStringLiteral("busy"));
+    form->RunAnalysisClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to reinitialize DLL"});
+    EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4o")));
+    EXPECT_FALSE(namesLeft());
+}
+
+TEST_F(AnalysisRun, SaveErrorIsReportedAndTheRunGoesOn) {
+    installEngine();
+    const QString problem = example("Janbu.sl4d");
+    form->OpenFileName(problem);
+    form->SetModified(true);
+    // The problem file becomes a folder: saving fails, the engine then has nothing to read.
+    QFile::remove(problem);
+    QDir(dir.path()).mkdir("Janbu.sl4d");
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.shown[0], "message: An error occured during saving");
+    EXPECT_TRUE(messages.shown[1].startsWith("information: Computations can not be performed."));
+}
+
+TEST_F(AnalysisRun, MenuEnablingAndTheTextEditor) {
+    form->ComputationMenuClick();
+    EXPECT_FALSE(form->action("EditInputText")->isEnabled()) << "a never-saved problem has no file";
+    EXPECT_FALSE(form->action("EditOutputText")->isEnabled());
+    EXPECT_FALSE(form->action("ErrorMessageNotes")->isEnabled());
+    const QString problem = example("Janbu.sl4d");
+    form->OpenFileName(problem);
+    form->ComputationMenuClick();
+    EXPECT_TRUE(form->action("EditInputText")->isEnabled());
+    EXPECT_FALSE(form->action("EditOutputText")->isEnabled());
+
+    form->EditorPath = "/usr/bin/my editor --new-window";
+    form->EditInputTextClick();
+    ASSERT_EQ(launcher.started.size(), 1u);
+    EXPECT_EQ(launcher.started[0].first, "/usr/bin/my");
+    EXPECT_EQ(launcher.started[0].second, QStringList({"editor", "--new-window", problem}));
+    form->EditorPath = "\"/opt/My Editor/edit\"";
+    form->EditOutputTextClick();
+    EXPECT_EQ(launcher.started[1].first, "/opt/My Editor/edit");
+    EXPECT_EQ(launcher.started[1].second, QStringList({dir.filePath("Janbu.sl4o")}));
+    form->ErrorMessageNotesClick();
+    EXPECT_EQ(launcher.started[2].second.last(), QDir(program.path()).filePath("error-message.txt"));
+    EXPECT_TRUE(messages.shown.isEmpty());
+
+    launcher.canStart = false;
+    form->EditInputTextClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: An error occurred in running the Word Processor"});
+}
+
+TEST(DynamicLibrary, LoadingAndItsErrors) {
+    TDynamicLibrary missing(QStringLiteral("/no/such/VELDA2015_DLL.so"));
+    try {
+        missing.Load();
+        ADD_FAILURE();
+    } catch (const EFileNotFoundError& e) {
+        EXPECT_EQ(e.message(), "Library could not be located");
+    }
+    QTemporaryDir dir;
+    QFile notLibrary(dir.filePath("text.so"));
+    ASSERT_TRUE(notLibrary.open(QIODevice::WriteOnly));
+    notLibrary.write("not a library");
+    notLibrary.close();
+    TDynamicLibrary bad(notLibrary.fileName());
+    try {
+        bad.Load();
+        ADD_FAILURE();
+    } catch (const EInitError& e) {
+        EXPECT_EQ(e.message(), "Library failed to properly initialize");
+        EXPECT_FALSE(bad.IsLoaded());
+    }
+    try {
+        bad.GetProcedure("_IVELDA");
+        ADD_FAILURE();
+    } catch (const EDLLNotOpenError& e) {
+        EXPECT_EQ(e.message(), "Library is not open");
+    }
+    TDynamicLibrary good(QStringLiteral(DIZIROVI_BIN_DIR "/VELDA2015_DLL.so"));
+    good.Load();
+    EXPECT_TRUE(good.IsLoaded());
+    auto entry = reinterpret_cast<int32_t (*)(int32_t)>(good.GetProcedure("_IVELDA"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry(7), 1) << "any argument but 2 does nothing";
+    EXPECT_EQ(good.GetProcedure("nothing"), nullptr);
+    good.SetLibraryName("other");
+    EXPECT_FALSE(good.IsLoaded()) << "a new name unloads";
+}
+
+TEST(NamesFile, LayoutAndAbsoluteNames) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(engine::writeNamesFile(dir.path(), "/data/dam.sl4d"));
+    QFile f(dir.filePath("names.dat"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(),
+              "2015.4.2\r\n/data/dam.sl4d\r\n/data/dam.sl4o\r\n/data/dam.sl4p\r\n/data/dam.sl4r\r\n");
+}
+
+} // namespace
