@@ -53,6 +53,9 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
     resize(1000, 700);
     m_session.setHooks(this);
     buildMenus();
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
+        if (w && m_graph && w->widget() == m_graph) m_graph->FormActivate();
+    });
 
     // FormCreate
     setAcceptDrops(true);
@@ -174,7 +177,9 @@ void TMainForm::buildMenus() {
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     view->setObjectName(QStringLiteral("View1"));
-    pending(view, QStringLiteral("&Graphics"), QStringLiteral("ViewGraphics"));
+    add(view, QStringLiteral("&Graphics"), QStringLiteral("ViewGraphics"), &TMainForm::ViewGraphicsClick)
+        ->setCheckable(true);
+    connect(view, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
 
     QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
     window->setObjectName(QStringLiteral("Window1"));
@@ -539,4 +544,36 @@ void TMainForm::ComputationMenuClick() {
     action(QStringLiteral("EditInputText"))->setEnabled(QFileInfo::exists(document().FileName));
     action(QStringLiteral("EditOutputText"))->setEnabled(output);
     action(QStringLiteral("ErrorMessageNotes"))->setEnabled(output);
+}
+
+// ---- View ----
+
+void TMainForm::ViewMenuClick() {
+    QAction* graphics = action(QStringLiteral("ViewGraphics"));
+    graphics->setEnabled(!document().PlotFileName.isEmpty());
+    graphics->setChecked(GraphOpen);
+}
+
+void TMainForm::ViewGraphicsClick() {
+    const QString plot = engine::plotFile(document().FileName);
+    if (QFileInfo::exists(plot)) document().PlotFileName = plot;
+    if (!GraphOpen) {
+        m_graph = new TfrmGraph(m_graphState, document(), m_services.messages, m_services.files);
+        QMdiSubWindow* sub = m_mdi->addSubWindow(m_graph);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowTitle(m_graph->windowTitle());
+        sub->resize(812, 631);
+        connect(m_graph, &QObject::destroyed, this, [this] {
+            GraphOpen = false;
+            m_graph = nullptr;
+        });
+        GraphOpen = true;
+    }
+    QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(m_graph->parentWidget());
+    if (sub) {
+        sub->show();
+        m_mdi->setActiveSubWindow(sub);
+        sub->raise();
+    }
+    action(QStringLiteral("ViewGraphics"))->setChecked(GraphOpen);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "PlatformServices.h"
+#include "graph/FrmGraph.h"
 #include "model/ProgramData.h"
 
 #include <QMainWindow>
@@ -88,6 +89,13 @@ public:
     void ComputationMenuClick();
     const QString& ProgramFolder() const { return m_programFolder; }
 
+    // View menu.
+    void ViewMenuClick();
+    void ViewGraphicsClick();
+    bool GraphOpen = false;
+    TfrmGraph* graphWindow() const { return m_graph; }
+    GraphState& graphState() { return m_graphState; }
+
     // Units and Window menus.
     void OptionsUnitsClick();
     void UnitsClick(int unitSystem);
@@ -139,4 +147,6 @@ private:
     std::array<QAction*, 3> m_units{};
     QAction* m_recentSeparator = nullptr; // N14
     QAction* m_windowSeparator = nullptr; // N15
+    GraphState m_graphState;
+    TfrmGraph* m_graph = nullptr;
 };

@@ -1,4 +1,5 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
+#include "graph/GraphView.h"
 #include "model/AnalysisRun.h"
 #include "model/Errors.h"
 #include "model/ProgramData.h"
@@ -7,13 +8,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -28,7 +35,11 @@ const char* const kUsageText =
     "      converts it to another unit system, and writes it to OUTPUT in the current layout.\n"
     "  dizirovi-cli run PROBLEM [--older]\n"
     "      Analyses the problem with the engine beside this program; the output report, plot file\n"
-    "      and result file appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not.\n";
+    "      and result file appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not.\n"
+    "  dizirovi-cli render PROBLEM OUTPUT [--width W] [--height H] [--layers LIST]\n"
+    "      Draws the results of PROBLEM (its .sl4p plot file) into OUTPUT: .png (W x H pixels,\n"
+    "      default 1280 x 800) or .pdf (a landscape page). LIST names layers by their captions,\n"
+    "      separated by commas, e.g. \"Boundary Lines,Critical Slip Surface,Scale\".\n";
 
 void printError(const QString& text) {
     // Messages use a carriage return as line break; a terminal wants a line feed.
@@ -183,15 +194,116 @@ int run(const QStringList& args) {
     return kOk;
 }
 
+int render(const QStringList& args) {
+    QStringList positional;
+    int width = 1280, height = 800;
+    QString layers;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto number = [&](int& target) {
+            bool ok = false;
+            if (++i < args.size()) target = args[i].toInt(&ok);
+            return ok && target >= 50 && target <= 20000;
+        };
+        if (a == QLatin1String("--width")) {
+            if (!number(width))
+                return usage(QStringLiteral("--width needs a number of pixels from 50 to 20000"));
+        } else if (a == QLatin1String("--height")) {
+            if (!number(height))
+                return usage(QStringLiteral("--height needs a number of pixels from 50 to 20000"));
+        } else if (a == QLatin1String("--layers")) {
+            if (++i >= args.size()) return usage(QStringLiteral("--layers needs a list of layer captions"));
+            layers = args[i];
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usage(QStringLiteral("unknown option '%1'").arg(a));
+        } else {
+            positional << a;
+        }
+    }
+    if (positional.size() != 2)
+        return usage(QStringLiteral("render takes a problem file and an output file"));
+    const QString output = positional[1];
+    const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (!pdf && !output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return usage(QStringLiteral("the output must end in .png or .pdf"));
+
+    ProblemSession session;
+    QString error;
+    session.adopt(TProgramData::CreateFromFile(session, positional[0], true, nullptr, &error));
+    if (!error.isEmpty()) {
+        printError(QStringLiteral("%1: %2").arg(positional[0], error));
+        return kFailed;
+    }
+    const TProgramData& doc = session.document();
+    PlotModel model;
+    const PlotReadResult read =
+        ReadPlotFile(engine::plotFile(doc.FileName), *session.tables().BoundCood, model);
+    for (const QString& m : read.messages) printError(m);
+    if (!read.failure.isEmpty()) {
+        printError(read.failure);
+        return kFailed;
+    }
+    GraphView view;
+    view.BlockOrIrregular = doc.BlockOn || doc.IrregularOn;
+    if (layers.isEmpty()) {
+        for (Layer l : {Layer::ColorSoilLayers, Layer::BoundaryLines, Layer::PiezometricLine,
+                        Layer::AllTrialSurfaces, Layer::CriticalSlipSurface, Layer::Scale})
+            view.Switches.set(bit(l));
+    } else {
+        for (QString caption : layers.split(',')) {
+            caption = caption.trimmed();
+            bool found = false;
+            for (int l = 0; l < static_cast<int>(Layer::Count); ++l)
+                if (layerCaption(static_cast<Layer>(l)).compare(caption, Qt::CaseInsensitive) == 0) {
+                    view.Switches.set(static_cast<size_t>(l));
+                    found = true;
+                }
+            if (!found) return usage(QStringLiteral("unknown layer '%1'").arg(caption));
+        }
+    }
+    // A layer the file has no data for draws nothing, as the window keeps its switch disabled.
+    view.Switches &= read.enabled | LayerSet().set(bit(Layer::Scale));
+    view.FitToView(model, width, height);
+    bool ok = false;
+    if (pdf) {
+        QPdfWriter writer(output);
+        writer.setTitle(QStringLiteral("DIZIROvi Graph"));
+        writer.setResolution(300);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                                         QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
+        QPainter p;
+        if (p.begin(&writer)) {
+            GraphView::DrawPage(p, model, view, writer.width(), writer.height());
+            ok = p.end();
+        }
+    } else {
+        QImage image(width, height, QImage::Format_RGB32);
+        QPainter p(&image);
+        view.DrawGraph(p, model, Qt::white, image.rect());
+        p.end();
+        ok = image.save(output);
+    }
+    if (!ok) {
+        printError(QStringLiteral("%1: the picture could not be written").arg(output));
+        return kFailed;
+    }
+    return kOk;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Drawing needs fonts, so rendering runs a (windowless) GUI application.
+    const bool drawing = argc > 1 && QByteArray(argv[1]) == "render";
+    if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app = drawing ? std::make_unique<QGuiApplication>(argc, argv)
+                                                    : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) return usage(QString());
     const QString command = args.takeFirst();
     if (command == QLatin1String("convert")) return convert(args);
     if (command == QLatin1String("run")) return run(args);
+    if (command == QLatin1String("render")) return render(args);
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsageText, stdout);
         return kOk;

@@ -133,18 +133,16 @@ MethodResult ordinaryMethod(const std::vector<Slice>& slices, const Point& o) {
     return r;
 }
 
-MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start) {
+namespace {
+
+// Both simplified methods take the normal forces from vertical equilibrium with horizontal side
+// forces and differ only in the sum they balance: `sums` gives (resisting, driving) for a trial
+// factor, and the factor is their ratio, iterated until it stands still.
+template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, double start, Sums sums) {
     MethodResult r;
     double f = start > 0 ? start : 1.0;
     for (int it = 1; it <= kMaxIterations; ++it) {
-        double resisting = 0, driving = 0;
-        for (const Slice& s : slices) {
-            bool bounded = false;
-            const double n = verticalNormal(s, f, bounded);
-            const Arms a = arms(s, o);
-            resisting += a.shear * availableShear(s, n);
-            driving -= a.external + a.normal * n;
-        }
+        const auto [resisting, driving] = sums(f);
         if (!(driving > 0)) {
             r.message = "The forces on the mass do not drive it toward the toe.";
             return r;
@@ -183,10 +181,26 @@ MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, doub
     return r;
 }
 
+} // namespace
+
+MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start) {
+    // Moments about the centre.
+    return simplified(slices, start, [&](double f) {
+        double resisting = 0, driving = 0;
+        for (const Slice& s : slices) {
+            bool bounded = false;
+            const double n = verticalNormal(s, f, bounded);
+            const Arms a = arms(s, o);
+            resisting += a.shear * availableShear(s, n);
+            driving -= a.external + a.normal * n;
+        }
+        return std::pair{resisting, driving};
+    });
+}
+
 MethodResult janbuMethod(const std::vector<Slice>& slices, double start) {
-    MethodResult r;
-    double f = start > 0 ? start : 1.0;
-    for (int it = 1; it <= kMaxIterations; ++it) {
+    // Horizontal forces.
+    return simplified(slices, start, [&](double f) {
         double resisting = 0, driving = 0;
         for (const Slice& s : slices) {
             bool bounded = false;
@@ -194,42 +208,8 @@ MethodResult janbuMethod(const std::vector<Slice>& slices, double start) {
             resisting += availableShear(s, n) * s.cosA;
             driving += n * s.sinA - s.fx;
         }
-        if (!(driving > 0)) {
-            r.message = "The forces on the mass do not drive it toward the toe.";
-            return r;
-        }
-        const double next = resisting / driving;
-        r.iterations = it;
-        if (!std::isfinite(next) || next <= 0) {
-            r.message = "The iteration left the range of positive factors of safety.";
-            return r;
-        }
-        const bool done = std::fabs(next - f) <= 1e-10 * next;
-        f = next;
-        if (done) {
-            r.ok = true;
-            break;
-        }
-    }
-    if (!r.ok) {
-        r.message = "The iteration did not converge in " + std::to_string(kMaxIterations) + " steps.";
-        return r;
-    }
-    r.fs = f;
-    for (size_t i = 0; i < slices.size(); ++i) {
-        const Slice& s = slices[i];
-        if (s.cosA + s.sinA * s.tanPhi / f <= kMinimumBaseFactor) {
-            r.ok = false;
-            r.message = "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
-            return r;
-        }
-        bool bounded = false;
-        const double n = verticalNormal(s, f, bounded);
-        r.tensionSlices += bounded;
-        r.normal.push_back(n);
-        r.available.push_back(availableShear(s, n));
-    }
-    return r;
+        return std::pair{resisting, driving};
+    });
 }
 
 double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slice>& slices) {

@@ -1,0 +1,549 @@
+#include "GraphView.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPolygon>
+#include <cmath>
+
+namespace {
+
+constexpr double kWaterWeight = 62.4; // turns slice forces into lengths, whatever the units
+constexpr double kHatchDepth = 20;
+constexpr int kLimit = 32767;
+
+int32_t roundEven(double v) {
+    if (!std::isfinite(v)) return v > 0 ? INT32_MAX : INT32_MIN;
+    const double r = std::nearbyint(v);
+    if (r > INT32_MAX) return INT32_MAX;
+    if (r < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(r);
+}
+
+bool inRange(const QPoint& p) {
+    return std::abs(p.x()) <= kLimit && std::abs(p.y()) <= kLimit;
+}
+
+QString fixed(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+QPen pen(const QColor& colour, int width) {
+    QPen p(colour);
+    p.setWidth(width);
+    // The painter draws in device pixels already; cosmetic pens take the fast path.
+    p.setCosmetic(true);
+    return p;
+}
+
+} // namespace
+
+QPoint WorldToScreen::map(double x, double y) const {
+    return {roundEven((x - RefX) * Scale + OriginX), roundEven((y - RefY) * ScaleY + OriginY)};
+}
+
+PlotPoint WorldToScreen::inverse(double px, double py) const {
+    return {(px - OriginX) / Scale + RefX, (py - OriginY) / ScaleY + RefY};
+}
+
+TickStep NiceTickStep(double n, double a, double b) {
+    static const double mantissas[] = {0.2, 0.25, 0.5, 1, 2, 2.5, 5, 6, 10, 20};
+    TickStep t;
+    if (!(n > 0) || !(b > a) || !std::isfinite(a) || !std::isfinite(b)) return t;
+    const double raw = (b - a) / n;
+    const double g = std::log10(raw);
+    double k = std::round(g);
+    double f = g - k;
+    if (std::fabs(f) < 0.00001) {
+        f = 1;
+        k -= 1;
+    }
+    const double limits[] = {std::log10(0.2), std::log10(0.25), std::log10(0.5), 0,
+                             std::log10(2.0), std::log10(2.5),  std::log10(5.0), std::log10(6.0)};
+    int m = 8;
+    for (int i = 0; i < 8; ++i)
+        if (f <= limits[i]) {
+            m = i;
+            break;
+        }
+    auto place = [&](int mi) {
+        t.step = mantissas[mi] * std::pow(10.0, k);
+        // The largest multiple of the step not above a.
+        t.first = std::floor(a / t.step) * t.step;
+        if (t.first + t.step <= a) t.first += t.step;
+    };
+    place(m);
+    if (t.first + n * t.step < b && m + 1 < 10) place(m + 1);
+    return t;
+}
+
+QColor SoilColour(int soil) {
+    switch (soil) {
+    case 1:
+    case 11: return QColor(0, 128, 0);
+    case 2:
+    case 12: return QColor(255, 255, 0);
+    case 3:
+    case 13: return QColor(0, 0, 255);
+    case 4:
+    case 14: return QColor(128, 0, 0);
+    case 5:
+    case 15: return QColor(128, 0, 128);
+    case 7:
+    case 17: return QColor(255, 0, 255);
+    case 8:
+    case 18: return QColor(0, 255, 0);
+    case 9:
+    case 19: return QColor(128, 128, 128);
+    case 10:
+    case 20: return QColor(0, 0, 128);
+    default: return QColor(192, 192, 192);
+    }
+}
+
+int ResolutionClass(int u) {
+    if (u <= 75) return 75;
+    if (u <= 125) return 100;
+    if (u <= 225) return 150;
+    if (u <= 449) return 300;
+    if (u <= 899) return 600;
+    return 1200;
+}
+
+int LineWidthForClass(int c) {
+    switch (c) {
+    case 150: return 2;
+    case 300: return 3;
+    case 600:
+    case 1200: return 4;
+    default: return 1;
+    }
+}
+
+void GraphView::FitToView(const PlotModel& model, int w, int h) {
+    if (Switches.test(bit(Layer::Scale))) {
+        MarginUnitX = w / 10;
+        MarginUnitY = h / 8;
+        const int m = std::min((3 * MarginUnitX) / 4, (3 * MarginUnitY) / 4);
+        Area = {m, m / 2, w - m / 2, h - m};
+        W.OriginX = m;
+        W.OriginY = h - m;
+    } else {
+        Area = {1, 1, w - 1, h - 3};
+        W.OriginX = 1;
+        W.OriginY = h;
+    }
+    const PlotPoint start = model.Regions[0].points[0];
+    double x0 = start.x, x1 = start.x, y0 = start.y, y1 = start.y;
+    auto extend = [&](const PlotPoint& p) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+    };
+    for (int r = 0; r < model.RegionCount; ++r) {
+        const auto& region = model.Regions[static_cast<size_t>(r)];
+        for (int i = 0; i < region.count; ++i) extend(region.points[static_cast<size_t>(i)]);
+    }
+    for (int l = 0; l < model.LimitCount; ++l) {
+        extend(model.SearchLimits[static_cast<size_t>(l)].first);
+        extend(model.SearchLimits[static_cast<size_t>(l)].second);
+    }
+    W.RefX = x0;
+    W.RefY = y0;
+    W.XMax = x1;
+    W.YMax = y1;
+    if (y1 - y0 > x1 - x0) {
+        W.Scale = (Area.Bottom - Area.Top - 1) / (y1 - y0);
+        W.OriginX = roundEven(W.OriginX + (Area.Right - (x1 - x0) * W.Scale) / 2);
+    } else {
+        if (x1 - x0 == 0) W.XMax = x1 = x1 + 1;
+        W.Scale = (Area.Right - Area.Left - 1) / (x1 - x0);
+        W.OriginY = roundEven(W.OriginY - (Area.Bottom - (y1 - y0) * W.Scale) / 2);
+    }
+    W.ScaleY = -W.Scale;
+}
+
+void GraphView::SetScaleKeepingCentre(double scale, double scaleY, QPoint c) {
+    const PlotPoint w = W.inverse(c.x(), c.y());
+    W.Scale = scale;
+    W.ScaleY = scaleY;
+    W.RefX = w.x - (c.x() - W.OriginX) / W.Scale;
+    W.RefY = w.y - (c.y() - W.OriginY) / W.ScaleY;
+    W.OriginX = roundEven(c.x() - W.Scale * (w.x - W.RefX));
+    W.OriginY = roundEven(c.y() - W.ScaleY * (w.y - W.RefY));
+}
+
+void GraphView::line(QPainter& p, double x1, double y1, double x2, double y2) const {
+    const QPoint a = W.map(x1, y1), b = W.map(x2, y2);
+    if (inRange(a) && inRange(b)) p.drawLine(a, b);
+}
+
+void GraphView::polyline(QPainter& p, const std::vector<PlotPoint>& pts, int count) const {
+    if (count < 2) return;
+    // One call for the whole line when every point maps inside the drawable range (the usual
+    // case); segment by segment otherwise, so out-of-range segments are left out.
+    QPolygon poly(count);
+    bool all = true;
+    for (int i = 0; i < count; ++i) {
+        const PlotPoint& q = pts[static_cast<size_t>(i)];
+        poly[i] = W.map(q.x, q.y);
+        all = all && inRange(poly[i]);
+    }
+    if (all) {
+        p.drawPolyline(poly);
+        return;
+    }
+    for (int i = 1; i < count; ++i)
+        if (inRange(poly[i - 1]) && inRange(poly[i])) p.drawLine(poly[i - 1], poly[i]);
+}
+
+void GraphView::marker(QPainter& p, double x, double y) const {
+    const QPoint c = W.map(x, y);
+    if (!inRange(c)) return;
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(QPoint(c.x() - 3, c.y() - 3), QPoint(c.x() + 3, c.y() + 3)));
+}
+
+void GraphView::label(QPainter& p, double x, double y, const QString& text, const QColor& colour) const {
+    const QPoint c = W.map(x, y);
+    if (!inRange(c)) return;
+    QFont f(FontFamily);
+    f.setPixelSize(13);
+    p.setFont(f);
+    const QFontMetrics fm(f, p.device());
+    const QRect r(c.x() - fm.horizontalAdvance(text) / 2, c.y() - fm.height() / 2, fm.horizontalAdvance(text),
+                  fm.height());
+    p.fillRect(r, Qt::white);
+    p.setPen(colour);
+    p.drawText(r, Qt::AlignCenter, text);
+}
+
+void GraphView::drawLayers(QPainter& p, PlotModel& m, bool page) const {
+    const int f = LineWidthFactor;
+    auto on = [this](Layer l) { return Switches.test(bit(l)); };
+    int width = 1;
+    auto setPen = [&](const QColor& c, int w) {
+        width = w;
+        p.setPen(pen(c, w));
+    };
+    p.setBrush(Qt::NoBrush);
+    const auto& critical = m.CriticalSurfaces[0];
+
+    if (on(Layer::ColorSoilLayers)) {
+        for (int r = 0; r < m.BoundaryCount; ++r) {
+            const BoundaryRow& b = m.Boundary[static_cast<size_t>(r)];
+            const QPoint a = W.map(b.x1, b.y1), c = W.map(b.x2, b.y2);
+            const QColor colour = SoilColour(b.soil);
+            p.setPen(pen(colour, 1));
+            p.setBrush(colour);
+            p.drawPolygon(QPolygon({QPoint(a.x(), Area.Bottom), a, c, QPoint(c.x(), Area.Bottom)}));
+        }
+        if (on(Layer::SearchLimits) && m.LimitCount > 0) {
+            for (int l = 0; l < m.LimitCount; ++l) {
+                const auto& [a, b] = m.SearchLimits[static_cast<size_t>(l)];
+                const QPoint pa = W.map(a.x, a.y), pb = W.map(b.x, b.y);
+                p.setPen(pen(Qt::white, 1));
+                p.setBrush(Qt::white);
+                p.drawPolygon(QPolygon({QPoint(pa.x(), Area.Bottom), pa, pb, QPoint(pb.x(), Area.Bottom)}));
+            }
+            QPolygon band;
+            const auto& limits = m.SearchLimits;
+            band << W.map(limits[0].first.x, limits[0].first.y);
+            for (int l = 0; l < m.LimitCount; ++l)
+                band << W.map(limits[static_cast<size_t>(l)].second.x,
+                              limits[static_cast<size_t>(l)].second.y);
+            for (int l = m.LimitCount - 1; l >= 0; --l)
+                band << W.map(limits[static_cast<size_t>(l)].second.x,
+                              limits[static_cast<size_t>(l)].second.y - kHatchDepth);
+            band << W.map(limits[0].first.x, limits[0].first.y - kHatchDepth);
+            p.setPen(pen(Qt::black, 1));
+            p.setBrush(QBrush(Qt::black, Qt::DiagCrossPattern));
+            p.drawPolygon(band);
+        }
+        p.setBrush(Qt::NoBrush);
+        width = 1;
+    }
+    if (on(Layer::AllTrialSurfaces)) {
+        p.setPen(pen(QColor(192, 192, 192), width));
+        for (int i = 1; i <= std::min(m.TrialCount, plotcap::kTrialSurfaces); ++i) {
+            const PolyLine& t = m.TrialSurface[static_cast<size_t>(i)];
+            if (t.count >= 2) polyline(p, t.points, t.count);
+        }
+    }
+    if (on(Layer::BoundaryLines)) {
+        setPen(Qt::black, 2 * f);
+        for (int r = 0; r < m.RegionCount; ++r)
+            polyline(p, m.Regions[static_cast<size_t>(r)].points, m.Regions[static_cast<size_t>(r)].count);
+    }
+    if (on(Layer::SearchLimits) && !page) {
+        setPen(Qt::black, 3 * f);
+        for (int l = 0; l < m.LimitCount; ++l) {
+            const auto& [a, b] = m.SearchLimits[static_cast<size_t>(l)];
+            line(p, a.x, a.y, b.x, b.y);
+        }
+    }
+    if (on(Layer::PiezometricLine)) {
+        setPen(QColor(0, 0, 255), 2 * f);
+        for (int i = 0; i < m.PiezoCount; ++i)
+            if (m.PiezoLines[static_cast<size_t>(i)].count >= 2)
+                polyline(p, m.PiezoLines[static_cast<size_t>(i)].points,
+                         m.PiezoLines[static_cast<size_t>(i)].count);
+        width = f;
+    }
+    if (on(Layer::TieBacks)) {
+        setPen(Qt::black, 3);
+        for (int i = 0; i < m.TieBackCount; ++i) {
+            const auto& t = m.TieBacks[static_cast<size_t>(i)];
+            line(p, t[0].x, t[0].y, t[1].x, t[1].y);
+            line(p, t[1].x, t[1].y, t[2].x, t[2].y);
+        }
+        width = 1;
+    }
+    if (on(Layer::ReinfLines)) {
+        setPen(QColor(128, 0, 0), 3);
+        for (int i = 0; i < m.ReinfCount; ++i) {
+            const PolyLine& r = m.ReinfLines[static_cast<size_t>(i)];
+            QPolygon poly;
+            for (int k = 0; k < r.count; ++k)
+                poly << W.map(r.points[static_cast<size_t>(k)].x, r.points[static_cast<size_t>(k)].y);
+            if (poly.size() >= 2) p.drawPolyline(poly);
+        }
+        width = 1;
+    }
+    if (on(Layer::SurfacePressures)) {
+        p.setPen(pen(QColor(0, 128, 128), width));
+        for (int z = 0; z < m.ZoneCount; ++z) {
+            const auto* pts = &m.ZonePoints[static_cast<size_t>(4 * z)];
+            for (int k = 0; k < 4; ++k) line(p, pts[k].x, pts[k].y, pts[(k + 1) % 4].x, pts[(k + 1) % 4].y);
+        }
+    }
+    auto stressBars = [&](bool total) {
+        bool havePrevious = false;
+        double previousX = 0, previousTip = 0;
+        for (int i = 0; i < m.SliceCount; ++i) {
+            SliceRecord& s = m.Slices[static_cast<size_t>(i)];
+            const double force = total ? s.totalForce : s.poreForce;
+            const double length = s.baseLength != 0 ? force / (kWaterWeight * s.baseLength) : 0;
+            // A slice outside the critical surface has no place on it: no bar there.
+            int j = -1;
+            for (int k = 1; k < critical.count; ++k)
+                if (critical.points[static_cast<size_t>(k)].x > s.x &&
+                    critical.points[static_cast<size_t>(k - 1)].x <= s.x) {
+                    j = k;
+                    break;
+                }
+            if (j < 0) {
+                havePrevious = false;
+                continue;
+            }
+            const PlotPoint& a = critical.points[static_cast<size_t>(j - 1)];
+            const PlotPoint& b = critical.points[static_cast<size_t>(j)];
+            const double ys = a.y + (b.y - a.y) * (s.x - a.x) / (b.x - a.x);
+            const double tip = ys - length;
+            (total ? s.totalTip : s.poreTip) = tip;
+            line(p, s.x, ys, s.x, tip);
+            if (havePrevious) line(p, previousX, previousTip, s.x, tip);
+            havePrevious = true;
+            previousX = s.x;
+            previousTip = tip;
+        }
+    };
+    if (on(Layer::TotalStresses)) {
+        setPen(QColor(128, 128, 128), f);
+        stressBars(true);
+    }
+    if (on(Layer::PoreWaterPressures)) {
+        setPen(QColor(0, 0, 255), f);
+        stressBars(false);
+    }
+    auto allTrials = [&] {
+        for (int i = 1; i <= std::min(m.TrialCount, plotcap::kTrialSurfaces); ++i)
+            polyline(p, m.TrialSurface[static_cast<size_t>(i)].points,
+                     m.TrialSurface[static_cast<size_t>(i)].count);
+    };
+    if (on(Layer::TenSlipSurfaces)) {
+        setPen(Qt::black, 3);
+        if (critical.count > 0)
+            for (const PolyLine& c : m.CriticalSurfaces) polyline(p, c.points, c.count);
+        else
+            allTrials();
+    }
+    auto solutionText = [&](const QString& text, bool opaque) {
+        QFont font(FontFamily);
+        font.setPixelSize(13);
+        p.setFont(font);
+        const QFontMetrics fm(font, p.device());
+        const QPoint at(Area.Left + 10, Area.Top + 72);
+        if (opaque) p.fillRect(QRect(at, QSize(fm.horizontalAdvance(text), fm.height())), Qt::white);
+        p.setPen(Qt::black);
+        p.drawText(QRect(at, QSize(fm.horizontalAdvance(text) + 2, fm.height())),
+                   Qt::AlignLeft | Qt::AlignTop, text);
+    };
+    if (on(Layer::CriticalSlipSurface)) {
+        solutionText(QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
+                         .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2),
+                              fixed(m.Radius, 2)),
+                     true);
+        if (!BlockOrIrregular && critical.count > 0) {
+            p.setPen(pen(Qt::black, 1));
+            const PlotPoint& a = critical.points[0];
+            const PlotPoint& b = critical.points[static_cast<size_t>(critical.count - 1)];
+            line(p, a.x, a.y, m.CentreX, m.CentreY);
+            line(p, b.x, b.y, m.CentreX, m.CentreY);
+        }
+        setPen(QColor(255, 0, 0), 3);
+        if (critical.count > 0)
+            polyline(p, critical.points, critical.count);
+        else
+            allTrials();
+    }
+    if (on(Layer::SoilLayerNumbers)) {
+        setPen(Qt::black, f);
+        for (int r = 0; r < m.RegionCount; ++r) {
+            const auto& region = m.Regions[static_cast<size_t>(r)];
+            if (region.count == 0) break;
+            if (region.count < 2) continue;
+            for (int i = 0; i + 1 < region.count; ++i) {
+                const PlotPoint& a = region.points[static_cast<size_t>(i)];
+                const PlotPoint& b = region.points[static_cast<size_t>(i + 1)];
+                p.setPen(pen(Qt::black, f));
+                marker(p, a.x, a.y);
+                label(p, (a.x + b.x) / 2, (a.y + b.y) / 2, QStringLiteral(" %1 ").arg(region.soil),
+                      Qt::black);
+            }
+            p.setPen(pen(Qt::black, f));
+            marker(p, region.points[static_cast<size_t>(region.count - 1)].x,
+                   region.points[static_cast<size_t>(region.count - 1)].y);
+        }
+    }
+    if (on(Layer::BoundaryCoords)) {
+        for (int r = 0; r < m.RegionCount; ++r) {
+            const auto& region = m.Regions[static_cast<size_t>(r)];
+            for (int i = 0; i < region.count; ++i) {
+                const PlotPoint& a = region.points[static_cast<size_t>(i)];
+                p.setPen(pen(Qt::black, f));
+                marker(p, a.x, a.y);
+                label(p, a.x, a.y, QStringLiteral("(%1,%2)").arg(fixed(a.x, 1), fixed(a.y, 1)), Qt::black);
+            }
+        }
+    }
+    if (on(Layer::SolutionInformation) && (page || !on(Layer::CriticalSlipSurface)))
+        solutionText(QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3)), false);
+    (void)width;
+}
+
+void GraphView::DrawGraph(QPainter& p, PlotModel& m, const QColor& background, const QRect& canvas,
+                          const QPoint& offset) const {
+    p.save();
+    p.fillRect(canvas, background);
+    p.setClipRect(QRect(QPoint(Area.Left, Area.Top), QPoint(Area.Right, Area.Bottom)).translated(offset));
+    drawLayers(p, m, false);
+    p.setClipRect(canvas);
+    if (Switches.test(bit(Layer::Scale))) DrawAxes(p);
+    p.restore();
+}
+
+void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool page) const {
+    const PlotPoint lo = W.inverse(Area.Left, Area.Bottom), hi = W.inverse(Area.Right, Area.Top);
+    const TickStep tx = NiceTickStep(nx, lo.x, hi.x), ty = NiceTickStep(ny, lo.y, hi.y);
+    const double step = std::min(tx.step, ty.step);
+    p.setPen(pen(Qt::black, LineWidthFactor));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(QPoint(Area.Left, Area.Top), QPoint(Area.Right, Area.Bottom)));
+    QFont font(FontFamily);
+    font.setPointSizeF(11);
+    p.setFont(font);
+    const QFontMetrics fm(font, p.device());
+    if (!(step > 0) || !std::isfinite(step)) return;
+    // x ticks along the bottom and top.
+    const int tx10 = MarginUnitY / 10, ty10 = MarginUnitX / 10;
+    int guard = 0;
+    for (double x = tx.first; guard++ < 10000; x += step) {
+        const int px = W.map(x, 0).x();
+        if (px > Area.Right && x != tx.first) break;
+        if (px >= Area.Left && px <= Area.Right) {
+            p.drawLine(px, Area.Bottom, px, Area.Bottom - tx10);
+            p.drawLine(px, Area.Top, px, Area.Top + tx10);
+            const QString text = fixed(x, 0);
+            p.drawText(QRect(px - fm.horizontalAdvance(text) / 2, Area.Bottom, fm.horizontalAdvance(text),
+                             fm.height()),
+                       Qt::AlignCenter, text);
+        }
+        if (px > Area.Right) break;
+    }
+    const QString hCaption = QStringLiteral("Horizontal Coordinate");
+    p.drawText(QRect((Area.Left + Area.Right) / 2 - fm.horizontalAdvance(hCaption) / 2,
+                     Area.Bottom + MarginUnitY / 2 - fm.height(), fm.horizontalAdvance(hCaption),
+                     fm.height()),
+               Qt::AlignCenter, hCaption);
+    // y ticks along the left and right, labels turned to run upward.
+    guard = 0;
+    const int labelX = page ? Area.Left - 100 : Area.Left - fm.height();
+    for (double y = ty.first; guard++ < 10000; y += step) {
+        const int py = W.map(0, y).y();
+        if (py < Area.Top && y != ty.first) break;
+        if (py >= Area.Top && py <= Area.Bottom) {
+            p.drawLine(Area.Left, py, Area.Left + ty10, py);
+            p.drawLine(Area.Right, py, Area.Right - ty10, py);
+            const QString text = fixed(y, 0);
+            p.save();
+            p.translate(labelX, py);
+            p.rotate(-90);
+            p.drawText(QRect(-fm.horizontalAdvance(text) / 2, 0, fm.horizontalAdvance(text), fm.height()),
+                       Qt::AlignCenter, text);
+            p.restore();
+        }
+        if (py < Area.Top) break;
+    }
+    const QString vCaption = QStringLiteral("Vertical Coordinate");
+    p.save();
+    p.translate(Area.Left - MarginUnitY / 2, (Area.Top + Area.Bottom) / 2);
+    p.rotate(-90);
+    p.drawText(
+        QRect(-fm.horizontalAdvance(vCaption) / 2, -fm.height(), fm.horizontalAdvance(vCaption), fm.height()),
+        Qt::AlignCenter, vCaption);
+    p.restore();
+}
+
+void GraphView::DrawPage(QPainter& p, PlotModel& m, const GraphView& screen, int w, int h) {
+    GraphView page = screen;
+    const int u = ResolutionClass(w / 10), v = ResolutionClass(h / 8);
+    page.MarginUnitX = u;
+    page.MarginUnitY = v;
+    page.LineWidthFactor = LineWidthForClass(u);
+    const int ox = (11 * u - w) / 2, oy = ((17 * v) / 2 - h) / 2;
+    const PlotPoint a = screen.W.inverse(0, screen.Area.Bottom), b = screen.W.inverse(screen.Area.Right, 0);
+    page.W.RefX = a.x;
+    page.W.RefY = a.y;
+    page.Area = {(3 * u) / 2 - ox, v - oy, w + ox - u, h + oy - (3 * u) / 2};
+    page.W.OriginX = page.Area.Left;
+    page.W.OriginY = page.Area.Bottom;
+    const double xExtent = b.x - a.x, yExtent = b.y - a.y;
+    if (yExtent > xExtent)
+        page.W.Scale = (8.5 * u - 1) * (static_cast<double>(u) / v) / yExtent;
+    else
+        page.W.Scale = (8.5 * u - 1) / xExtent;
+    page.W.ScaleY = -page.W.Scale * v / u;
+
+    p.save();
+    p.fillRect(QRect(0, 0, w, h), Qt::white);
+    if (m.FactorOfSafety > 0.000001) {
+        QFont font(page.FontFamily);
+        font.setPixelSize(13);
+        font.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() : 10);
+        p.setFont(font);
+        p.setPen(Qt::black);
+        p.drawText(QPoint((3 * u) / 2, (10 * v) / 6),
+                   QStringLiteral("F.S. = %1").arg(fixed(m.FactorOfSafety, 3)));
+    }
+    page.drawLayers(p, m, true);
+    const PlotArea& r = page.Area;
+    for (const QRect& margin :
+         {QRect(QPoint(-150, -150), QPoint(r.Left, h)), QRect(QPoint(r.Left, -150), QPoint(w, r.Top)),
+          QRect(QPoint(r.Right, r.Top), QPoint(w + 150, r.Bottom)),
+          QRect(QPoint(r.Left, r.Bottom), QPoint(w + 150, h + 150))})
+        p.fillRect(margin, Qt::white);
+    page.DrawAxes(p, 8.5, 5.5, true);
+    p.restore();
+}

@@ -1,0 +1,377 @@
+#include "PlotModel.h"
+
+#include "model/NumberFormat.h"
+#include "tables/ColumnTypes.h"
+
+#include <QFile>
+#include <algorithm>
+
+QString layerCaption(Layer layer) {
+    switch (layer) {
+    case Layer::ColorSoilLayers: return QStringLiteral("Color Soil Layers");
+    case Layer::AllTrialSurfaces: return QStringLiteral("All Trial Surfaces");
+    case Layer::BoundaryLines: return QStringLiteral("Boundary Lines");
+    case Layer::SearchLimits: return QStringLiteral("Search Limits");
+    case Layer::PiezometricLine: return QStringLiteral("Piezometric Line");
+    case Layer::TieBacks: return QStringLiteral("Tie Backs");
+    case Layer::ReinfLines: return QStringLiteral("Reinf. Lines");
+    case Layer::SurfacePressures: return QStringLiteral("Surface Pressures");
+    case Layer::TotalStresses: return QStringLiteral("Total Stresses");
+    case Layer::PoreWaterPressures: return QStringLiteral("Pore Water Pressures");
+    case Layer::TenSlipSurfaces: return QStringLiteral("10 Slip Surfaces");
+    case Layer::CriticalSlipSurface: return QStringLiteral("Critical Slip Surface");
+    case Layer::SoilLayerNumbers: return QStringLiteral("Soil Layer Numbers");
+    case Layer::BoundaryCoords: return QStringLiteral("Boundary Coords");
+    case Layer::SolutionInformation: return QStringLiteral("Solution Information");
+    case Layer::Scale: return QStringLiteral("Scale");
+    case Layer::Count: break;
+    }
+    return {};
+}
+
+PlotModel::PlotModel()
+    : TrialSurface(plotcap::kTrialSurfaces + 1), Slices(plotcap::kSlices), ZonePoints(plotcap::kZonePoints),
+      SearchLimits(plotcap::kLimits), TieBacks(plotcap::kTieBacks), Boundary(plotcap::kBoundaryRows),
+      Regions(plotcap::kRegions) {
+    for (auto& t : TrialSurface) t.points.resize(plotcap::kTrialPoints);
+    for (auto& c : CriticalSurfaces) c.points.resize(plotcap::kCriticalPoints);
+    for (auto& r : ReinfLines) r.points.resize(plotcap::kReinfPoints);
+    for (auto& p : PiezoLines) p.points.resize(plotcap::kPiezoPoints);
+    for (auto& r : Regions) r.points.resize(plotcap::kRegionPoints);
+}
+
+void PlotModel::Clear() {
+    SliceCount = ZoneCount = LimitCount = TieBackCount = PiezoCount = 0;
+    for (auto& c : CriticalSurfaces) c.count = 0;
+    for (auto& p : PiezoLines) p.count = 0;
+    for (auto& r : Regions) r.count = 0;
+    for (auto& b : Boundary) b = BoundaryRow{};
+    BoundaryCount = 0;
+    RegionCount = 0;
+    RegionsBuilt = false;
+}
+
+void PlotModel::CopyBoundary(const TGridTable& t) {
+    const int rows = std::min(t.RowCount(), plotcap::kBoundaryRows);
+    for (int r = 0; r < rows; ++r) {
+        BoundaryRow& b = Boundary[static_cast<size_t>(r)];
+        b = BoundaryRow{};
+        b.x1 = static_cast<double>(t.Cell(0, r).GetFloat());
+        b.y1 = static_cast<double>(t.Cell(1, r).GetFloat());
+        b.x2 = static_cast<double>(t.Cell(2, r).GetFloat());
+        b.y2 = static_cast<double>(t.Cell(3, r).GetFloat());
+        b.soil = t.Cell(4, r).GetInteger();
+    }
+    BoundaryCount = rows;
+}
+
+void PlotModel::BuildRegions() {
+    const int n = BoundaryCount;
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            if (i == j || j + 1 > 255) continue;
+            BoundaryRow& a = Boundary[static_cast<size_t>(i)];
+            const BoundaryRow& b = Boundary[static_cast<size_t>(j)];
+            if (a.x2 == b.x1 && a.y2 == b.y1) a.next.set(static_cast<size_t>(j + 1));
+            if (a.x1 == b.x2 && a.y1 == b.y2) a.prev.set(static_cast<size_t>(j + 1));
+        }
+    std::vector<bool> taken(static_cast<size_t>(n), false);
+    RegionCount = 0;
+    for (int i = 0; i < n && RegionCount < plotcap::kRegions; ++i) {
+        const BoundaryRow& start = Boundary[static_cast<size_t>(i)];
+        if (taken[static_cast<size_t>(i)] || start.soil <= 0) continue;
+        Region& region = Regions[static_cast<size_t>(RegionCount++)];
+        region.soil = start.soil;
+        region.count = 0;
+        auto add = [&region](double x, double y) {
+            if (region.count < plotcap::kRegionPoints)
+                region.points[static_cast<size_t>(region.count++)] = {x, y};
+        };
+        add(start.x1, start.y1);
+        add(start.x2, start.y2);
+        taken[static_cast<size_t>(i)] = true;
+        int current = i;
+        for (int j = i + 1; j < n; ++j) {
+            const BoundaryRow& row = Boundary[static_cast<size_t>(j)];
+            if (Boundary[static_cast<size_t>(current)].next.test(static_cast<size_t>(j + 1)) &&
+                !taken[static_cast<size_t>(j)] && row.soil == Boundary[static_cast<size_t>(current)].soil) {
+                add(row.x2, row.y2);
+                taken[static_cast<size_t>(j)] = true;
+                current = j;
+            }
+        }
+    }
+    RegionsBuilt = true;
+}
+
+namespace {
+
+class Reader {
+public:
+    Reader(const QByteArray& text, PlotModel& m, PlotReadResult& r) : m_model(m), m_result(r) {
+        m_lines = text.split('\n');
+        if (!m_lines.isEmpty() && m_lines.last().isEmpty()) m_lines.removeLast();
+        for (QByteArray& l : m_lines)
+            if (l.endsWith('\r')) l.chop(1);
+    }
+
+    bool atEnd() const { return m_pos >= m_lines.size(); }
+    QByteArray line() { return atEnd() ? QByteArray() : m_lines[m_pos++]; }
+
+    // The first `count` numbers of the next line; missing or bad fields read as 0 and set `bad`.
+    bool numbers(int count, double* out, bool& bad) {
+        bad = false;
+        if (atEnd()) {
+            std::fill(out, out + count, 0.0);
+            bad = true;
+            return false;
+        }
+        const QList<QByteArray> items = line().simplified().split(' ');
+        for (int i = 0; i < count; ++i) {
+            const QByteArray item = i < items.size() ? items[i] : QByteArray();
+            auto v =
+                numfmt::parseDecimal(std::string_view(item.constData(), static_cast<size_t>(item.size())));
+            out[i] = v ? static_cast<double>(*v) : 0.0;
+            if (!v) bad = true;
+        }
+        return true;
+    }
+    // Numbers of a line outside the guarded places: a bad field reads as 0 and is noted once.
+    bool plain(int count, double* out) {
+        bool bad = false;
+        const bool ok = numbers(count, out, bad);
+        if (ok && bad && !m_notedBadField) {
+            m_notedBadField = true;
+            m_result.messages << QStringLiteral(
+                                     "The plot file has a field that is not a number on line %1; it was "
+                                     "read as 0.")
+                                     .arg(m_pos);
+        }
+        return ok;
+    }
+    int count(const double v) const { return v > 0 && v < 2147483647.0 ? static_cast<int>(v) : 0; }
+    PlotPoint scaled(const double* v) const {
+        return {v[0] * m_model.ScaleFactor, v[1] * m_model.ScaleFactor};
+    }
+    bool point(PlotPoint& p) {
+        double v[2];
+        if (!plain(2, v)) return false;
+        p = scaled(v);
+        return true;
+    }
+    bool polyLine(PolyLine* target, int capacity) {
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        if (target) target->count = std::min(n, capacity);
+        for (int k = 0; k < n; ++k) {
+            PlotPoint p;
+            if (!point(p)) return false;
+            if (target && k < capacity) target->points[static_cast<size_t>(k)] = p;
+        }
+        return true;
+    }
+    bool header() {
+        double values[15] = {};
+        for (int i = 0; i < 15; ++i) {
+            bool bad = false;
+            numbers(1, &values[i], bad);
+            if (bad) {
+                m_result.messages << plotmsg::kHeaderCorrupt;
+                m_model.ScaleFactor = i > 10 ? values[10] : (i > 1 ? values[1] : m_model.ScaleFactor);
+                return false;
+            }
+        }
+        m_model.ScaleFactor = values[10];
+        return true;
+    }
+
+    void run(const TGridTable& boundCood) {
+        LayerSet& on = m_result.enabled;
+        PlotModel& m = m_model;
+        while (!atEnd()) {
+            const QByteArray word = line().left(3);
+            if (word == "END") break;
+            if (word == "BLK") {
+                double v[1];
+                if (!plain(1, v)) break;
+                PlotPoint p;
+                for (int k = 0; k < 5 * count(v[0]) && point(p); ++k) {
+                }
+            } else if (word == "BND") {
+                double v[4];
+                if (!plain(4, v)) break;
+                const int s = count(v[2]), t = count(v[3]);
+                PlotPoint p;
+                for (int k = 0; k < s + 2 * std::max(0, t - s) && point(p); ++k) {
+                }
+                m.CopyBoundary(boundCood);
+                on.set(bit(Layer::BoundaryLines))
+                    .set(bit(Layer::ColorSoilLayers))
+                    .set(bit(Layer::BoundaryCoords));
+            } else if (word == "INF") {
+                double v[1];
+                if (!plain(1, v)) break;
+                const int n = count(v[0]);
+                m.SliceCount = std::min(n, plotcap::kSlices);
+                for (int k = 0; k < n; ++k) {
+                    double f[10];
+                    if (!plain(10, f)) break;
+                    if (k >= plotcap::kSlices) continue;
+                    SliceRecord& s = m.Slices[static_cast<size_t>(k)];
+                    s.x = f[1];
+                    s.totalForce = f[2];
+                    s.baseLength = f[3];
+                    s.poreForce = f[4];
+                    std::copy(f + 5, f + 10, s.unused.begin());
+                }
+                on.set(bit(Layer::TotalStresses)).set(bit(Layer::PoreWaterPressures));
+            } else if (word == "LDS") {
+                double v[1];
+                bool bad = false;
+                if (!numbers(1, v, bad)) break;
+                if (bad) m_result.messages << plotmsg::kZoneCount;
+                const int n = count(v[0]);
+                m.ZoneCount = std::min(n, plotcap::kZonePoints / 4);
+                for (int k = 0; k < 4 * n && !atEnd(); ++k) {
+                    double f[2];
+                    numbers(2, f, bad);
+                    if (bad) m_result.messages << plotmsg::zonePoint(k + 1);
+                    if (k < plotcap::kZonePoints) m.ZonePoints[static_cast<size_t>(k)] = scaled(f);
+                }
+                on.set(bit(Layer::SurfacePressures));
+            } else if (word == "LMT") {
+                double v[1];
+                if (!plain(1, v)) break;
+                const int n = count(v[0]);
+                m.LimitCount = std::min(n, plotcap::kLimits);
+                for (int k = 0; k < n; ++k) {
+                    PlotPoint a, b;
+                    if (!point(a) || !point(b)) break;
+                    if (k < plotcap::kLimits) m.SearchLimits[static_cast<size_t>(k)] = {a, b};
+                }
+                on.set(bit(Layer::SearchLimits));
+            } else if (word == "NPL") {
+                header();
+            } else if (word == "RNF") {
+                double v[1];
+                if (!plain(1, v)) break;
+                const int n = count(v[0]);
+                m.ReinfCount = std::min(n, plotcap::kReinfLines);
+                for (int k = 0; k < n; ++k)
+                    if (!polyLine(k < plotcap::kReinfLines ? &m.ReinfLines[static_cast<size_t>(k)] : nullptr,
+                                  plotcap::kReinfPoints))
+                        break;
+                if (n > 0) on.set(bit(Layer::ReinfLines));
+            } else if (word == "SRF") {
+                const int k = ++m.TrialCount;
+                double v[2];
+                bool bad = false;
+                if (!numbers(2, v, bad)) break;
+                if (bad) m_result.messages << plotmsg::surfaceCount(k);
+                const int n = count(v[0]);
+                PolyLine* target =
+                    k <= plotcap::kTrialSurfaces ? &m.TrialSurface[static_cast<size_t>(k)] : nullptr;
+                if (target) target->count = std::min(n, plotcap::kTrialPoints);
+                m.FactorOfSafety = v[1];
+                for (int j = 0; j < n; ++j) {
+                    PlotPoint p;
+                    if (!point(p)) break;
+                    if (target && j < plotcap::kTrialPoints) target->points[static_cast<size_t>(j)] = p;
+                }
+                on.set(bit(Layer::AllTrialSurfaces))
+                    .set(bit(Layer::SoilLayerNumbers))
+                    .set(bit(Layer::SolutionInformation));
+            } else if (word == "TEN") {
+                for (int b = 0; b < 10 && !atEnd(); ++b) {
+                    PolyLine& c = m.CriticalSurfaces[static_cast<size_t>(b)];
+                    double v[1], s[4];
+                    if (!plain(1, v) || !plain(4, s)) break;
+                    const int n = count(v[0]);
+                    c.count = std::min(n, plotcap::kCriticalPoints);
+                    for (int j = 0; j < n; ++j) {
+                        PlotPoint p;
+                        if (!point(p)) break;
+                        if (j < plotcap::kCriticalPoints) c.points[static_cast<size_t>(j)] = p;
+                    }
+                    if (b == 0) {
+                        m.FactorOfSafety = s[0];
+                        m.CentreX = s[1];
+                        m.CentreY = s[2];
+                        m.Radius = s[3];
+                        if (c.count > 0) {
+                            const PlotPoint& first = c.points[0];
+                            const PlotPoint& last = c.points[static_cast<size_t>(c.count - 1)];
+                            if (m.CentreX < 0.0001) m.CentreX = (first.x + last.x) / 2;
+                            if (m.CentreY < 0.0001) m.CentreY = (first.y + last.y) / 2;
+                        }
+                    }
+                }
+                on.set(bit(Layer::SolutionInformation))
+                    .set(bit(Layer::TenSlipSurfaces))
+                    .set(bit(Layer::CriticalSlipSurface));
+            } else if (word == "TIE") {
+                on.set(bit(Layer::TieBacks));
+                double v[1];
+                if (!plain(1, v)) break;
+                const int n = count(v[0]);
+                m.TieBackCount = std::min(n, plotcap::kTieBacks);
+                for (int k = 0; k < n; ++k) {
+                    std::array<PlotPoint, 3> t;
+                    if (!point(t[0]) || !point(t[1]) || !point(t[2])) break;
+                    if (k < plotcap::kTieBacks) m.TieBacks[static_cast<size_t>(k)] = t;
+                }
+            } else if (word == "WTR") {
+                double v[1];
+                if (!plain(1, v)) break;
+                const int n = count(v[0]);
+                m.PiezoCount = std::min(n, plotcap::kPiezoLines);
+                for (int k = 0; k < n; ++k)
+                    if (!polyLine(k < plotcap::kPiezoLines ? &m.PiezoLines[static_cast<size_t>(k)] : nullptr,
+                                  plotcap::kPiezoPoints))
+                        break;
+            }
+            if (m.PiezoCount > 0) on.set(bit(Layer::PiezometricLine)).set(bit(Layer::PoreWaterPressures));
+        }
+    }
+
+private:
+    PlotModel& m_model;
+    PlotReadResult& m_result;
+    QList<QByteArray> m_lines;
+    qsizetype m_pos = 0;
+    bool m_notedBadField = false;
+};
+
+} // namespace
+
+PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood, PlotModel& model) {
+    PlotReadResult result;
+    result.opened = true;
+    model.Clear();
+    Reader reader(text, model, result);
+    if (!reader.atEnd()) {
+        QList<QByteArray> first = text.left(text.indexOf('\n')).split('\r');
+        if (first.value(0) == "END") {
+            result.messages << plotmsg::kNoData;
+            return result;
+        }
+        reader.header();
+        model.TrialCount = 1;
+        reader.run(boundCood);
+    }
+    if (!model.RegionsBuilt) model.BuildRegions();
+    return result;
+}
+
+PlotReadResult ReadPlotFile(const QString& fileName, const TGridTable& boundCood, PlotModel& model) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        model.Clear();
+        PlotReadResult r;
+        r.failure =
+            QStringLiteral("The plot file %1 could not be opened: %2").arg(fileName, file.errorString());
+        return r;
+    }
+    return ReadPlotText(file.readAll(), boundCood, model);
+}

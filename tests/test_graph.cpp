@@ -1,0 +1,469 @@
+// The plot-file reader, scaling and drawing, and the graph window driven offscreen.
+#include "FakeServices.h"
+#include "QtPrinters.h"
+#include "RecordingMessages.h"
+#include "app/MainForm.h"
+#include "graph/FrmGraph.h"
+#include "tables/ColumnTypes.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const kHeader = "0\n100\n0\n50\n10\n5\n0\n0\n0\n1\n1\n0\n0\n0\n0\n";
+
+QByteArray plot(const char* body, const char* header = kHeader) {
+    return QByteArray(header) + body;
+}
+
+class Reader : public ::testing::Test {
+protected:
+    ProblemSession session;
+    PlotModel model;
+    PlotReadResult read(const QByteArray& text) {
+        return ReadPlotText(text, *session.tables().BoundCood, model);
+    }
+    void boundary(std::initializer_list<std::array<double, 5>> rows) {
+        TGridTable& b = *session.tables().BoundCood;
+        b.SetRowCount(static_cast<int>(rows.size()));
+        int r = 0;
+        for (const auto& row : rows) {
+            for (int c = 0; c < 4; ++c) b.Cell(c, r).SetFloat(row[static_cast<size_t>(c)]);
+            b.Cell(4, r).SetInteger(static_cast<int>(row[4]));
+            ++r;
+        }
+    }
+};
+
+TEST_F(Reader, EmptyAndNoDataFiles) {
+    PlotReadResult r = read("END\n");
+    EXPECT_EQ(r.messages, QStringList{plotmsg::kNoData});
+    EXPECT_TRUE(r.enabled.none());
+    r = read(plot("END\n"));
+    EXPECT_TRUE(r.messages.isEmpty());
+    EXPECT_TRUE(r.enabled.none()) << "no result switch and no boundary switch";
+    r = read("");
+    EXPECT_TRUE(r.messages.isEmpty());
+}
+
+TEST_F(Reader, TrialSurfacesCriticalSurfacesAndScaling) {
+    const PlotReadResult r = read(plot("SRF\n2 1.5\n0 0\n10 10\nSRF\n2 1.4\n1 1\n2 2\nSRF\n1 1.3\n5 5\n"
+                                       "TEN\n2\n1.2 0 0 9\n10 20\n30 40\n"
+                                       "0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n"
+                                       "0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n"
+                                       "NPL\n0\n0\n0\n0\n0\n0\n0\n0\n0\n0\n2\n0\n0\n0\n0\n"
+                                       "SRF\n1 1.1\n3 4\nINF\n1\n1 7 100 2 50 0 0 0 0 0\nEND\n",
+                                       "0\n100\n0\n50\n10\n5\n0\n0\n0\n1\n1\n0\n0\n0\n0\n"));
+    EXPECT_EQ(model.TrialCount, 5);
+    EXPECT_EQ(model.TrialSurface[1].count, 0) << "surface 1 stays empty";
+    EXPECT_EQ(model.TrialSurface[2].count, 2);
+    EXPECT_EQ(model.TrialSurface[3].points[1].x, 2);
+    EXPECT_EQ(model.TrialSurface[5].points[0].x, 6) << "NPL's factor 2 applies to the records after it";
+    EXPECT_EQ(model.TrialSurface[5].points[0].y, 8);
+    EXPECT_EQ(model.FactorOfSafety, 1.1) << "the last SRF sets it";
+    EXPECT_EQ(model.CentreX, 20) << "a zero centre falls back to the middle of the end points";
+    EXPECT_EQ(model.CentreY, 30);
+    EXPECT_EQ(model.Radius, 9);
+    EXPECT_EQ(model.SliceCount, 1);
+    EXPECT_EQ(model.Slices[0].x, 7) << "slice records are not scaled";
+    EXPECT_TRUE(r.enabled.test(bit(Layer::AllTrialSurfaces)) &&
+                r.enabled.test(bit(Layer::CriticalSlipSurface)) && r.enabled.test(bit(Layer::TotalStresses)));
+    EXPECT_FALSE(r.enabled.test(bit(Layer::PiezometricLine)));
+}
+
+TEST_F(Reader, HeaderScaleFactorAppliesToScaledRecordsOnly) {
+    boundary({{0, 10, 50, 10, 1}});
+    read(plot("BND\n0 10 2 2\n0 10\n50 10\nTEN\n1\n1.5 3 4 5\n1 1\n"
+              "0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n"
+              "0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n"
+              "LDS\n1\n0 0\n1 0\n1 1\n0 1\nLMT\n1\n1 2\n3 4\nRNF\n1\n2\n1 1\n2 2\nTIE\n1\n1 1\n2 2\n3 3\n"
+              "WTR\n1\n2\n0 5\n10 6\nEND\n",
+              "0\n100\n0\n50\n10\n5\n0\n0\n0\n1\n2\n0\n0\n0\n0\n"));
+    EXPECT_EQ(model.ScaleFactor, 2);
+    EXPECT_EQ(model.CriticalSurfaces[0].points[0].x, 2);
+    EXPECT_EQ(model.CentreX, 3) << "centre and radius are not scaled";
+    EXPECT_EQ(model.ZonePoints[2].y, 2);
+    EXPECT_EQ(model.SearchLimits[0].second.y, 8);
+    EXPECT_EQ(model.ReinfLines[0].points[1].x, 4);
+    EXPECT_EQ(model.TieBacks[0][2].x, 6);
+    EXPECT_EQ(model.PiezoLines[0].points[1].y, 12);
+    EXPECT_EQ(model.Boundary[0].x2, 50) << "the boundary table is copied unscaled";
+}
+
+TEST_F(Reader, SoilRegionsJoinOnlyInIncreasingTableOrder) {
+    boundary({{0, 10, 5, 10, 1}, {5, 10, 9, 12, 1}, {0, 5, 9, 6, 0}});
+    read(plot("BND\n0 0 0 0\nEND\n"));
+    ASSERT_EQ(model.RegionCount, 1) << "soil type 0 makes no region";
+    EXPECT_EQ(model.Regions[0].count, 3);
+    EXPECT_EQ(model.Regions[0].points[2].x, 9);
+
+    boundary({{5, 10, 9, 12, 1}, {0, 10, 5, 10, 1}});
+    read(plot("BND\n0 0 0 0\nEND\n"));
+    EXPECT_EQ(model.RegionCount, 2) << "a row before its neighbour starts a region of its own";
+}
+
+TEST_F(Reader, GuardedErrorsAndHostileFiles) {
+    PlotReadResult r = read(plot("LDS\nx\n0 0\nSRF\nx 1\n1 1\nLDS\n1\n0 0\n1 y\n1 1\n0 1\nEND\n"));
+    EXPECT_EQ(r.messages,
+              QStringList({plotmsg::kZoneCount, plotmsg::surfaceCount(2), plotmsg::zonePoint(2)}));
+    r = read("0\n1\nx\n");
+    EXPECT_EQ(r.messages, QStringList{plotmsg::kHeaderCorrupt});
+    r = read(plot("SRF\n2000000000 1\n1 1\n2 2\n"));
+    EXPECT_EQ(model.TrialSurface[2].count, 200) << "counts above the capacity are cut";
+    r = read(plot("SRF\n300 1\n") + QByteArray().repeated(0));
+    r = read(plot("WTR\n9\n2\n0 0\n1 1\n2\n0 0\n1 1\n2\n0 0\n1 1\n2\n0 0\n1 1\n2\n0 0\n1 1\nEND\n"));
+    EXPECT_EQ(model.PiezoCount, 4);
+    r = read(plot("INF\n1\n1 2 x 4 5 6 7 8 9 10\nSRF\n1 1\n1 1\n"));
+    EXPECT_EQ(r.messages.size(), 1) << "a bad field reads as 0 and is reported once";
+    EXPECT_EQ(model.Slices[0].totalForce, 0);
+    EXPECT_EQ(model.TrialCount, 2) << "reading went on after it, to the end of a file without END";
+    EXPECT_FALSE(ReadPlotFile("/no/such/file.sl4p", *session.tables().BoundCood, model).failure.isEmpty());
+}
+
+TEST_F(Reader, FuzzCorpusReplays) {
+    QDir corpus(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/fuzz/plot-reader"));
+    const QStringList files = corpus.entryList(QDir::Files);
+    for (const QString& name : files) {
+        QFile f(corpus.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        read(f.readAll());
+        EXPECT_LE(model.SliceCount, plotcap::kSlices);
+        EXPECT_LE(model.RegionCount, plotcap::kRegions);
+    }
+    EXPECT_GT(files.size(), 3);
+}
+
+// ---- scaling and drawing ----
+
+TEST(Scaling, NiceTickSteps) {
+    const struct {
+        double n, a, b, step, first;
+    } cases[] = {{17, 0, 100, 10, 0},    {17, -33, 67, 10, -40},    {11, 0, 1, 0.1, 0},
+                 {8.5, 0, 1000, 200, 0}, {17, 1234, 1300, 5, 1230}, {5.5, -0.5, 0.5, 0.2, -0.6}};
+    for (const auto& c : cases) {
+        const TickStep t = NiceTickStep(c.n, c.a, c.b);
+        EXPECT_NEAR(t.step, c.step, 1e-12) << c.a << ".." << c.b;
+        EXPECT_NEAR(t.first, c.first, 1e-9) << c.a << ".." << c.b;
+    }
+}
+
+TEST(Scaling, SoilColours) {
+    EXPECT_EQ(SoilColour(1), QColor(0, 128, 0));
+    EXPECT_EQ(SoilColour(11), QColor(0, 128, 0));
+    EXPECT_EQ(SoilColour(6), QColor(192, 192, 192));
+    EXPECT_EQ(SoilColour(21), QColor(192, 192, 192));
+    EXPECT_EQ(SoilColour(20), QColor(0, 0, 128));
+    EXPECT_EQ(SoilColour(2), QColor(255, 255, 0));
+}
+
+PlotModel regionModel(std::initializer_list<PlotPoint> pts) {
+    PlotModel m;
+    m.Regions[0].soil = 1;
+    m.Regions[0].count = static_cast<int>(pts.size());
+    int i = 0;
+    for (const PlotPoint& p : pts) m.Regions[0].points[static_cast<size_t>(i++)] = p;
+    m.RegionCount = 1;
+    return m;
+}
+
+TEST(Scaling, FitToView) {
+    GraphView v;
+    PlotModel line = regionModel({{0, 50}, {100, 50}});
+    v.FitToView(line, 500, 300);
+    EXPECT_EQ(v.W.Scale, (v.Area.Right - v.Area.Left - 1) / 100.0);
+    EXPECT_EQ(v.W.ScaleY, -v.W.Scale);
+    // Half-way down the leftover height: 300 - 297 / 2 = 151.5, rounded to the even 152.
+    EXPECT_EQ(v.W.map(0, 50), QPoint(1, 152));
+
+    PlotModel tall = regionModel({{0, 0}, {10, 100}});
+    v.FitToView(tall, 500, 300);
+    EXPECT_NEAR(v.W.Scale, (297.0 - 1 - 1) / 100, 1e-12);
+    const QPoint bottom = v.W.map(0, 0), top = v.W.map(10, 100);
+    EXPECT_NEAR((bottom.x() + top.x()) / 2.0, 250, 2) << "centred horizontally";
+
+    PlotModel empty;
+    v.FitToView(empty, 500, 300);
+    EXPECT_TRUE(std::isfinite(v.W.Scale));
+    EXPECT_GT(v.W.Scale, 0);
+
+    v.Switches.set(bit(Layer::Scale));
+    v.FitToView(line, 500, 400);
+    EXPECT_EQ(v.MarginUnitX, 50);
+    EXPECT_EQ(v.MarginUnitY, 50);
+    EXPECT_EQ(v.Area.Left, 37);
+    EXPECT_EQ(v.Area.Top, 18);
+}
+
+QImage render(PlotModel& m, GraphView& v, int w = 400, int h = 300) {
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    v.DrawGraph(p, m, Qt::white, image.rect());
+    return image;
+}
+
+int countColour(const QImage& image, const QColor& c, const QRect& box = QRect()) {
+    const QRect r = box.isNull() ? image.rect() : box;
+    int n = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            if (image.pixelColor(x, y) == c) ++n;
+    return n;
+}
+
+TEST(Drawing, LayersOnAFixedImage) {
+    ProblemSession session;
+    TGridTable& b = *session.tables().BoundCood;
+    b.SetRowCount(1);
+    b.Cell(0, 0).SetFloat(0);
+    b.Cell(1, 0).SetFloat(50);
+    b.Cell(2, 0).SetFloat(100);
+    b.Cell(3, 0).SetFloat(50);
+    b.Cell(4, 0).SetInteger(1);
+    PlotModel m;
+    ReadPlotText(
+        plot(
+            "BND\n0 50 2 2\n0 50\n100 50\nTEN\n3\n1.234 50 80 40\n20 50\n50 30\n80 50\n"
+            "0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n0\n0 0 0 0\n"
+            "0\n0 0 0 0\nINF\n2\n1 35 624 1 0 0 0 0 0 0\n2 500 624 1 0 0 0 0 0 0\nEND\n"),
+        b, m);
+    GraphView v;
+    v.Switches.set(bit(Layer::ColorSoilLayers)).set(bit(Layer::BoundaryLines));
+    v.FitToView(m, 400, 300);
+    QImage image = render(m, v);
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(Qt::white)) << "background at the corner";
+    const QPoint below = v.W.map(50, 40);
+    EXPECT_EQ(image.pixelColor(below), QColor(0, 128, 0)) << "soil 1 below its line is green";
+    EXPECT_EQ(image.pixelColor(v.W.map(50, 60)), QColor(Qt::white)) << "air above";
+    EXPECT_EQ(image.pixelColor(v.W.map(50, 50)), QColor(Qt::black)) << "the boundary line";
+
+    v.Switches.reset();
+    v.Switches.set(bit(Layer::CriticalSlipSurface));
+    image = render(m, v);
+    EXPECT_GT(countColour(image, QColor(255, 0, 0)), 20) << "the red critical surface";
+
+    // The solution text of layer 15 only while layer 12 is off.
+    v.Switches.reset();
+    v.Switches.set(bit(Layer::SolutionInformation));
+    const QRect textBox(v.Area.Left + 10, v.Area.Top + 72, 150, 16);
+    EXPECT_GT(countColour(render(m, v), Qt::black, textBox), 10);
+    v.Switches.set(bit(Layer::CriticalSlipSurface));
+    v.Switches.reset(bit(Layer::SolutionInformation));
+    const int withCritical = countColour(render(m, v), Qt::black, textBox);
+    v.Switches.set(bit(Layer::SolutionInformation));
+    EXPECT_EQ(countColour(render(m, v), Qt::black, textBox), withCritical)
+        << "layer 15 adds nothing over layer 12";
+
+    // Stress bars: force 624 on a base of 1 is 10 long; the slice at x = 500 lies off the surface.
+    v.Switches.reset();
+    v.Switches.set(bit(Layer::TotalStresses));
+    image = render(m, v);
+    EXPECT_NEAR(m.Slices[0].totalTip, 40 - 10 - (40 - 30) * (35.0 - 20) / 30 + 10 - 10, 20);
+    const double ys = 50 + (30 - 50) * (35.0 - 20) / 30;
+    EXPECT_DOUBLE_EQ(m.Slices[0].totalTip, ys - 10);
+    EXPECT_EQ(m.Slices[1].totalTip, 0) << "no bar for a slice outside the critical surface";
+    EXPECT_GT(countColour(image, QColor(128, 128, 128)), 5);
+
+    // A line whose ends map beyond 32767 pixels is not drawn at all.
+    v.Switches.reset();
+    v.Switches.set(bit(Layer::BoundaryLines));
+    v.W.Scale = 1e6;
+    v.W.ScaleY = -1e6;
+    EXPECT_EQ(countColour(render(m, v), Qt::black), 0);
+}
+
+TEST(Drawing, AxesAndPage) {
+    PlotModel m = regionModel({{0, 0}, {100, 50}});
+    GraphView v;
+    v.Switches.set(bit(Layer::Scale)).set(bit(Layer::BoundaryLines));
+    v.FitToView(m, 600, 400);
+    const QImage image = render(m, v, 600, 400);
+    EXPECT_GT(countColour(image, Qt::black, QRect(0, v.Area.Bottom + 2, 600, 400 - v.Area.Bottom - 2)), 30)
+        << "tick labels and the caption below the frame";
+    QImage page(3300, 2550, QImage::Format_RGB32);
+    QPainter p(&page);
+    GraphView::DrawPage(p, m, v, page.width(), page.height());
+    p.end();
+    EXPECT_EQ(page.pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_GT(countColour(page, Qt::black, QRect(400, 400, 2500, 1700)), 100);
+    EXPECT_EQ(ResolutionClass(330), 300);
+    EXPECT_EQ(LineWidthForClass(300), 3);
+    EXPECT_EQ(ResolutionClass(60), 75);
+}
+
+// ---- the window ----
+
+class GraphWindow : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ProblemSession session;
+    RecordingMessages messages;
+    ScriptedFiles files;
+    GraphState state;
+    std::unique_ptr<TfrmGraph> form;
+
+    void open(bool withPlot = true) {
+        const QString problem = dir.filePath("Bishop.sl4d");
+        QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem);
+        session.adopt(TProgramData::CreateFromFile(session, problem, true, &messages));
+        if (withPlot) {
+            QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/plots/bishop.sl4p"),
+                        dir.filePath("Bishop.sl4p"));
+            session.document().PlotFileName = dir.filePath("Bishop.sl4p");
+        }
+        form = std::make_unique<TfrmGraph>(state, session.document(), messages, files);
+        form->show();
+        form->FormActivate();
+    }
+    QPoint centre() const {
+        return QPoint(static_cast<int>(std::lround(form->paintBox()->width() / 2.0)),
+                      static_cast<int>(std::lround(form->paintBox()->height() / 2.0)));
+    }
+};
+
+TEST_F(GraphWindow, OpensFitsAndEnablesSwitches) {
+    open();
+    EXPECT_TRUE(form->loaded());
+    EXPECT_EQ(form->windowTitle(), "DizirOvi Graphics");
+    EXPECT_TRUE(form->checkBox(Layer::BoundaryLines)->isChecked());
+    EXPECT_TRUE(form->checkBox(Layer::CriticalSlipSurface)->isEnabled());
+    EXPECT_FALSE(form->checkBox(Layer::TieBacks)->isEnabled());
+    EXPECT_TRUE(form->checkBox(Layer::Scale)->isEnabled());
+    EXPECT_EQ(form->checkBox(Layer::ReinfLines)->toolTip(), "Display sloope reinforcement lines");
+    // The first activation puts the reference corner at the bottom-left corner.
+    EXPECT_EQ(state.view.W.OriginX, 1);
+    EXPECT_EQ(state.view.W.OriginY, form->paintBox()->height());
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(GraphWindow, ZoomInThenOutRestoresScaleAndCentre) {
+    open();
+    const double scale = state.view.W.Scale;
+    const PlotPoint before = state.view.W.inverse(centre().x(), centre().y());
+    form->ZoomInClick();
+    EXPECT_NEAR(state.view.W.Scale, scale * 1.25, 1e-12);
+    form->ZoomOutClick();
+    EXPECT_NEAR(state.view.W.Scale, scale, 1e-12);
+    const PlotPoint after = state.view.W.inverse(centre().x(), centre().y());
+    EXPECT_NEAR(after.x, before.x, 2 / scale);
+    EXPECT_NEAR(after.y, before.y, 2 / scale);
+    form->ZoomAllClick();
+    EXPECT_NEAR(state.view.W.Scale, scale, 1e-12);
+}
+
+TEST_F(GraphWindow, PanButtonsByMouseButton) {
+    open();
+    const int x = state.view.W.OriginX, y = state.view.W.OriginY;
+    QTest::mousePress(form->panButton("Left"), Qt::LeftButton);
+    EXPECT_EQ(state.view.W.OriginX, x - 40);
+    QTest::mousePress(form->panButton("Right"), Qt::RightButton);
+    EXPECT_EQ(state.view.W.OriginX, x - 39);
+    QTest::mousePress(form->panButton("Down"), Qt::LeftButton);
+    EXPECT_EQ(state.view.W.OriginY, y + 40);
+    QTest::mousePress(form->panButton("Up"), Qt::MiddleButton);
+    EXPECT_EQ(state.view.W.OriginY, y + 39);
+    form->panButton("Left")->click();
+    EXPECT_EQ(state.view.W.OriginX, x - 39) << "a click without a press (keyboard) does nothing";
+    form->FormActivate();
+    EXPECT_EQ(state.view.W.OriginX, 1) << "activation puts the reference corner back";
+    EXPECT_EQ(state.view.W.OriginY, form->paintBox()->height());
+}
+
+TEST_F(GraphWindow, ResizeRefitsAndDragsZoomAndPan) {
+    open();
+    form->resize(1000, 800);
+    EXPECT_EQ(form->paintBox()->width(), 800);
+    EXPECT_EQ(form->paintBox()->height(), 738);
+    const double fitted = state.view.W.Scale;
+    GraphView expected = state.view;
+    expected.FitToView(state.model, 800, 738);
+    EXPECT_EQ(fitted, expected.W.Scale);
+
+    const int h = form->paintBox()->height();
+    form->PaintBoxPress(QPoint(100, 400), Qt::RightButton);
+    form->PaintBoxMove(QPoint(100, 400 - h / 2));
+    EXPECT_NEAR(state.view.W.Scale, fitted * 1.5, 1e-12);
+    EXPECT_EQ(form->windowTitle(), "Orvane Graphics Utility for DIZIROvi");
+    form->PaintBoxRelease(QPoint(100, 400 + h / 2));
+    EXPECT_NEAR(state.view.W.Scale, fitted * 0.75, 1e-12);
+
+    const int ox = state.view.W.OriginX;
+    form->PaintBoxPress(QPoint(10, 10), Qt::LeftButton);
+    form->PaintBoxMove(QPoint(30, 15));
+    EXPECT_EQ(state.view.W.OriginX, ox + 20);
+    form->PaintBoxRelease(QPoint(30, 15));
+    form->PaintBoxMove(QPoint(0, 0));
+    EXPECT_TRUE(form->windowTitle().startsWith("Orvane Graphics Utility for DIZIROvi,     x = "));
+}
+
+TEST_F(GraphWindow, PrintingGoesToPdfAndLeavesTheView) {
+    open();
+    form->ZoomInClick();
+    const WorldToScreen before = state.view.W;
+    const PlotArea area = state.view.Area;
+    form->PrintClick();
+    ASSERT_FALSE(form->lastPrintFile().isEmpty()) << "this machine has no printer";
+    EXPECT_TRUE(QFile::exists(dir.filePath("Bishop.pdf")));
+    EXPECT_GT(QFileInfo(dir.filePath("Bishop.pdf")).size(), 1000);
+    EXPECT_TRUE(messages.shown.last().contains("Bishop.pdf"));
+    EXPECT_EQ(state.view.W.Scale, before.Scale);
+    EXPECT_EQ(state.view.W.OriginX, before.OriginX);
+    EXPECT_EQ(state.view.Area.Right, area.Right);
+
+    files.saves.push_back(dir.filePath("view.png"));
+    form->ExportClick();
+    QImage exported(dir.filePath("view.png"));
+    EXPECT_EQ(exported.size(), form->paintBox()->size());
+}
+
+TEST_F(GraphWindow, NoPlotFileName) {
+    open(false);
+    EXPECT_EQ(messages.shown, QStringList{"error: " + graphmsg::kNoPlotName});
+    EXPECT_FALSE(form->checkBox(Layer::BoundaryLines)->isChecked());
+    form->PrintClick();
+    EXPECT_EQ(messages.shown.last(), "message: No data available for printing");
+}
+
+TEST(ViewMenu, GraphicsEnablingAndCheckMark) {
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("s.ini"), QSettings::IniFormat);
+    RecordingMessages messages;
+    ScriptedFiles files;
+    RecordingLauncher launcher;
+    ProblemSession session;
+    TMainForm form(session, {messages, files, launcher, settings}, {});
+    form.FormShow();
+    form.ViewMenuClick();
+    EXPECT_FALSE(form.action("ViewGraphics")->isEnabled());
+    const QString problem = dir.filePath("Bishop.sl4d");
+    QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem);
+    QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/plots/bishop.sl4p"),
+                dir.filePath("Bishop.sl4p"));
+    form.OpenFileName(problem);
+    form.ViewMenuClick();
+    EXPECT_TRUE(form.action("ViewGraphics")->isEnabled());
+    EXPECT_FALSE(form.action("ViewGraphics")->isChecked());
+    form.ViewGraphicsClick();
+    EXPECT_TRUE(form.GraphOpen);
+    ASSERT_NE(form.graphWindow(), nullptr);
+    TfrmGraph* first = form.graphWindow();
+    form.ViewGraphicsClick();
+    EXPECT_EQ(form.graphWindow(), first) << "one graph window at a time";
+    form.ViewMenuClick();
+    EXPECT_TRUE(form.action("ViewGraphics")->isChecked());
+    form.CloseChildWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(form.GraphOpen);
+    QDir::setCurrent(QDir::tempPath());
+}
+
+} // namespace
