@@ -85,6 +85,7 @@ Slope::Slope(const Problem& problem) : m_problem(problem) {
             m_yMin = std::min(m_yMin, p.y);
             m_yMax = std::max(m_yMax, p.y);
         }
+    for (const Soil& soil : m_problem.soils) m_tanPhi.push_back(std::tan(soil.phi * kPi / 180));
     const double scale = std::max({xMax() - xMin(), m_yMax - m_yMin, 1.0});
     m_tolerance = 1e-9 * scale;
     addStaticEdges();
@@ -281,12 +282,31 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
 
     const Problem& pr = m_problem;
     out.slices.reserve(cuts.size());
+    struct Edge {
+        double l, r;
+        int soil;
+    };
+    std::vector<Edge> stack; // reused by every slice
+    stack.reserve(m_lines.size());
+    // Water surface heights at the current slice's edges and middle, each looked up once.
+    struct Piezo {
+        size_t stamp = SIZE_MAX;
+        double l = 0, r = 0, m = 0;
+    };
+    std::vector<Piezo> piezo(pr.piezometricSurfaces.size());
     for (size_t i = 0; i + 1 < cuts.size(); ++i) {
         Slice s;
         s.xl = cuts[i];
         s.xr = cuts[i + 1];
         s.width = s.xr - s.xl;
         const double xm = (s.xl + s.xr) / 2;
+        auto water = [&, i](int surface) -> const Piezo& {
+            Piezo& w = piezo[static_cast<size_t>(surface - 1)];
+            if (w.stamp != i) {
+                w = {i, piezometricY(surface, s.xl), piezometricY(surface, s.xr), piezometricY(surface, xm)};
+            }
+            return w;
+        };
         const size_t bs = segmentAt(surf, xm);
         s.baseLeft = lerp(surf[bs], surf[bs + 1], s.xl);
         s.baseRight = lerp(surf[bs], surf[bs + 1], s.xr);
@@ -295,17 +315,13 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         s.topRight = lerp(m_ground[gs], m_ground[gs + 1], s.xr);
         s.base = {xm, (s.baseLeft + s.baseRight) / 2};
         s.alpha = std::atan2(s.baseRight - s.baseLeft, s.width);
-        s.sinA = std::sin(s.alpha);
-        s.cosA = std::cos(s.alpha);
-        s.baseLength = s.width / s.cosA;
+        s.baseLength = std::hypot(s.baseRight - s.baseLeft, s.width);
+        s.sinA = (s.baseRight - s.baseLeft) / s.baseLength;
+        s.cosA = s.width / s.baseLength;
 
         // The column from the ground down to the base in bands of one soil each.
         const double yRef = s.base.y;
-        struct Edge {
-            double l, r;
-            int soil;
-        };
-        std::vector<Edge> stack;
+        stack.clear();
         const double topMid = (s.topLeft + s.topRight) / 2;
         for (const Line& l : m_lines) {
             if (l.ground || l.a.x > s.xl + tol || l.b.x < s.xr - tol) continue;
@@ -315,13 +331,15 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         std::sort(stack.begin(), stack.end(),
                   [](const Edge& a, const Edge& b) { return a.l + a.r > b.l + b.r; });
         Accumulator acc;
-        Edge upper{s.topLeft, s.topRight, groundSoilAt(xm)};
+        const int groundSoil = groundSoilAt(xm);
+        Edge upper{s.topLeft, s.topRight, groundSoil};
         auto addBand = [&](const Edge& top, double bl, double br) {
             const Soil& soil = pr.soils[static_cast<size_t>(top.soil)];
             double cl = bl, cr = br; // top of the saturated part
             if (pr.waterOn && soil.piezometricSurface > 0) {
-                cl = std::clamp(piezometricY(soil.piezometricSurface, s.xl), bl, std::max(bl, top.l));
-                cr = std::clamp(piezometricY(soil.piezometricSurface, s.xr), br, std::max(br, top.r));
+                const Piezo& w = water(soil.piezometricSurface);
+                cl = std::clamp(w.l, bl, std::max(bl, top.l));
+                cr = std::clamp(w.r, br, std::max(br, top.r));
             }
             acc.band(s.xl, s.width, bl - yRef, br - yRef, cl - yRef, cr - yRef, soil.saturatedWeight);
             acc.band(s.xl, s.width, cl - yRef, cr - yRef, top.l - yRef, top.r - yRef, soil.moistWeight);
@@ -336,7 +354,8 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         s.centroid = acc.weight > 0 ? Point{acc.mx / acc.weight, yRef + acc.my / acc.weight} : s.base;
 
         const Soil& soil = pr.soils[static_cast<size_t>(s.soil)];
-        double c = soil.cohesion, phi = soil.phi;
+        double c = soil.cohesion;
+        s.tanPhi = m_tanPhi[static_cast<size_t>(s.soil)];
         if (!soil.anisotropy.empty()) {
             const double deg = s.alpha * 180 / kPi;
             const AnisotropyRow* row = &soil.anisotropy.back();
@@ -346,14 +365,13 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
                     break;
                 }
             c = row->cohesion;
-            phi = row->phi;
+            s.tanPhi = std::tan(row->phi * kPi / 180);
         }
         s.cohesion = c;
-        s.tanPhi = std::tan(phi * kPi / 180);
 
         double u = 0;
         if (pr.waterOn && soil.piezometricSurface > 0)
-            u += pr.waterUnitWeight * (piezometricY(soil.piezometricSurface, xm) - s.base.y);
+            u += pr.waterUnitWeight * (water(soil.piezometricSurface).m - s.base.y);
         u += soil.ru * s.weight / s.width + soil.poreConstant;
         s.porePressure = std::max(u, -pr.cavitationPressure);
         s.poreForce = s.porePressure * s.baseLength;
@@ -362,10 +380,10 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         if (pr.equakeOn) addForce(s, -pr.kh * s.weight, pr.kv * s.weight, s.centroid);
 
         // Water standing on the ground presses normally onto the slice top.
-        const int groundPiezo = pr.soils[static_cast<size_t>(groundSoilAt(xm))].piezometricSurface;
+        const int groundPiezo = pr.soils[static_cast<size_t>(groundSoil)].piezometricSurface;
         if (pr.waterOn && groundPiezo > 0) {
-            const double dl = std::max(0.0, piezometricY(groundPiezo, s.xl) - s.topLeft);
-            const double dr = std::max(0.0, piezometricY(groundPiezo, s.xr) - s.topRight);
+            const double dl = std::max(0.0, water(groundPiezo).l - s.topLeft);
+            const double dr = std::max(0.0, water(groundPiezo).r - s.topRight);
             if (dl + dr > 0) {
                 const double p = pr.waterUnitWeight * s.width * (dl + dr) / 2;
                 const double xc = s.xl + s.width * (dl + 2 * dr) / (3 * (dl + dr));

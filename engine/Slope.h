@@ -69,6 +69,7 @@ private:
     std::vector<Line> m_lines;     // all boundary lines
     std::vector<double> m_staticEdges;
     std::vector<std::vector<Point>> m_piezoExtended;
+    std::vector<double> m_tanPhi; // of each soil's isotropic friction angle
     double m_yMin = 0, m_yMax = 0;
     double m_tolerance = 1e-9;
 };
