@@ -1,5 +1,7 @@
 #include "Search.h"
 
+#include "Output.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -466,9 +468,9 @@ void Searcher::refine(AnalysisResult& result) {
         bestRefined = std::min(bestRefined, c.fs);
         m_candidates.push_back(std::move(c));
     }
-    result.notes.push_back("Best generated factor of safety: " + std::to_string(bestGenerated).substr(0, 6) +
-                           "; after refinement: " + std::to_string(bestRefined).substr(0, 6) + " (gain " +
-                           std::to_string(bestGenerated - bestRefined).substr(0, 6) + ").");
+    result.notes.push_back("Best generated factor of safety: " + fixed(bestGenerated, 4) +
+                           "; after refinement: " + fixed(bestRefined, 4) + " (gain " +
+                           fixed(bestGenerated - bestRefined, 4) + ").");
 }
 
 void Searcher::boundaryWarnings(AnalysisResult& result, const Candidate& best) const {
@@ -539,16 +541,16 @@ AnalysisResult Searcher::run() {
     if (m_p.search == SearchKind::Block) {
         result.notes.push_back("Surfaces: " + std::to_string(m_par.surfacesPerPoint) + " through " +
                                std::to_string(m_par.boxes.size()) + " boxes, segment length " +
-                               std::to_string(m_par.blockSegmentLength));
+                               fixed(m_par.blockSegmentLength, 3));
     } else {
         result.notes.push_back("Initiation points: " + std::to_string(m_par.initiationPoints) + " from x = " +
-                               std::to_string(m_par.initLeftX) + " to " + std::to_string(m_par.initRightX) +
+                               fixed(m_par.initLeftX, 3) + " to " + fixed(m_par.initRightX, 3) +
                                "; surfaces per point: " + std::to_string(m_par.surfacesPerPoint));
-        result.notes.push_back(
-            "Termination range: x = " + std::to_string(m_par.termLeftX) + " to " +
-            std::to_string(m_par.termRightX) + "; minimum elevation " + std::to_string(m_par.minElevation) +
-            "; segment length " + std::to_string(m_par.segmentLength) + "; direction limits " +
-            std::to_string(m_par.cwLimit) + " to " + std::to_string(m_par.ccwLimit) + " degrees");
+        result.notes.push_back("Termination range: x = " + fixed(m_par.termLeftX, 3) + " to " +
+                               fixed(m_par.termRightX, 3) + "; minimum elevation " +
+                               fixed(m_par.minElevation, 3) + "; segment length " +
+                               fixed(m_par.segmentLength, 3) + "; direction limits " +
+                               fixed(m_par.cwLimit, 3) + " to " + fixed(m_par.ccwLimit, 3) + " degrees");
     }
     if (m_p.search == SearchKind::Block)
         generateBlocks();
