@@ -29,7 +29,6 @@ struct SlicedSurface {
     std::string reason;         // why no mass was cut off
     std::vector<Point> surface; // the surface between its exits, ends on the ground
     std::vector<Slice> slices;
-    std::vector<std::string> warnings;
     int tiebacksActive = 0;
     int reinforcementCrossings = 0;
 };

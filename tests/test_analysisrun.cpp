@@ -1,8 +1,6 @@
 // Run Analysis and the Computation menu, with the real engine and with stand-ins.
-#include "FakeServices.h"
+#include "MainWindowFixture.h"
 #include "QtPrinters.h"
-#include "RecordingMessages.h"
-#include "app/MainForm.h"
 #include "model/AnalysisRun.h"
 
 #include <QDir>
@@ -15,30 +13,17 @@ namespace {
 
 using Answer = MessageSink::Answer;
 
-class AnalysisRun : public ::testing::Test {
+class AnalysisRun : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;     // problems
     QTemporaryDir program; // the program's folder
-    QString previousDir = QDir::currentPath();
-    std::unique_ptr<QSettings> settings;
-    RecordingMessages messages;
-    ScriptedFiles files;
-    RecordingLauncher launcher;
-    std::unique_ptr<ProblemSession> session;
-    std::unique_ptr<TMainForm> form;
 
     void SetUp() override {
-        settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
-        session = std::make_unique<ProblemSession>();
-        form =
-            std::make_unique<TMainForm>(*session, TMainForm::Services{messages, files, launcher, *settings},
-                                        QStringList{}, program.path());
-        form->FormShow();
+        MainWindowFixture::SetUp();
+        start({}, program.path());
     }
     void TearDown() override {
-        form.reset();
+        MainWindowFixture::TearDown();
         engine::libraryObject().reset();
-        QDir::setCurrent(previousDir);
     }
     void installEngine(const QString& library = QStringLiteral(DIZIROVI_BIN_DIR "/VELDA2015_DLL.so")) {
         ASSERT_TRUE(QFile::copy(library, program.filePath("VELDA2015_DLL.so")));

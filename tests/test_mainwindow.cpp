@@ -1,8 +1,6 @@
 // The main window driven as a user would, offscreen, with scripted dialogs and answers.
-#include "FakeServices.h"
+#include "MainWindowFixture.h"
 #include "QtPrinters.h"
-#include "RecordingMessages.h"
-#include "app/MainForm.h"
 #include "tables/ColumnTypes.h"
 
 #include <QDir>
@@ -19,31 +17,8 @@ namespace {
 
 using Answer = MessageSink::Answer;
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public MainWindowFixture {
 protected:
-    QTemporaryDir dir;
-    QString previousDir = QDir::currentPath();
-    std::unique_ptr<QSettings> settings;
-    RecordingMessages messages;
-    ScriptedFiles files;
-    RecordingLauncher launcher;
-    std::unique_ptr<ProblemSession> session;
-    std::unique_ptr<TMainForm> form;
-
-    void SetUp() override {
-        settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
-    }
-    void TearDown() override {
-        form.reset();
-        QDir::setCurrent(previousDir);
-    }
-
-    void start(const QStringList& args = {}) {
-        session = std::make_unique<ProblemSession>();
-        form = std::make_unique<TMainForm>(*session,
-                                           TMainForm::Services{messages, files, launcher, *settings}, args);
-        form->FormShow();
-    }
     // A problem file in the temporary folder.
     QString problem(const QString& name, const char* title = "T") {
         const QString path = dir.filePath(name);
