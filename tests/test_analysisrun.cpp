@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -193,6 +195,41 @@ TEST(NamesFile, LayoutAndAbsoluteNames) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(),
               "2015.4.2\r\n/data/dam.sl4d\r\n/data/dam.sl4o\r\n/data/dam.sl4p\r\n/data/dam.sl4r\r\n");
+}
+
+} // namespace
+
+namespace {
+
+// An installed program's folder cannot be written: the hand-over goes to a private folder and the
+// library still comes from the program's folder. A read-only bind mount stands for it.
+TEST_F(AnalysisRun, ReadOnlyProgramFolder) {
+    installEngine();
+    QTemporaryDir mountPoint;
+    QProcess mount;
+    mount.start("mount", {"--bind", program.path(), mountPoint.path()});
+    if (!mount.waitForFinished(10000) || mount.exitCode() != 0) GTEST_SKIP() << "no bind mounts here";
+    QProcess::execute("mount", {"-o", "remount,ro,bind", mountPoint.path()});
+    struct Unmount {
+        QString path;
+        ~Unmount() {
+            QProcess u;
+            u.start("umount", {path});
+            u.waitForFinished(10000);
+            if (u.exitCode() != 0) ADD_FAILURE() << u.readAllStandardError().toStdString();
+        }
+    } unmount{mountPoint.path()};
+    if (QFileInfo(mountPoint.path()).isWritable()) GTEST_SKIP() << "the mount stayed writable";
+
+    start({}, mountPoint.path());
+    form->OpenFileName(example("UserSurface.sl4d"));
+    form->RunAnalysisClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCompleted});
+    EXPECT_TRUE(QFile::exists(dir.filePath("UserSurface.sl4p")));
+    EXPECT_FALSE(QFile::exists(QDir(mountPoint.path()).filePath("names.dat")));
+    EXPECT_EQ(QDir::currentPath(), QDir(mountPoint.path()).canonicalPath()) << "back in the program's folder";
+    form.reset();
+    QDir::setCurrent(previousDir);
 }
 
 } // namespace
