@@ -111,6 +111,8 @@ Circle fitCircle(const std::vector<Point>& pts) {
 
 MethodResult ordinaryMethod(const std::vector<Slice>& slices, const Point& o) {
     MethodResult r;
+    r.normal.reserve(slices.size());
+    r.available.reserve(slices.size());
     double resisting = 0, driving = 0;
     for (const Slice& s : slices) {
         const Arms a = arms(s, o);
@@ -165,6 +167,8 @@ template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, 
         return r;
     }
     r.fs = f;
+    r.normal.reserve(slices.size());
+    r.available.reserve(slices.size());
     for (size_t i = 0; i < slices.size(); ++i) {
         const Slice& s = slices[i];
         if (s.cosA + s.sinA * s.tanPhi / f <= kMinimumBaseFactor) {
