@@ -155,6 +155,7 @@ TfrmGraph::TfrmGraph(GraphState& state, TProgramData& document, MessageSink& mes
     m_paintBox->setGeometry(178, 52, 500, 313);
     resize(812, 631);
     m_state.view.BlockOrIrregular = document.BlockOn || document.IrregularOn;
+    printerAvailable = [] { return !QPrinterInfo::availablePrinters().isEmpty(); };
     load();
 }
 
@@ -314,7 +315,7 @@ void TfrmGraph::PrintClick() {
         return;
     }
     m_lastPrintFile.clear();
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
+    if (!printerAvailable()) {
         // No printer on this system: the same page goes to a PDF beside the problem.
         const QString pdf = filenames::changeExtension(m_document.FileName, QStringLiteral(".pdf"));
         if (writePdfPage(pdf, m_state.model, m_state.view)) {

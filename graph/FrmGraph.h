@@ -4,6 +4,7 @@
 
 #include <QPushButton>
 #include <QWidget>
+#include <functional>
 #include <map>
 
 class QCheckBox;
@@ -85,6 +86,8 @@ public:
     bool loaded() const { return m_state.model.Loaded; }
     // Where printing went when no printer is installed (empty when it went to a printer).
     const QString& lastPrintFile() const { return m_lastPrintFile; }
+    // Whether a printer can be used; tests say no, so they never send a job to a real printer.
+    std::function<bool()> printerAvailable;
 
 Q_SIGNALS:
     void captionChanged(const QString& caption);
