@@ -183,19 +183,47 @@ void GraphView::polyline(QPainter& p, const std::vector<PlotPoint>& pts, int cou
     if (count < 2) return;
     // One call for the whole line when every point maps inside the drawable range (the usual
     // case); segment by segment otherwise, so out-of-range segments are left out.
-    QPolygon poly(count);
+    std::vector<QPoint>& px = m_pixels;
+    px.resize(static_cast<size_t>(count));
     bool all = true;
-    for (int i = 0; i < count; ++i) {
-        const PlotPoint& q = pts[static_cast<size_t>(i)];
-        poly[i] = W.map(q.x, q.y);
-        all = all && inRange(poly[i]);
+    for (size_t i = 0; i < px.size(); ++i) {
+        px[i] = W.map(pts[i].x, pts[i].y);
+        all = all && inRange(px[i]);
     }
-    if (all) {
-        p.drawPolyline(poly);
+    if (!all) {
+        for (size_t i = 1; i < px.size(); ++i)
+            if (inRange(px[i - 1]) && inRange(px[i])) p.drawLine(px[i - 1], px[i]);
         return;
     }
-    for (int i = 1; i < count; ++i)
-        if (inRange(poly[i - 1]) && inRange(poly[i])) p.drawLine(poly[i - 1], poly[i]);
+    // A point within a pixel of the line joining its neighbours (the pixels themselves are only
+    // good to half a pixel) changes nothing worth drawing; leaving it out keeps thousands of
+    // dense surfaces quick to paint.
+    auto near = [&px](size_t k, const QPoint& a, const QPoint& c) {
+        const int dx = c.x() - a.x(), dy = c.y() - a.y();
+        const QPoint b = px[k];
+        const long long cross =
+            static_cast<long long>(dx) * (b.y() - a.y()) - static_cast<long long>(dy) * (b.x() - a.x());
+        return (b.x() - a.x()) * dx + (b.y() - a.y()) * dy >= 0 &&
+               (c.x() - b.x()) * dx + (c.y() - b.y()) * dy >= 0 &&
+               cross * cross <= static_cast<long long>(dx) * dx + static_cast<long long>(dy) * dy;
+    };
+    QPolygon& kept = m_kept;
+    kept.clear();
+    kept << px[0];
+    size_t last = 0; // the last point kept
+    for (size_t i = 1; i + 1 < px.size(); ++i) {
+        // The point itself and those a quarter, half and three quarters of the way back to the last
+        // kept point (a smooth curve strays furthest from the chord in between) must lie within a
+        // pixel.
+        const size_t span = i + 1 - last;
+        if (near(i, px[last], px[i + 1]) && near(last + span / 2, px[last], px[i + 1]) &&
+            near(last + span / 4, px[last], px[i + 1]) && near(last + 3 * span / 4, px[last], px[i + 1]))
+            continue;
+        kept << px[i];
+        last = i;
+    }
+    kept << px.back();
+    p.drawPolyline(kept);
 }
 
 void GraphView::marker(QPainter& p, double x, double y) const {

@@ -5,6 +5,7 @@
 
 #include <QColor>
 #include <QPoint>
+#include <QPolygon>
 #include <QRect>
 
 class QPainter;
@@ -63,6 +64,10 @@ private:
     void polyline(QPainter& p, const std::vector<PlotPoint>& pts, int count) const;
     void marker(QPainter& p, double x, double y) const;
     void label(QPainter& p, double x, double y, const QString& text, const QColor& colour) const;
+
+    // Work space of polyline(), kept to spare an allocation per line drawn.
+    mutable std::vector<QPoint> m_pixels;
+    mutable QPolygon m_kept;
 };
 
 // Resolution class (pixels per inch) of a page margin unit, and its line width factor.

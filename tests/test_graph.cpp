@@ -281,6 +281,44 @@ TEST(Drawing, LayersOnAFixedImage) {
     EXPECT_EQ(countColour(render(m, v), Qt::black), 0);
 }
 
+// Dense surfaces are drawn with the points that matter: every point of a 200-point line or arc
+// still has a drawn pixel within one pixel of it, and a straight line paints about as many pixels
+// as its two ends' line.
+TEST(Drawing, DenseLinesLoseNoPixels) {
+    const QColor silver(192, 192, 192);
+    auto draw = [](const std::vector<PlotPoint>& pts, GraphView& v) {
+        PlotModel m = regionModel({{0, 0}, {100, 60}});
+        m.TrialCount = 2;
+        m.TrialSurface[2].count = static_cast<int>(pts.size());
+        std::copy(pts.begin(), pts.end(), m.TrialSurface[2].points.begin());
+        v.Switches.set(bit(Layer::AllTrialSurfaces));
+        v.FitToView(m, 500, 300);
+        return render(m, v, 500, 300);
+    };
+    std::vector<PlotPoint> line, arc;
+    for (int i = 0; i < 200; ++i) {
+        line.push_back({i / 2.0, 10 + i * 0.2});
+        const double a = 3.6 + 1.9 * i / 199.0;
+        arc.push_back({50 + 45 * std::cos(a), 60 + 45 * std::sin(a)});
+    }
+    for (const auto* pts : {&line, &arc}) {
+        GraphView v;
+        const QImage image = draw(*pts, v);
+        for (const PlotPoint& q : *pts) {
+            const QPoint c = v.W.map(q.x, q.y);
+            bool found = false;
+            for (int dy = -1; dy <= 1 && !found; ++dy)
+                for (int dx = -1; dx <= 1 && !found; ++dx)
+                    found = image.pixelColor(c.x() + dx, c.y() + dy) == silver;
+            EXPECT_TRUE(found) << q.x << ", " << q.y;
+        }
+    }
+    GraphView v1, v2;
+    const int dense = countColour(draw(line, v1), silver),
+              ends = countColour(draw({line.front(), line.back()}, v2), silver);
+    EXPECT_NEAR(dense, ends, ends / 20);
+}
+
 TEST(Drawing, AxesAndPage) {
     PlotModel m = regionModel({{0, 0}, {100, 50}});
     GraphView v;
