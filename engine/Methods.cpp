@@ -188,15 +188,17 @@ template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, 
 } // namespace
 
 MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start) {
-    // Moments about the centre.
+    // Moments about the centre; the arms do not change from one iteration to the next.
+    std::vector<Arms> arm;
+    arm.reserve(slices.size());
+    for (const Slice& s : slices) arm.push_back(arms(s, o));
     return simplified(slices, start, [&](double f) {
         double resisting = 0, driving = 0;
-        for (const Slice& s : slices) {
+        for (size_t i = 0; i < slices.size(); ++i) {
             bool bounded = false;
-            const double n = verticalNormal(s, f, bounded);
-            const Arms a = arms(s, o);
-            resisting += a.shear * availableShear(s, n);
-            driving -= a.external + a.normal * n;
+            const double n = verticalNormal(slices[i], f, bounded);
+            resisting += arm[i].shear * availableShear(slices[i], n);
+            driving -= arm[i].external + arm[i].normal * n;
         }
         return std::pair{resisting, driving};
     });

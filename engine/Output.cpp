@@ -231,7 +231,7 @@ std::string reportText(const Problem& p, const Slope& slope, const AnalysisResul
             const double n = i < m.normal.size() ? m.normal[i] : 0;
             const double avail = i < m.available.size() ? m.available[i] : 0;
             o += pad(std::to_string(i + 1), 5) + pad(fixed(s.base.x, 3), 11) + pad(fixed(s.width, 3), 11) +
-                 pad(fixed(s.alpha * 180 / kPi, 2), 9) + pad(fixed(s.weight, 2), 14) +
+                 pad(fixed(s.alpha() * 180 / kPi, 2), 9) + pad(fixed(s.weight, 2), 14) +
                  pad(fixed(s.poreForce, 2), 14) + pad(fixed(n, 2), 14) + pad(fixed(n - s.poreForce, 2), 16) +
                  pad(fixed(avail, 2), 14) + pad(fixed(m.ok && m.fs > 0 ? avail / m.fs : 0, 2), 14) + "\n";
         }
@@ -383,8 +383,8 @@ std::string plotText(const Problem& p, const Slope& slope, const AnalysisResult&
             const double avail = i < m.available.size() ? m.available[i] : 0;
             o += std::to_string(i + 1) + " " + general(sl.base.x) + " " + general(normal) + " " +
                  general(sl.baseLength) + " " + general(sl.poreForce) + " " + general(sl.weight) + " " +
-                 general(sl.alpha * 180 / kPi) + " " + general(normal - sl.poreForce) + " " + general(avail) +
-                 " " + general(m.ok && m.fs > 0 ? avail / m.fs : 0) + "\n";
+                 general(sl.alpha() * 180 / kPi) + " " + general(normal - sl.poreForce) + " " +
+                 general(avail) + " " + general(m.ok && m.fs > 0 ? avail / m.fs : 0) + "\n";
         }
     }
     o += "END\n";

@@ -314,7 +314,6 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         s.topLeft = lerp(m_ground[gs], m_ground[gs + 1], s.xl);
         s.topRight = lerp(m_ground[gs], m_ground[gs + 1], s.xr);
         s.base = {xm, (s.baseLeft + s.baseRight) / 2};
-        s.alpha = std::atan2(s.baseRight - s.baseLeft, s.width);
         s.baseLength = std::hypot(s.baseRight - s.baseLeft, s.width);
         s.sinA = (s.baseRight - s.baseLeft) / s.baseLength;
         s.cosA = s.width / s.baseLength;
@@ -357,7 +356,7 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         double c = soil.cohesion;
         s.tanPhi = m_tanPhi[static_cast<size_t>(s.soil)];
         if (!soil.anisotropy.empty()) {
-            const double deg = s.alpha * 180 / kPi;
+            const double deg = s.alpha() * 180 / kPi;
             const AnisotropyRow* row = &soil.anisotropy.back();
             for (const AnisotropyRow& a : soil.anisotropy)
                 if (a.ccwLimit >= deg) {

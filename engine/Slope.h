@@ -2,6 +2,7 @@
 // The slope's geometry prepared for cutting trial surfaces into slices.
 #include "Problem.h"
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -9,9 +10,9 @@ namespace velda {
 
 struct Slice {
     double xl = 0, xr = 0, width = 0;
-    Point base;       // middle of the base
-    double alpha = 0; // base inclination, radians, counterclockwise from +x
-    double sinA = 0, cosA = 1;
+    Point base;                // middle of the base
+    double sinA = 0, cosA = 1; // of the base inclination, counterclockwise from +x
+    double alpha() const { return std::atan2(sinA, cosA); } // radians
     double baseLength = 0;
     double weight = 0;
     Point centroid; // of the weight
