@@ -458,7 +458,10 @@ void TMainForm::OptionsUnitsClick() {
 }
 
 void TMainForm::UnitsClick(int unitSystem) {
+    const int before = document().UnitSystem;
     document().SetUnitSystem(unitSystem);
+    // The values were converted: closing without saving must not lose that silently.
+    if (document().UnitSystem != before) SetModified(true);
 }
 
 void TMainForm::ArrangeMenuClick() {

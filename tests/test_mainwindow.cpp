@@ -257,6 +257,10 @@ TEST_F(MainWindow, UnitsMenuFollowsTheDocument) {
     EXPECT_TRUE(form->unitsAction(2)->isChecked());
     EXPECT_FALSE(form->unitsAction(1)->isChecked());
     EXPECT_NEAR(static_cast<double>(form->session().tables().BoundCood->Cell(2, 0).GetFloat()), 30.48, 1e-9);
+    EXPECT_TRUE(form->IsModified()) << "converted values are a change worth saving";
+    form->SetModified(false);
+    form->UnitsClick(2);
+    EXPECT_FALSE(form->IsModified()) << "choosing the current system changes nothing";
     EXPECT_EQ(form->unitsAction(3)->text(), "&Other Units (F, L)");
 }
 
