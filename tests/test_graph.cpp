@@ -506,3 +506,55 @@ TEST(ViewMenu, GraphicsEnablingAndCheckMark) {
 }
 
 } // namespace
+
+#include "engine/Engine.h"
+
+namespace {
+
+// The engine's plot file, with every kind of record, read by the graph's reader without a word.
+TEST(EngineToGraph, EveryRecordReadsBack) {
+    QTemporaryDir dir;
+    const QString problem = dir.filePath("all.sl4d");
+    QFile f(problem);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(
+        "PROFIL\r\nEvery section\r\n4 3 2\r\n20. 25. 30. 25. 1\r\n30. 25. 50. 35. 1\r\n50. 35. 70. 35. 1\r\n"
+        "20. 22. 70. 27. 2\r\nSOIL\r\n2\r\n20. 21. 3. 19.6 0. 0. 1\r\n19. 20. 10. 25. 0. 0. 1\r\n"
+        "WATER\r\n1 9.81\r\n3\r\n20. 24.\r\n50. 28.\r\n70. 29.\r\nLOADS\r\n1\r\n55. 65. 10. 0.\r\n"
+        "EQUAKE\r\n0.10 0.00 0.00\r\nLIMITS\r\n1 1\r\n20. 18. 70. 18.\r\nTIES\r\n1\r\n1 40. 30. 50. 2. 15. "
+        "15.\r\n"
+        "REINF\r\n1\r\n2\r\n30. 26. 20. 0.\r\n35. 28. 20. 1.\r\nSURFAC\r\n5\r\n29.9 25.5\r\n34. 22.\r\n42. "
+        "22.5\r\n"
+        "48. 27.\r\n52.5 35.5\r\nEXECUT\r\n");
+    f.close();
+    QFile names(dir.filePath("names.dat"));
+    ASSERT_TRUE(names.open(QIODevice::WriteOnly));
+    names.write(("2015.4.2\r\n" + problem + "\r\n" + dir.filePath("all.sl4o") + "\r\n" +
+                 dir.filePath("all.sl4p") + "\r\n" + dir.filePath("all.sl4r") + "\r\n")
+                    .toLocal8Bit());
+    names.close();
+    ASSERT_EQ(velda::runFromDirectory(dir.path().toStdString()), 0);
+
+    ProblemSession session;
+    session.adopt(TProgramData::CreateFromFile(session, problem, true, nullptr));
+    PlotModel model;
+    const PlotReadResult r = ReadPlotFile(dir.filePath("all.sl4p"), *session.tables().BoundCood, model);
+    EXPECT_TRUE(r.failure.isEmpty());
+    EXPECT_TRUE(r.messages.isEmpty()) << r.messages.join('\n').toStdString();
+    for (Layer l : {Layer::BoundaryLines, Layer::SearchLimits, Layer::PiezometricLine, Layer::TieBacks,
+                    Layer::ReinfLines, Layer::SurfacePressures, Layer::TotalStresses,
+                    Layer::CriticalSlipSurface, Layer::AllTrialSurfaces})
+        EXPECT_TRUE(r.enabled.test(bit(l))) << layerCaption(l).toStdString();
+    EXPECT_EQ(model.RegionCount, 2);
+    EXPECT_EQ(model.TieBackCount, 1);
+    EXPECT_EQ(model.ReinfCount, 2);
+    EXPECT_EQ(model.ZoneCount, 1);
+    EXPECT_EQ(model.LimitCount, 1);
+    EXPECT_EQ(model.PiezoCount, 1);
+    EXPECT_GE(model.SliceCount, 30);
+    EXPECT_GT(model.FactorOfSafety, 0.3);
+    EXPECT_LT(model.FactorOfSafety, 3);
+    EXPECT_EQ(model.CriticalSurfaces[0].points[0].x, model.TrialSurface[2].points[0].x);
+}
+
+} // namespace
