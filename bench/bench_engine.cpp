@@ -67,17 +67,8 @@ BENCHMARK(BM_MorgensternPrice)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond)
 void search(benchmark::State& state, SearchKind kind) {
     Problem p = threeLayers();
     p.search = kind;
+    p.parameters = caseBRanges(100, 100);
     SearchParameters& s = p.parameters;
-    s.initiationPoints = 100;
-    s.surfacesPerPoint = 100;
-    s.initLeftX = 10;
-    s.initRightX = 45;
-    s.termLeftX = 110;
-    s.termRightX = 175;
-    s.minElevation = 0;
-    s.segmentLength = 4;
-    s.cwLimit = -45;
-    s.ccwLimit = 10;
     s.interSliceAngle = 10;
     if (kind == SearchKind::Block) {
         s.surfacesPerPoint = 10000;

@@ -45,6 +45,22 @@ inline velda::Problem caseB(double ru = 0) {
     return p;
 }
 
+// Search ranges around toe and crest of the 2H:1V, 40 ft slope of Case B's geometry.
+inline velda::SearchParameters caseBRanges(int initiationPoints, int surfacesPerPoint) {
+    velda::SearchParameters s;
+    s.initiationPoints = initiationPoints;
+    s.surfacesPerPoint = surfacesPerPoint;
+    s.initLeftX = 10;
+    s.initRightX = 45;
+    s.termLeftX = 110;
+    s.termRightX = 175;
+    s.minElevation = 0;
+    s.segmentLength = 4;
+    s.cwLimit = -45;
+    s.ccwLimit = 10;
+    return s;
+}
+
 // Points of the arc of a circle between two x values, left to right along its lower part.
 inline std::vector<Point> arc(Point centre, double radius, double x0, double x1, int n = 60) {
     std::vector<Point> pts;

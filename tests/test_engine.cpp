@@ -471,17 +471,7 @@ Problem weakSeam() {
 }
 
 TEST(Search, IrregularAndBlockFollowAWeakSeam) {
-    SearchParameters circles;
-    circles.initiationPoints = 10;
-    circles.surfacesPerPoint = 40;
-    circles.initLeftX = 10;
-    circles.initRightX = 45;
-    circles.termLeftX = 110;
-    circles.termRightX = 175;
-    circles.minElevation = 0;
-    circles.segmentLength = 4;
-    circles.cwLimit = -45;
-    circles.ccwLimit = 10;
+    const SearchParameters circles = caseBRanges(10, 40);
     const AnalysisResult circle = search(weakSeam(), SearchKind::JanbuCircle, circles);
     ASSERT_TRUE(circle.found);
 
