@@ -120,7 +120,8 @@ Problem flat() {
 }
 const std::vector<Point> kBox{{39.999, 11}, {40, 0}, {60, 0}, {60.001, 11}};
 
-const Slice& sliceAt(const SlicedSurface& s, double x) {
+// A copy: callers often slice a temporary surface.
+Slice sliceAt(const SlicedSurface& s, double x) {
     for (const Slice& sl : s.slices)
         if (x >= sl.xl && x <= sl.xr) return sl;
     throw std::runtime_error("no slice");
