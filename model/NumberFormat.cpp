@@ -1,5 +1,6 @@
 #include "NumberFormat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -114,7 +115,10 @@ std::string fixed2(long double value) {
 }
 
 std::string hex(long double value) {
-    long double r = roundHalfEven(value);
+    // The field shows 32 bits; anything beyond them saturates (a cast of an out-of-range value
+    // would be undefined).
+    long double r = std::isnan(value) ? 0 : roundHalfEven(value);
+    r = std::clamp(r, -2147483648.0L, 4294967295.0L);
     auto n = static_cast<uint32_t>(static_cast<int64_t>(r));
     char buf[16];
     auto res = std::to_chars(buf, buf + sizeof buf, n, 16);

@@ -79,6 +79,12 @@ TEST(NumberFormat, WriterFormats) {
     EXPECT_EQ(numfmt::hex(255), "$00FF");
     EXPECT_EQ(numfmt::hex(70000), "$11170");
     EXPECT_EQ(numfmt::hex(2.5L), "$0002");
+    // Beyond 32 bits the text saturates instead of wrapping (or worse, beyond 64 bits).
+    EXPECT_EQ(numfmt::hex(1e30L), "$FFFFFFFF");
+    EXPECT_EQ(numfmt::hex(9.3e18L), "$FFFFFFFF");
+    EXPECT_EQ(numfmt::hex(-1e30L), "$80000000");
+    EXPECT_EQ(numfmt::hex(-1), "$FFFFFFFF");
+    EXPECT_EQ(numfmt::hex(std::numeric_limits<long double>::quiet_NaN()), "$0000");
     EXPECT_EQ(numfmt::truncatedInteger(-3.9L), "-3");
     EXPECT_EQ(numfmt::truncatedInteger(-0.5L), "0");
 }
@@ -109,7 +115,9 @@ TEST(NumberFormat, ParseDecimal) {
     for (const auto& c : cases) {
         auto v = numfmt::parseDecimal(c.text);
         EXPECT_EQ(v.has_value(), c.ok) << c.text;
-        if (v && c.ok) EXPECT_EQ(*v, c.value) << c.text;
+        if (v && c.ok) {
+            EXPECT_EQ(*v, c.value) << c.text;
+        }
     }
     EXPECT_EQ(numfmt::parseWholeInt32("3.0"), 3);
     EXPECT_EQ(numfmt::parseWholeInt32("-2147483648"), std::numeric_limits<int32_t>::min());
