@@ -196,14 +196,14 @@ public:
                 double v[1];
                 if (!plain(1, v)) break;
                 PlotPoint p;
-                for (int k = 0; k < 5 * count(v[0]) && point(p); ++k) {
+                for (qint64 k = 0; k < 5 * qint64(count(v[0])) && point(p); ++k) {
                 }
             } else if (word == "BND") {
                 double v[4];
                 if (!plain(4, v)) break;
                 const int s = count(v[2]), t = count(v[3]);
                 PlotPoint p;
-                for (int k = 0; k < s + 2 * std::max(0, t - s) && point(p); ++k) {
+                for (qint64 k = 0; k < s + 2 * std::max<qint64>(0, qint64(t) - s) && point(p); ++k) {
                 }
                 m.CopyBoundary(boundCood);
                 on.set(bit(Layer::BoundaryLines))
@@ -233,7 +233,7 @@ public:
                 if (bad) m_result.messages << plotmsg::kZoneCount;
                 const int n = count(v[0]);
                 m.ZoneCount = std::min(n, plotcap::kZonePoints / 4);
-                for (int k = 0; k < 4 * n && !atEnd(); ++k) {
+                for (qint64 k = 0; k < 4 * qint64(n) && !atEnd(); ++k) {
                     double f[2];
                     numbers(2, f, bad);
                     if (bad) m_result.messages << plotmsg::zonePoint(k + 1);
@@ -361,6 +361,12 @@ PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood,
         reader.run(boundCood);
     }
     if (!model.RegionsBuilt) model.BuildRegions();
+    // Each message is a box the user must close: a badly damaged file must not bury them.
+    constexpr qsizetype kShownErrors = 20;
+    if (result.messages.size() > kShownErrors) {
+        result.messages.resize(kShownErrors);
+        result.messages << plotmsg::kMoreErrors;
+    }
     return result;
 }
 

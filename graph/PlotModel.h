@@ -70,9 +70,10 @@ inline const QString kNoData =
 inline const QString kHeaderCorrupt = QStringLiteral("Axis scaling labels are corrupted in plot file");
 inline const QString kCommandWord = QStringLiteral("Error in reading command word in plot file");
 inline const QString kZoneCount = QStringLiteral("Error in reading number of surface pressure points");
-inline QString zonePoint(int p) {
+inline QString zonePoint(qint64 p) {
     return QStringLiteral("Error in reading surface pressure plot output for point %1").arg(p);
 }
+inline const QString kMoreErrors = QStringLiteral("Further errors in the plot file are not shown.");
 inline QString surfaceCount(int k) {
     return QStringLiteral("Error in reading number of points on failure surface %1 of 10").arg(k);
 }

@@ -128,6 +128,15 @@ TEST_F(Reader, GuardedErrorsAndHostileFiles) {
     EXPECT_EQ(model.Slices[0].totalForce, 0);
     EXPECT_EQ(model.TrialCount, 2) << "reading went on after it, to the end of a file without END";
     EXPECT_FALSE(ReadPlotFile("/no/such/file.sl4p", *session.tables().BoundCood, model).failure.isEmpty());
+    // A badly damaged record gives a bounded number of boxes, not one per bad line.
+    r = read(plot("LDS\n10\n" + QByteArray("x y\n").repeated(40) + "END\n"));
+    ASSERT_EQ(r.messages.size(), 21);
+    EXPECT_EQ(r.messages.last(), plotmsg::kMoreErrors);
+    // Counts whose multiples overflow 32 bits consume what is there and stop at the end.
+    for (const char* record : {"BLK\n498164552\n", "BND\n0 0 0 1327703962\n", "LDS\n1552279817\n"}) {
+        r = read(plot(QByteArray(record) + "1 1\n2 2\n"));
+        EXPECT_TRUE(r.failure.isEmpty()) << record;
+    }
 }
 
 TEST_F(Reader, FuzzCorpusReplays) {
