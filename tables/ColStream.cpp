@@ -2,6 +2,7 @@
 
 #include "model/Errors.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <cstring>
@@ -20,8 +21,14 @@ enum Tag : uint8_t {
     kString = 6,
     kFalse = 8,
     kTrue = 9,
-    kLString = 12
+    kLString = 12,
+    kWString = 18,   // UTF-16, 32-bit length in characters
+    kUTF8String = 20 // UTF-8, 32-bit length in bytes
 };
+
+bool isLatin1(const QString& s) {
+    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 256; });
+}
 
 [[noreturn]] void streamError(const QString& what) {
     throw ETableError(what);
@@ -130,6 +137,14 @@ QByteArray encodeColBinary(const std::vector<ColValue>& values) {
             }
             break;
         case ColValue::String: {
+            // Text beyond Latin-1 would lose characters in the one-byte forms.
+            if (!isLatin1(v.string)) {
+                const QByteArray utf8 = v.string.toUtf8();
+                out.append(char(kUTF8String));
+                appendLE(out, static_cast<uint32_t>(utf8.size()), 4);
+                out.append(utf8);
+                break;
+            }
             const QByteArray bytes = v.string.toLatin1();
             if (bytes.size() <= 255) {
                 out.append(char(kString));
@@ -190,6 +205,22 @@ std::vector<ColValue> decodeColBinary(const QByteArray& bytes) {
             v.kind = ColValue::String;
             v.string = QString::fromLatin1(bytes.constData() + pos, n);
             pos += n;
+            break;
+        }
+        case kUTF8String: {
+            const auto n = static_cast<qsizetype>(readLE(4));
+            need(n);
+            v.kind = ColValue::String;
+            v.string = QString::fromUtf8(bytes.constData() + pos, n);
+            pos += n;
+            break;
+        }
+        case kWString: {
+            const auto n = static_cast<qsizetype>(readLE(4));
+            need(2 * n);
+            v.kind = ColValue::String;
+            v.string.resize(n);
+            for (qsizetype i = 0; i < n; ++i) v.string[i] = QChar(static_cast<char16_t>(readLE(2)));
             break;
         }
         case kTrue:

@@ -670,6 +670,19 @@ TEST(ColStream, BinaryEncodingUsesTheSmallestInteger) {
                                 "ab",
                                 19));
     EXPECT_THROW(decodeColBinary(bytes.left(7)), ETableError);
+
+    // Text beyond Latin-1 survives text form -> binary -> text form; Latin-1 keeps the short form.
+    const QString text = QStringLiteral("('Kohäsion', 'σ′ (kN/m²)', '\u4e2d', #233)");
+    const std::vector<ColValue> values = decodeColText(text);
+    EXPECT_EQ(encodeColText(decodeColBinary(encodeColBinary(values))), encodeColText(values));
+    EXPECT_EQ(decodeColBinary(encodeColBinary(values))[2].string, QStringLiteral("σ′ (kN/m²)"));
+    EXPECT_TRUE(encodeColBinary(values).contains(QByteArray("\x06\x08Koh\xe4sion", 10)));
+    EXPECT_THROW(decodeColBinary(QByteArray("\x03"
+                                            "Col"
+                                            "\x14\xff\xff\xff\x7f",
+                                            9)),
+                 ETableError)
+        << "a length beyond the data";
     EXPECT_THROW(decodeColBinary(QByteArray("\x03"
                                             "Col"
                                             "\x07",
