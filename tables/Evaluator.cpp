@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -79,39 +80,74 @@ long double applyFunction(const QString& f, long double x) {
     return checked(std::sqrt(x));
 }
 
-long double operandValue(QString op) {
-    while (op.contains(QLatin1String("--"))) op.replace(QLatin1String("--"), QString());
-    op = op.toLower();
-    if (op == QLatin1String("pi")) return std::numbers::pi_v<long double>;
-    if (op == QLatin1String("-pi")) return -std::numbers::pi_v<long double>;
-    if (op == QLatin1String("e")) return std::numbers::e_v<long double>;
-    if (op == QLatin1String("-e")) return -std::numbers::e_v<long double>;
-    for (const char* f : kFunctions) {
-        const QLatin1String name(f);
-        if (op.startsWith(name)) return applyFunction(QString(name), operandValue(op.mid(name.size())));
+long double factorial(long double x) {
+    if (x != std::trunc(x)) fail(evalmsg::kFactorial);
+    long double r = 1;
+    for (long double k = 2; k <= std::fabs(x); k += 1) {
+        r *= k;
+        if (std::isinf(r)) throw EMathError(mathmsg::kOverflow);
     }
-    if (op.endsWith('!')) {
-        const long double x = operandValue(op.chopped(1));
-        if (x != std::trunc(x)) fail(evalmsg::kFactorial);
-        long double r = 1;
-        for (long double k = 2; k <= std::fabs(x); k += 1) {
-            r *= k;
-            if (std::isinf(r)) throw EMathError(mathmsg::kOverflow);
+    return x < 0 ? -r : r;
+}
+
+// Prefix functions and suffix factorials nest ("sinsqrt16!" is sin(sqrt(16!))); deeper nesting is
+// no number a user means, and would only cost time.
+constexpr int kMaxNesting = 100;
+constexpr qsizetype kMaxLength = 10000;
+
+// The operand rule, walking the text once: function names are taken off the front and factorials
+// off the end until a constant, hexadecimal or decimal number remains, then the operations are
+// applied from the inside out.
+long double operandValue(const QString& operand) {
+    QString cleaned = operand;
+    while (cleaned.contains(QLatin1String("--"))) cleaned.replace(QLatin1String("--"), QString());
+    cleaned = cleaned.toLower();
+    QStringView op(cleaned);
+    std::vector<const char*> operations; // a function name, or nullptr for "!"
+    long double value = 0;
+    for (;;) {
+        if (static_cast<int>(operations.size()) > kMaxNesting) fail(evalmsg::kTooDeep);
+        if (op == QLatin1String("pi") || op == QLatin1String("-pi")) {
+            value = op.startsWith('-') ? -std::numbers::pi_v<long double> : std::numbers::pi_v<long double>;
+            break;
         }
-        return x < 0 ? -r : r;
+        if (op == QLatin1String("e") || op == QLatin1String("-e")) {
+            value = op.startsWith('-') ? -std::numbers::e_v<long double> : std::numbers::e_v<long double>;
+            break;
+        }
+        const char* function = nullptr;
+        for (const char* f : kFunctions)
+            if (op.startsWith(QLatin1String(f))) {
+                function = f;
+                break;
+            }
+        if (function) {
+            operations.push_back(function);
+            op = op.mid(static_cast<qsizetype>(std::strlen(function)));
+            continue;
+        }
+        if (op.endsWith('!')) {
+            operations.push_back(nullptr);
+            op.chop(1);
+            continue;
+        }
+        if (op.startsWith('$')) {
+            const QStringView digits = op.mid(1);
+            bool ok = !digits.isEmpty() && digits.size() <= 8;
+            const uint32_t n = ok ? digits.toUInt(&ok, 16) : 0;
+            if (!ok) fail(evalmsg::kInvalidHex);
+            value = static_cast<int32_t>(n);
+            break;
+        }
+        const QByteArray latin = op.toLatin1();
+        auto v = numfmt::parseDecimal(std::string_view(latin.constData(), latin.size()));
+        if (!v || op.size() != latin.size()) fail(evalmsg::kInvalidCharacters);
+        value = *v;
+        break;
     }
-    if (op.startsWith('$')) {
-        const QString digits = op.mid(1);
-        bool ok = !digits.isEmpty() && digits.size() <= 8;
-        const uint32_t n = ok ? digits.toUInt(&ok, 16) : 0;
-        if (!ok) fail(evalmsg::kInvalidHex);
-        return static_cast<int32_t>(n);
-    }
-    const QByteArray latin = op.toLatin1();
-    if (auto v = numfmt::parseDecimal(std::string_view(latin.constData(), latin.size()));
-        v && op.size() == latin.size())
-        return *v;
-    fail(evalmsg::kInvalidCharacters);
+    for (auto it = operations.rbegin(); it != operations.rend(); ++it)
+        value = *it ? applyFunction(QString::fromLatin1(*it), value) : factorial(value);
+    return value;
 }
 
 long double power(long double a, long double b) {
@@ -131,6 +167,26 @@ long double power(long double a, long double b) {
     if (a == 0) throw EMathError(mathmsg::kZeroDivide);
     if (a < 0) throw EMathError(mathmsg::kInvalidOp);
     return checked(std::exp(b * std::log(a)));
+}
+
+QString apply(QChar op, long double a, long double b) {
+    switch (op.toLatin1()) {
+    case '^': return resultText(power(a, b));
+    case '*': return resultText(checked(a * b));
+    case '/':
+        if (b == 0) throw EMathError(a == 0 ? mathmsg::kInvalidOp : mathmsg::kZeroDivide);
+        return resultText(checked(a / b));
+    case '%': {
+        const int64_t ia = toInt64(a), ib = toInt64(b);
+        if (ib == 0) throw EMathError(mathmsg::kZeroDivide);
+        return QString::number(ib == -1 ? 0 : ia % ib);
+    }
+    case '&': return (a != 0 && b != 0) ? QStringLiteral("1") : QStringLiteral("0");
+    case '+': return resultText(checked(a + b));
+    case '-': return resultText(checked(a - b));
+    case '|': return (a != 0 || b != 0) ? QStringLiteral("1") : QStringLiteral("0");
+    default: return (a == b) ? QStringLiteral("1") : QStringLiteral("0"); // '='
+    }
 }
 
 int levelOf(QChar op) {
@@ -164,6 +220,9 @@ bool IsFunctionName(const QString& word) {
 
 long double Evaluate(const QString& input) {
     if (input.isEmpty()) fail(evalmsg::kBlank);
+    // Groups are replaced one at a time, each by rewriting the text: a bound on the length keeps
+    // that quick whatever is pasted into a cell.
+    if (input.size() > kMaxLength) fail(evalmsg::kTooLong);
     QString text = input;
     text.remove(' ');
     text.remove('\t');
@@ -183,7 +242,8 @@ long double Evaluate(const QString& input) {
         const QChar c = text[i];
         bool isOperator = isOperatorChar(c);
         if (c == '-')
-            isOperator = !(i == 0 || IsFunctionName(text.left(i)) || kSignBefore.contains(text[i - 1]));
+            isOperator =
+                !(i == 0 || (i <= 7 && IsFunctionName(text.left(i))) || kSignBefore.contains(text[i - 1]));
         if (isOperator) {
             operands.push_back(current);
             operators.push_back(c);
@@ -196,39 +256,23 @@ long double Evaluate(const QString& input) {
     if (!current.isEmpty() || operators.empty()) operands.push_back(current);
     if (operands.size() != operators.size() + 1) fail(evalmsg::kInvalidExpression);
 
+    // Each level is one pass from the left: an operator of the level combines the value to its
+    // left with the operand to its right; the others pass through to the next level.
     for (int level = 1; level <= 4; ++level) {
-        size_t i = 0;
-        while (i < operators.size()) {
+        std::vector<QString> keptOperands{operands.front()};
+        std::vector<QChar> keptOperators;
+        for (size_t i = 0; i < operators.size(); ++i) {
             if (levelOf(operators[i]) != level) {
-                ++i;
+                keptOperators.push_back(operators[i]);
+                keptOperands.push_back(operands[i + 1]);
                 continue;
             }
-            const long double a = operandValue(operands[i]);
+            const long double a = operandValue(keptOperands.back());
             const long double b = operandValue(operands[i + 1]);
-            QString result;
-            switch (operators[i].toLatin1()) {
-            case '^': result = resultText(power(a, b)); break;
-            case '*': result = resultText(checked(a * b)); break;
-            case '/':
-                if (b == 0) throw EMathError(a == 0 ? mathmsg::kInvalidOp : mathmsg::kZeroDivide);
-                result = resultText(checked(a / b));
-                break;
-            case '%': {
-                const int64_t ia = toInt64(a), ib = toInt64(b);
-                if (ib == 0) throw EMathError(mathmsg::kZeroDivide);
-                result = QString::number(ib == -1 ? 0 : ia % ib);
-                break;
-            }
-            case '&': result = (a != 0 && b != 0) ? "1" : "0"; break;
-            case '+': result = resultText(checked(a + b)); break;
-            case '-': result = resultText(checked(a - b)); break;
-            case '|': result = (a != 0 || b != 0) ? "1" : "0"; break;
-            default: result = (a == b) ? "1" : "0"; break;
-            }
-            operands[i] = result;
-            operands.erase(operands.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            operators.erase(operators.begin() + static_cast<std::ptrdiff_t>(i));
+            keptOperands.back() = apply(operators[i], a, b);
         }
+        operands = std::move(keptOperands);
+        operators = std::move(keptOperators);
     }
     return operandValue(operands.front());
 }

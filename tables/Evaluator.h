@@ -16,4 +16,6 @@ inline const QString kInvalidExpression = QStringLiteral("invalid expression");
 inline const QString kInvalidCharacters = QStringLiteral("invalid character(s) in expression");
 inline const QString kInvalidHex = QStringLiteral("invalid use of $ (hex function)");
 inline const QString kFactorial = QStringLiteral("! (factoral) applicable to integers only");
+inline const QString kTooLong = QStringLiteral("the entry is longer than 10000 characters");
+inline const QString kTooDeep = QStringLiteral("too many functions or factorials in one operand");
 } // namespace evalmsg

@@ -108,6 +108,26 @@ TEST(Evaluator, TextErrors) {
     }
 }
 
+// Pasted or generated text must give an answer or a message, never exhaust the stack or memory.
+TEST(Evaluator, LongAndDeeplyNestedTexts) {
+    auto detailOf = [](const QString& text) {
+        try {
+            Evaluate(text);
+        } catch (const EAssignError& e) {
+            return e.message().mid(evalmsg::kPrefix.size());
+        }
+        return QStringLiteral("no error");
+    };
+    EXPECT_EQ(detailOf("1" + QString(150, '!')), evalmsg::kTooDeep);
+    EXPECT_EQ(detailOf("1" + QString(100000, '!')), evalmsg::kTooLong);
+    EXPECT_EQ(detailOf(QStringLiteral("sin").repeated(150) + "1"), evalmsg::kTooDeep);
+    EXPECT_EQ(Evaluate("3!!"), 720);
+    EXPECT_EQ(Evaluate(QStringLiteral("sqrt").repeated(4) + "65536"), 2);
+    // Long sums and differences stay left to right.
+    EXPECT_EQ(Evaluate("100" + QStringLiteral("-1").repeated(4000)), -3900);
+    EXPECT_EQ(Evaluate("2" + QStringLiteral("*1+1").repeated(2000)), 2002);
+}
+
 // Floating-point faults must never come back as NaN or infinity.
 TEST(Evaluator, ArithmeticFaults) {
     const struct {
