@@ -1,8 +1,8 @@
 #include "MainForm.h"
 
+#include "base/Errors.h"
+#include "base/FileNames.h"
 #include "model/AnalysisRun.h"
-#include "model/Errors.h"
-#include "model/FileNames.h"
 
 #include <QActionGroup>
 #include <QApplication>

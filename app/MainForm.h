@@ -1,5 +1,5 @@
 #pragma once
-#include "PlatformServices.h"
+#include "base/UserInteraction.h"
 #include "graph/FrmGraph.h"
 #include "model/ProgramData.h"
 

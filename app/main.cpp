@@ -1,5 +1,6 @@
 #include "AppIcon.h"
 #include "MainForm.h"
+#include "PlatformServices.h"
 
 #include <QApplication>
 #include <QSettings>

@@ -1,7 +1,7 @@
 // The engine's speed: one surface with each method, slicing, and whole searches.
-#include "../tests/EngineSupport.h"
 #include "engine/Analysis.h"
 #include "engine/Search.h"
+#include "support/EngineSupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
+#include "base/Errors.h"
 #include "graph/GraphView.h"
 #include "model/AnalysisRun.h"
-#include "model/Errors.h"
 #include "model/ProgramData.h"
 
 #include <QCoreApplication>

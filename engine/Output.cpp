@@ -1,6 +1,6 @@
 #include "Output.h"
 
-#include "model/NumberFormat.h"
+#include "format/NumberFormat.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "ProblemInput.h"
 
-#include "model/NumberFormat.h"
+#include "format/NumberFormat.h"
 
 #include <algorithm>
 #include <cmath>

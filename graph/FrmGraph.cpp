@@ -1,7 +1,7 @@
 #include "FrmGraph.h"
 
-#include "app/PlatformServices.h"
-#include "model/FileNames.h"
+#include "base/FileNames.h"
+#include "base/UserInteraction.h"
 #include "model/ProgramData.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "PlotModel.h"
 
-#include "model/NumberFormat.h"
+#include "format/NumberFormat.h"
 #include "tables/ColumnTypes.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "AnalysisRun.h"
 
-#include "FileNames.h"
+#include "base/FileNames.h"
 
 #include <QDir>
 #include <QFile>

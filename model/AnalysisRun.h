@@ -1,7 +1,7 @@
 #pragma once
 // Handing the saved problem to the engine library: "names.dat", the call, the outcome.
-#include "MessageSink.h"
 #include "ProgramData.h"
+#include "base/UserInteraction.h"
 #include "dynlib.h"
 
 #include <QString>

@@ -1,9 +1,9 @@
 // Reading a problem file into a new document. The layout is free-format for numbers (a list may
 // run over any number of lines) and line-oriented for keywords and the title.
-#include "Errors.h"
-#include "MessageSink.h"
 #include "ProgramData.h"
-#include "WordRead.h"
+#include "base/Errors.h"
+#include "base/UserInteraction.h"
+#include "base/WordRead.h"
 #include "tables/ColumnTypes.h"
 
 #include <algorithm>

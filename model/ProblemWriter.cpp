@@ -1,7 +1,7 @@
 // Writing the problem file: the application's save format and the engine's input.
-#include "Errors.h"
-#include "NumberFormat.h"
 #include "ProgramData.h"
+#include "base/Errors.h"
+#include "format/NumberFormat.h"
 #include "tables/ColumnTypes.h"
 
 #include <QSaveFile>

@@ -1,6 +1,6 @@
 #include "ProgramData.h"
 
-#include "Units.h"
+#include "base/Units.h"
 
 ProblemSession::ProblemSession() {
     m_document = TProgramData::Create(*this);

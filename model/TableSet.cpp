@@ -1,6 +1,6 @@
 #include "TableSet.h"
 
-#include "Errors.h"
+#include "base/Errors.h"
 #include "tables/TableDefinitions.h"
 
 TableSet::TableSet() : TableSet(BundledTableDefinitions()) {}

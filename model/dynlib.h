@@ -1,6 +1,6 @@
 #pragma once
 // Loads the analysis engine for one run and unloads it again.
-#include "Errors.h"
+#include "base/Errors.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "ColStream.h"
 
-#include "model/Errors.h"
+#include "base/Errors.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -2,9 +2,9 @@
 
 #include "ColStream.h"
 #include "Evaluator.h"
-#include "model/Errors.h"
-#include "model/NumberFormat.h"
-#include "model/Units.h"
+#include "base/Errors.h"
+#include "base/Units.h"
+#include "format/NumberFormat.h"
 
 #include <QFontMetrics>
 #include <cmath>

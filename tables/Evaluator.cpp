@@ -1,7 +1,7 @@
 #include "Evaluator.h"
 
-#include "model/Errors.h"
-#include "model/NumberFormat.h"
+#include "base/Errors.h"
+#include "format/NumberFormat.h"
 
 #include <cmath>
 #include <cstdint>

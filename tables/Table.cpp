@@ -2,7 +2,7 @@
 
 #include "ColStream.h"
 #include "ColumnTypes.h"
-#include "model/Errors.h"
+#include "base/Errors.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "TableDefinitions.h"
 
-#include "model/Errors.h"
+#include "base/Errors.h"
 
 #include <QRegularExpression>
 

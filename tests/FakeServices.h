@@ -1,6 +1,6 @@
 #pragma once
 // Scripted stand-ins for the file dialogs and the desktop launcher.
-#include "app/PlatformServices.h"
+#include "base/UserInteraction.h"
 
 #include <QUrl>
 #include <deque>

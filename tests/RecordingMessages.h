@@ -1,7 +1,7 @@
 #pragma once
 // A MessageSink that records what it was told and answers questions from a script; a question
 // nobody scripted fails the test.
-#include "model/MessageSink.h"
+#include "base/UserInteraction.h"
 
 #include <QStringList>
 #include <deque>

@@ -1,9 +1,9 @@
 // The analysis engine: reading, slicing, the methods against published and hand-calculated
 // values, the files of a run and the searches.
-#include "EngineSupport.h"
 #include "engine/Engine.h"
 #include "engine/ProblemInput.h"
 #include "engine/Search.h"
+#include "support/EngineSupport.h"
 
 #include <gtest/gtest.h>
 

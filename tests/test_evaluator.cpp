@@ -1,5 +1,5 @@
 // The expression evaluator behind every typed number.
-#include "model/Errors.h"
+#include "base/Errors.h"
 #include "tables/Evaluator.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // Number texts, unit factors and the word reader: the pieces every file and cell rests on.
 #include "QtPrinters.h"
-#include "model/Errors.h"
-#include "model/NumberFormat.h"
-#include "model/Units.h"
-#include "model/WordRead.h"
+#include "base/Errors.h"
+#include "base/Units.h"
+#include "base/WordRead.h"
+#include "format/NumberFormat.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,8 +2,8 @@
 #include "DocumentDump.h"
 #include "QtPrinters.h"
 #include "RecordingMessages.h"
-#include "model/Errors.h"
-#include "model/NumberFormat.h"
+#include "base/Errors.h"
+#include "format/NumberFormat.h"
 #include "model/ProgramData.h"
 #include "tables/ColumnTypes.h"
 
@@ -231,9 +231,13 @@ public:
         TProgramData& d = session.document();
         TableSet& t = session.tables();
         d.SetUnitSystem(pick(1, 3));
-        static const char* const titles[] = {"Dam",    "  leading and trailing  ",
-                                             "",       "Slope No. 7 (revised)",
-                                             "EXECUT", "\xc3\x9cberh\xc3\xb6hung"};
+        static const char* const titles[] = {"Dam",
+                                             "  leading and trailing  ",
+                                             "",
+                                             "Slope No. 7 (revised)",
+                                             "EXECUT",
+                                             "\xc3\x9c"
+                                             "berh\xc3\xb6hung"};
         d.Title = QString::fromUtf8(titles[pick(0, 5)]);
         d.SurfaceLineCount = pick(0, 100);
         fill(*t.BoundCood, pick(1, 100));

@@ -1,6 +1,6 @@
 // Typed tables, the column stream and the problem's table set.
 #include "QtPrinters.h"
-#include "model/Errors.h"
+#include "base/Errors.h"
 #include "model/ProgramData.h"
 #include "tables/ColStream.h"
 #include "tables/ColumnTypes.h"

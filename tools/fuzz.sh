@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-120}"
 out=build-fuzz
 mkdir -p "$out"
-sources=(engine/ProblemInput.cpp engine/Slope.cpp engine/Methods.cpp engine/Analysis.cpp model/NumberFormat.cpp)
+sources=(engine/ProblemInput.cpp engine/Slope.cpp engine/Methods.cpp engine/Analysis.cpp format/NumberFormat.cpp)
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I. "${sources[@]}" \
     tests/fuzz/fuzz_engine_reader.cpp -o "$out/fuzz_engine_reader"
 corpus=tests/data/fuzz/engine-reader
@@ -18,7 +18,7 @@ for f in resources/examples/*.sl4d; do cp -n "$f" "$corpus/seed-$(basename "$f")
 
 # The plot reader lives in the Qt core library: build that part with clang as well.
 qt_flags=$(pkg-config --cflags --libs Qt6Core Qt6Gui)
-core=(model/NumberFormat.cpp model/Units.cpp model/TableSet.cpp tables/ColStream.cpp tables/ColumnTypes.cpp
+core=(format/NumberFormat.cpp base/Units.cpp model/TableSet.cpp tables/ColStream.cpp tables/ColumnTypes.cpp
       tables/Evaluator.cpp tables/Table.cpp tables/TableDefinitions.cpp build/tables/BundledDefinitions.cpp
       graph/PlotModel.cpp)
 # shellcheck disable=SC2086

@@ -1,7 +1,7 @@
 #include "WordRead.h"
 
 #include "Errors.h"
-#include "NumberFormat.h"
+#include "format/NumberFormat.h"
 
 #include <QFile>
 #include <QStringDecoder>

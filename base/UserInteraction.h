@@ -1,0 +1,51 @@
+#pragma once
+// The three ways the program reaches the user and the desktop: messages, file dialogs and the
+// launcher. Widgets get them injected, so every path runs offscreen in tests with recording fakes;
+// the widget implementations live in the application.
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QUrl;
+
+// Everything that tells or asks the user goes through this; the widget implementation shows
+// message boxes, tests record and answer from a script.
+class MessageSink {
+public:
+    enum class Answer { Yes, No, Cancel };
+    virtual ~MessageSink() = default;
+    virtual void information(const QString& text) = 0; // information box, one OK button
+    virtual void error(const QString& text) = 0;
+    virtual void message(const QString& text) = 0;    // plain box
+    virtual Answer question(const QString& text) = 0; // Yes / No / Cancel
+};
+
+struct FileFilter {
+    QString description; // shown to the user
+    QString pattern;     // "*.sl4d"
+};
+
+class FileChooser {
+public:
+    struct Choice {
+        QString path;
+        int filterIndex = 1; // 1-based, the filter selected when the user confirmed
+    };
+    virtual ~FileChooser() = default;
+    // An existing file to open; nullopt when cancelled.
+    virtual std::optional<Choice> open(const QString& title, const QList<FileFilter>& filters,
+                                       int filterIndex, const QString& defaultSuffix) = 0;
+    // A file to save to (asks before overwriting); nullopt when cancelled.
+    virtual std::optional<QString> save(const QString& title, const QString& proposedPath,
+                                        const QList<FileFilter>& filters, const QString& defaultSuffix) = 0;
+};
+
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // Starts a program without waiting for it; false when it cannot be started.
+    virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;
+    // Opens a document or address with its default program.
+    virtual bool openUrl(const QUrl& url) = 0;
+};
