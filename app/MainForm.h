@@ -1,5 +1,6 @@
 #pragma once
 #include "base/UserInteraction.h"
+#include "format/Release.h"
 #include "graph/FrmGraph.h"
 #include "model/ProgramData.h"
 
@@ -21,9 +22,9 @@ public:
 };
 
 namespace mainmsg {
-inline const QString kCaptionPrefix = QStringLiteral("DizirOvi 2015.4.2 - ");
+inline const QString kCaptionPrefix = QStringLiteral("DizirOvi %1 - ").arg(QLatin1String(release::kVersion));
 inline const QString kSaveChanges = QStringLiteral("Do you want to save any changes?");
-inline const QString kSettingsGroup = QStringLiteral("2015.4.2");
+inline const QString kSettingsGroup = QLatin1String(release::kVersion);
 inline const QString kWordProcessor = QStringLiteral("Word Processor");
 inline const QString kBoundaryComments = QStringLiteral(
     "Up to 100 boundary lines can be defined.\rEach boundary line is defined from left to right.\r"

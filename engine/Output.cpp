@@ -1,6 +1,7 @@
 #include "Output.h"
 
 #include "format/NumberFormat.h"
+#include "format/Release.h"
 
 #include <algorithm>
 #include <charconv>
@@ -117,7 +118,7 @@ bool writeFileAtomically(const std::string& path, const std::string& content) {
 }
 
 std::string failureReportText(const std::string& why, const RunFiles& files) {
-    std::string out = "DizirOvi slope-stability analysis (engine release 2015.4.2)\n";
+    std::string out = "DizirOvi slope-stability analysis (engine release " + std::string(release::kVersion) + ")\n";
     out += "Run: " + now() + "\n";
     if (!files.problem.empty()) out += "Problem file: " + files.problem + "\n";
     out += "\nCOMPUTATIONS WERE NOT PERFORMED\n\n" + why + "\n\n";
@@ -129,7 +130,7 @@ std::string reportText(const Problem& p, const Slope& slope, const AnalysisResul
     const std::string L = unitLabel(p.unitSystem, "length"), F = unitLabel(p.unitSystem, "force"),
                       S = unitLabel(p.unitSystem, "stress"), G = unitLabel(p.unitSystem, "unit weight");
     std::string o;
-    o += "DizirOvi slope-stability analysis (engine release 2015.4.2)\n";
+    o += "DizirOvi slope-stability analysis (engine release " + std::string(release::kVersion) + ")\n";
     o += "Title: " + p.title + "\n";
     o += "Problem file: " + files.problem + "\n";
     o += "Run: " + now() + "\n";
@@ -392,7 +393,7 @@ std::string plotText(const Problem& p, const Slope& slope, const AnalysisResult&
 }
 
 std::string resultJson(const Problem* p, const AnalysisResult* r, const std::vector<std::string>& errors) {
-    std::string o = "{\n  \"release\": \"2015.4.2\",\n";
+    std::string o = "{\n  \"release\": \"" + std::string(release::kVersion) + "\",\n";
     o += "  \"status\": " + std::string(r ? "\"computed\"" : "\"not computed\"") + ",\n";
     if (p) {
         o += "  \"title\": " + jsonString(p->title) + ",\n";

@@ -2,6 +2,7 @@
 // Handing the saved problem to the engine library: "names.dat", the call, the outcome.
 #include "ProgramData.h"
 #include "base/UserInteraction.h"
+#include "format/Release.h"
 #include "dynlib.h"
 
 #include <QString>
@@ -18,7 +19,7 @@ inline const QString kCompleted =
 inline const QString kEditorFailed = QStringLiteral("An error occurred in running the Word Processor");
 inline const QString kLibraryName = QStringLiteral("VELDA2015_DLL.so");
 inline const QString kEntryPoint = QStringLiteral("_IVELDA");
-inline const QString kRelease = QStringLiteral("2015.4.2");
+inline const QString kRelease = QLatin1String(release::kVersion);
 inline const QString kNamesFile = QStringLiteral("names.dat");
 inline const QString kErrorNotes = QStringLiteral("error-message.txt");
 // The whole message for an engine that returned 1.
