@@ -40,6 +40,7 @@ struct AnalysisResult {
     std::vector<TrialSurface> critical; // up to ten, most critical first
     EvaluatedSurface best;              // the critical surface, all methods
     bool found = false;
+    bool refused = false; // the search parameters allow no search; warnings[0] says why
     std::vector<std::string> warnings;
     std::vector<std::string> notes; // search statistics and the like, for the report
     long generated = 0, admissible = 0;

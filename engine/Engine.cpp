@@ -2,41 +2,10 @@
 
 #include "ProblemInput.h"
 #include "Search.h"
-
-#include <fstream>
-#include <sstream>
+#include "format/ProblemFormat.h"
 
 namespace velda {
 namespace {
-
-bool readFile(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return !in.bad();
-}
-
-std::string resolve(const std::string& directory, const std::string& path) {
-    if (path.empty() || path[0] == '/' || directory.empty()) return path;
-    return directory + "/" + path;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::string line;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
-            if (i < text.size() || !line.empty()) out.push_back(line);
-            line.clear();
-            if (i < text.size() && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            line += text[i];
-        }
-    }
-    return out;
-}
 
 AnalysisResult userSurface(const Problem& p, const Slope& slope) {
     AnalysisResult r;
@@ -109,27 +78,31 @@ AnalysisResult analyse(const Problem& problem, const Slope& slope) {
 
 int runFromDirectory(const std::string& directory) {
     std::string namesText;
-    if (!readFile(resolve(directory, "names.dat"), namesText)) return 1;
-    const std::vector<std::string> names = lines(namesText);
-    RunFiles files;
-    if (names.size() >= 2) files.problem = resolve(directory, names[1]);
-    if (names.size() >= 3) files.report = resolve(directory, names[2]);
-    if (names.size() >= 4) files.plot = resolve(directory, names[3]);
-    if (names.size() >= 5) files.result = resolve(directory, names[4]);
+    if (readFile((directory.empty() ? std::string(".") : directory) + "/names.dat", namesText, 64 * 1024) !=
+        ReadStatus::Ok)
+        return 1;
+    std::string namesError;
+    const RunFiles files = parseNames(namesText, namesError);
+    removeStaleTemporaries(files);
+    // Reports go only where names.dat names a valid file: nothing is written anywhere else.
     auto fail = [&](const std::string& why) {
-        if (!files.report.empty()) writeFileAtomically(files.report, failureReportText(why, files));
-        if (!files.result.empty()) writeFileAtomically(files.result, resultJson(nullptr, nullptr, {why}));
+        ResultTexts texts;
+        texts.report = failureReportText(why, files);
+        texts.result = resultJson(nullptr, nullptr, {why});
+        std::string ignored;
+        publish(files, texts, ignored);
         return 1;
     };
-    if (names.size() < 5)
-        return fail("The hand-over file names.dat has " + std::to_string(names.size()) +
-                    " lines; it must name the release, the problem file and the three result files.");
-    for (size_t i = 1; i < 5; ++i)
-        if (names[i].empty()) return fail("Line " + std::to_string(i + 1) + " of names.dat is empty.");
+    if (!namesError.empty()) return fail(namesError);
 
     std::string text;
-    if (!readFile(files.problem, text))
-        return fail("The problem file " + files.problem + " could not be read.");
+    switch (readFile(files.problem, text, problemformat::kMaxFileBytes)) {
+    case ReadStatus::Ok: break;
+    case ReadStatus::TooLarge:
+        return fail("The problem file " + files.problem + " is larger than " + problemformat::kMaxFileText +
+                    "; it is no problem file.");
+    default: return fail("The problem file " + files.problem + " could not be read.");
+    }
     std::string error;
     std::optional<Problem> problem = readProblem(text, error);
     if (!problem) return fail("The problem file is not valid.\n" + error);
@@ -146,17 +119,22 @@ int runFromDirectory(const std::string& directory) {
     } catch (const std::exception& e) {
         return fail(std::string("The analysis stopped on an internal error: ") + e.what());
     }
+    if (result.refused)
+        return fail("The search was not run: " +
+                    (result.warnings.empty() ? std::string() : result.warnings.front()));
     if (problem->search == SearchKind::UserSurface && !result.found)
         return fail(result.warnings.empty() ? "The failure surface could not be evaluated."
                                             : result.warnings.front());
 
     std::vector<std::string> clipped;
-    const std::string plot = plotText(*problem, slope, result, clipped);
+    ResultTexts texts;
+    texts.plot = plotText(*problem, slope, result, clipped);
     result.warnings.insert(result.warnings.end(), clipped.begin(), clipped.end());
-    bool written = writeFileAtomically(files.report, reportText(*problem, slope, result, files));
-    written = writeFileAtomically(files.plot, plot) && written;
-    written = writeFileAtomically(files.result, resultJson(&*problem, &result, {})) && written;
-    return written ? 0 : fail("The result files could not be written beside the problem file.");
+    texts.report = reportText(*problem, slope, result, files);
+    texts.result = resultJson(&*problem, &result, {});
+    std::string writeError;
+    if (publish(files, texts, writeError)) return 0;
+    return fail(writeError);
 }
 
 } // namespace velda

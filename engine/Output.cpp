@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 
 namespace velda {
 namespace {
@@ -97,28 +96,9 @@ std::string general(double value, int digits) {
     return numfmt::general(value, digits);
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& content) {
-    const std::string temp = path + ".writing";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temp.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
-}
-
 std::string failureReportText(const std::string& why, const RunFiles& files) {
-    std::string out = "DizirOvi slope-stability analysis (engine release " + std::string(release::kVersion) + ")\n";
+    std::string out =
+        "DizirOvi slope-stability analysis (engine release " + std::string(release::kVersion) + ")\n";
     out += "Run: " + now() + "\n";
     if (!files.problem.empty()) out += "Problem file: " + files.problem + "\n";
     out += "\nCOMPUTATIONS WERE NOT PERFORMED\n\n" + why + "\n\n";

@@ -1,14 +1,11 @@
 #pragma once
 // The three files a run leaves beside the problem: report, plot file and result file.
 #include "Analysis.h"
+#include "RunFiles.h"
 
 #include <string>
 
 namespace velda {
-
-struct RunFiles {
-    std::string problem, report, plot, result;
-};
 
 std::string reportText(const Problem& problem, const Slope& slope, const AnalysisResult& result,
                        const RunFiles& files);
@@ -17,9 +14,6 @@ std::string plotText(const Problem& problem, const Slope& slope, const AnalysisR
                      std::vector<std::string>& clipped);
 std::string resultJson(const Problem* problem, const AnalysisResult* result,
                        const std::vector<std::string>& errors);
-
-// Writes beside the target and renames, so an interrupted write never leaves half a file.
-bool writeFileAtomically(const std::string& path, const std::string& content);
 
 // Numbers for the files: "." as decimal point whatever the process locale.
 std::string fixed(double value, int decimals);

@@ -15,31 +15,19 @@ struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Lines split into blank- or tab-separated items; numbers may run across line ends.
+// Lines split into blank- or tab-separated items; numbers may run across line ends. Lines are
+// taken from the text only as they are asked for, so what follows the last section costs nothing.
 class Items {
 public:
-    explicit Items(const std::string& text) {
-        size_t start = 0;
-        for (size_t i = 0; i <= text.size(); ++i) {
-            if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
-                if (i == text.size() && start == i && !m_lines.empty()) break;
-                m_lines.push_back(split(text.substr(start, i - start)));
-                if (i < text.size() && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-                start = i + 1;
-            }
-        }
-        m_left.assign(m_lines.size() + 1, 0);
-        for (size_t i = m_lines.size(); i-- > 0;) m_left[i] = m_left[i + 1] + m_lines[i].items.size();
-    }
+    explicit Items(std::string_view text) : m_text(text) { load(0); }
 
-    bool atEnd() const { return m_line >= m_lines.size(); }
-    int lineNumber() const { return static_cast<int>(m_line) + 1; }
+    bool atEnd() const { return !m_hasLine; }
+    int lineNumber() const { return m_index + 1; }
 
     std::string line() {
         if (atEnd()) throw InputError("The file ends before the keyword \"EXECUT\": it is incomplete.");
-        std::string t = m_lines[m_line].text;
-        ++m_line;
-        m_item = 0;
+        std::string t(m_lineText);
+        nextLine();
         return t;
     }
 
@@ -66,7 +54,7 @@ public:
         const int line = lineNumber();
         int n = integer(what);
         if (n < 0) fail(lineNumber(), m_lastItem, std::string(what) + " must not be negative");
-        if (static_cast<size_t>(n) * static_cast<size_t>(perRow) > itemsLeft())
+        if (static_cast<size_t>(n) * static_cast<size_t>(perRow) > itemsLeftAtMost())
             fail(line, m_lastItem,
                  std::string(what) + " is " + std::to_string(n) +
                      ", but the file ends before that many rows");
@@ -79,44 +67,61 @@ public:
     }
 
 private:
-    struct Line {
-        std::string text;
-        std::vector<std::string> items;
-    };
-    static Line split(const std::string& text) {
-        Line l{text, {}};
-        std::string item;
-        for (char c : text) {
-            if (static_cast<unsigned char>(c) <= 32) {
-                if (!item.empty()) l.items.push_back(item);
-                item.clear();
-            } else {
-                item += c;
-            }
+    // Makes the line starting at `pos` current. An empty text is one empty line; a final line end
+    // opens no further line.
+    void load(size_t pos) {
+        if (pos > m_text.size() || (pos == m_text.size() && m_index > 0)) {
+            m_hasLine = false;
+            return;
         }
-        if (!item.empty()) l.items.push_back(item);
-        return l;
+        size_t end = pos;
+        while (end < m_text.size() && m_text[end] != '\n' && m_text[end] != '\r') ++end;
+        m_lineText = m_text.substr(pos, end - pos);
+        m_next = end;
+        if (end < m_text.size())
+            m_next =
+                end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
+        m_items.clear();
+        size_t i = 0;
+        while (i < m_lineText.size()) {
+            while (i < m_lineText.size() && static_cast<unsigned char>(m_lineText[i]) <= 32) ++i;
+            const size_t b = i;
+            while (i < m_lineText.size() && static_cast<unsigned char>(m_lineText[i]) > 32) ++i;
+            if (i > b) m_items.push_back(m_lineText.substr(b, i - b));
+        }
+        m_item = 0;
+        m_hasLine = true;
     }
-    size_t itemsLeft() const { return atEnd() ? 0 : m_left[m_line] - m_item; }
+    void nextLine() {
+        ++m_index;
+        load(m_next);
+    }
+    // Items not yet taken, or more: every later item takes at least two characters of the text.
+    size_t itemsLeftAtMost() const {
+        if (atEnd()) return 0;
+        return (m_items.size() - m_item) + (m_text.size() - m_next + 1) / 2;
+    }
 
     std::tuple<std::string, int, int> next(const char* what) {
         // Like the application's reader: a blank line where a number is due is an error.
-        if (!atEnd() && m_item >= m_lines[m_line].items.size()) {
-            ++m_line;
-            m_item = 0;
-            if (!atEnd() && m_lines[m_line].items.empty())
+        if (!atEnd() && m_item >= m_items.size()) {
+            nextLine();
+            if (!atEnd() && m_items.empty())
                 fail(lineNumber(), 1, std::string("the line is empty where ") + what + " was expected");
         }
         if (atEnd())
             throw InputError(std::string("The file ends where ") + what + " was expected: it is incomplete.");
         m_lastItem = static_cast<int>(m_item) + 1;
-        return {m_lines[m_line].items[m_item++], lineNumber(), m_lastItem};
+        return {std::string(m_items[m_item++]), lineNumber(), m_lastItem};
     }
 
-    std::vector<Line> m_lines;
-    std::vector<size_t> m_left;
-    size_t m_line = 0;
+    std::string_view m_text;
+    std::string_view m_lineText;
+    std::vector<std::string_view> m_items;
+    size_t m_next = 0; // where the line after the current one starts
     size_t m_item = 0;
+    int m_index = 0;
+    bool m_hasLine = false;
     int m_lastItem = 0;
 };
 

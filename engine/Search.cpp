@@ -622,6 +622,7 @@ AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope) {
     invalid.rankedBy = "none";
     auto refuse = [&invalid](const std::string& why) {
         invalid.kind = "The search was not run.";
+        invalid.refused = true;
         invalid.warnings.push_back(why);
         return invalid;
     };

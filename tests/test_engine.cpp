@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
+#include <unistd.h>
 
 using namespace engine_support;
 using namespace velda;
@@ -270,7 +272,7 @@ TEST(ProblemInput, MalformedFilesNameLineAndItem) {
         {head, "no \"SOIL\" section"},
         {"PROFIL\r\nT\r\n1 1 1\r\n0. 0. x 0. 1\r\n", "Line 4, item 3: a real number"},
         {"PROFIL\r\nT\r\n1 1 4\r\n0. 0. 10. 0. 1\r\n", "Line 3, item 3: the unit system must be 1, 2 or 3"},
-        {head + "SOIL\r\n1\r\n1 2 3 4 0 0\r\n", "the file ends before that many rows"},
+        {head + "SOIL\r\n1\r\n1 2 3 4 0 0\r\n", "ends where a piezometric surface number was expected"},
         {head + "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\nFOO\r\nEXECUT\r\n", "\"FOO\" is not a section keyword"},
         {head + "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\n", "ends before the keyword \"EXECUT\""},
         {head + "SOIL\r\n2000000000\r\n", "the file ends before that many rows"},
@@ -415,6 +417,118 @@ TEST_F(EngineRun, RunsAreRepeatable) {
     ASSERT_EQ(run(), 0);
     EXPECT_EQ(strip(readText(dir / "b.sl4o")), strip(first));
     EXPECT_EQ(readText(dir / "b.sl4p"), plot);
+}
+
+// names.dat names the files a run may write; nothing else is touched.
+TEST_F(EngineRun, NamesMustBeAbsoluteAndPlain) {
+    problem("p.sl4d", exampleText("UserSurface.sl4d"));
+    const std::string p = (dir / "p.sl4d").string(), b = (dir / "p").string();
+    const struct {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {"2015.4.2\r\np.sl4d\r\n" + b + ".sl4o\r\n" + b + ".sl4p\r\n" + b + ".sl4r\r\n", "not an absolute"},
+        {"2015.4.2\r\n" + p + "\r\n" + b + ".sl4o\r\n" + b + "\t.sl4p\r\n" + b + ".sl4r\r\n",
+         "control character"},
+        {"2015.4.2\r\n" + p + "\r\n" + b + ".sl4o\r\n" + b + ".sl4p\r\n", "has 4 lines"},
+        {"2015.4.2\r\n" + p + "\r\n" + b + ".sl4o\r\n/\r\n" + b + ".sl4r\r\n", "names a folder"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        parseNames(c.text, error);
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+        std::ofstream(dir / "names.dat", std::ios::binary) << c.text;
+        EXPECT_EQ(run(), 1);
+        EXPECT_FALSE(fs::exists(dir / "p.sl4p")) << c.error;
+        EXPECT_FALSE(fs::exists(dir / ".sl4p")) << "a fragment of a name is no file to write";
+    }
+    // A line break inside a name splits it into two relative fragments: refused, nothing written.
+    std::ofstream(dir / "names.dat", std::ios::binary) << "2015.4.2\r\n"
+                                                       << b << "\r\nvictim.sl4d\r\n"
+                                                       << b << ".sl4o\r\n"
+                                                       << b << ".sl4p\r\n"
+                                                       << b << ".sl4r\r\n";
+    std::ofstream(dir / "victim.sl4d") << "keep";
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(readText(dir / "victim.sl4d"), "keep");
+}
+
+// Results go through temporary files of their own, published plot first and report last.
+TEST_F(EngineRun, ResultsArePublishedSafely) {
+    problem("p.sl4d", exampleText("UserSurface.sl4d"));
+    names("p.sl4d");
+    // A link planted at the name earlier releases used is not followed.
+    std::ofstream(dir / "victim") << "keep";
+    fs::create_symlink(dir / "victim", dir / "p.sl4o.writing");
+    // Temporaries of an interrupted run are cleared; those of a live run (this process) stay.
+    std::ofstream(dir / "p.sl4p.2147483646.0badf00d.writing") << "stale";
+    const std::string live = "p.sl4r." + std::to_string(::getpid()) + ".00c0ffee.writing";
+    std::ofstream(dir / live) << "live";
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(readText(dir / "victim"), "keep");
+    EXPECT_FALSE(fs::exists(dir / "p.sl4o.writing"));
+    EXPECT_FALSE(fs::exists(dir / "p.sl4p.2147483646.0badf00d.writing"));
+    EXPECT_TRUE(fs::exists(dir / live));
+    fs::remove(dir / live);
+    EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"computed\""), std::string::npos);
+
+    // The report cannot be put in place (a folder stands there): the plot and result files are,
+    // no temporary is left, and no report claims anything.
+    fs::remove(dir / "p.sl4o");
+    fs::create_directories(dir / "p.sl4o" / "in the way");
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(fs::exists(dir / "p.sl4p"));
+    EXPECT_TRUE(fs::is_directory(dir / "p.sl4o"));
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().find(".writing"), std::string::npos) << e.path();
+}
+
+// Two runs of one problem at once (two windows, or a batch) both leave a complete, agreeing set.
+TEST_F(EngineRun, ConcurrentRunsOfOneProblem) {
+    problem("p.sl4d", exampleText("Bishop.sl4d"));
+    names("p.sl4d");
+    fs::create_directories(dir / "second");
+    fs::copy_file(dir / "names.dat", dir / "second" / "names.dat");
+    for (int round = 0; round < 5; ++round) {
+        int first = -1, second = -1;
+        std::thread a([&] { first = runFromDirectory(dir.string()); });
+        std::thread b([&] { second = runFromDirectory((dir / "second").string()); });
+        a.join();
+        b.join();
+        EXPECT_EQ(first, 0);
+        EXPECT_EQ(second, 0);
+        EXPECT_NE(readText(dir / "p.sl4o").find("Factor of safety of the critical surface"),
+                  std::string::npos);
+        EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"computed\""), std::string::npos);
+        EXPECT_NE(readText(dir / "p.sl4p").find("\nEND\n"), std::string::npos);
+    }
+}
+
+// A search the parameters rule out is no computation: 1, and the files say so.
+TEST_F(EngineRun, RefusedSearchIsNotComputed) {
+    std::string text = exampleText("Bishop.sl4d");
+    const size_t at = text.find("CIRCL2\r\n") + 8;
+    text.replace(at, text.find("\r\n", at) - at, "0 10");
+    problem("p.sl4d", text);
+    names("p.sl4d");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
+    EXPECT_NE(readText(dir / "p.sl4o").find("asks for no surfaces"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
+}
+
+// Only what the sections need is read; a file beyond the size limit is refused unread.
+TEST_F(EngineRun, TrailingTextAndTheSizeLimit) {
+    const std::string text = exampleText("UserSurface.sl4d");
+    std::string padded = text;
+    while (padded.size() < 8 * 1024 * 1024) padded += "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\r\n";
+    problem("p.sl4d", padded);
+    names("p.sl4d");
+    EXPECT_EQ(run(), 0);
+    padded.resize(17 * 1024 * 1024, ' ');
+    problem("p.sl4d", padded);
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("larger than 16 MiB"), std::string::npos);
 }
 
 // ---- searches ----

@@ -1,0 +1,227 @@
+#include "RunFiles.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace velda {
+namespace {
+
+constexpr char kTemporarySuffix[] = ".writing";
+
+std::vector<std::string_view> splitLines(std::string_view text) {
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '\n' || text[i] == '\r') {
+            if (i < text.size() || i > start) out.push_back(text.substr(start, i - start));
+            if (i < text.size() && text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    return out;
+}
+
+// Why `name` cannot name a file of the run, or empty when it can.
+std::string invalidName(std::string_view name) {
+    if (name.empty()) return "is empty";
+    if (name.front() != '/') return "is not an absolute file name";
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7f) return "holds a control character";
+    if (name.back() == '/') return "names a folder";
+    return {};
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
+std::string systemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+bool writeAll(int fd, const std::string& content) {
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// A temporary file beside `target`, created exclusively under a name no other run uses:
+// "<target>.<process id>.<random>.writing".
+struct Staged {
+    std::string target, temporary;
+};
+
+std::optional<Staged> stage(const std::string& target, const std::string& content, std::string& error) {
+    static std::mt19937_64 random(
+        std::random_device{}() ^
+        static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char tag[32];
+        std::snprintf(tag, sizeof tag, ".%ld.%08llx", static_cast<long>(::getpid()),
+                      static_cast<unsigned long long>(random() & 0xffffffffULL));
+        const std::string temporary = target + tag + kTemporarySuffix;
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            error = systemError(
+                "The results cannot be written in the folder " + folderOf(target) + ": creating", temporary);
+            return std::nullopt;
+        }
+        const bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+        const int writeErrno = errno;
+        if (::close(fd) != 0 || !ok) {
+            errno = ok ? errno : writeErrno;
+            error = systemError(
+                "The results cannot be written in the folder " + folderOf(target) + ": writing", temporary);
+            ::unlink(temporary.c_str());
+            return std::nullopt;
+        }
+        return Staged{target, temporary};
+    }
+    error = "No unused temporary name was found beside " + target + ".";
+    return std::nullopt;
+}
+
+bool processAlive(long pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH);
+}
+
+} // namespace
+
+RunFiles parseNames(std::string_view text, std::string& error) {
+    const std::vector<std::string_view> lines = splitLines(text);
+    RunFiles files;
+    std::string* const targets[] = {&files.problem, &files.report, &files.plot, &files.result};
+    const char* const roles[] = {"problem file", "output file", "plot file", "result file"};
+    error.clear();
+    if (lines.size() < 5)
+        error = "The hand-over file names.dat has " + std::to_string(lines.size()) +
+                " lines; it must name the release, the problem file and the three result files.";
+    for (size_t i = 0; i < 4; ++i) {
+        if (i + 1 >= lines.size()) break;
+        const std::string why = invalidName(lines[i + 1]);
+        if (why.empty()) {
+            *targets[i] = std::string(lines[i + 1]);
+        } else if (error.empty()) {
+            error = "Line " + std::to_string(i + 2) + " of names.dat, the " + roles[i] + ", " + why + ".";
+        }
+    }
+    return files;
+}
+
+ReadStatus readFile(const std::string& path, std::string& text, std::size_t limit) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadStatus::Failed;
+    }
+    if (static_cast<std::size_t>(st.st_size) > limit) {
+        ::close(fd);
+        return ReadStatus::TooLarge;
+    }
+    text.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return ReadStatus::Failed;
+        }
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+        // The file may have grown since it was measured.
+        if (text.size() > limit) {
+            ::close(fd);
+            return ReadStatus::TooLarge;
+        }
+    }
+    ::close(fd);
+    return ReadStatus::Ok;
+}
+
+bool publish(const RunFiles& files, const ResultTexts& texts, std::string& error) {
+    const std::pair<const std::string*, const std::optional<std::string>*> order[] = {
+        {&files.plot, &texts.plot}, {&files.result, &texts.result}, {&files.report, &texts.report}};
+    std::vector<Staged> staged;
+    auto discard = [&staged] {
+        for (const Staged& s : staged) ::unlink(s.temporary.c_str());
+    };
+    for (const auto& [target, text] : order) {
+        if (!text->has_value() || target->empty()) continue;
+        auto s = stage(*target, **text, error);
+        if (!s) {
+            discard();
+            return false;
+        }
+        staged.push_back(*s);
+    }
+    // Another run of the same problem publishes its set before or after this one, never in between.
+    const int lock = files.problem.empty() ? -1 : ::open(files.problem.c_str(), O_RDONLY | O_CLOEXEC);
+    if (lock >= 0)
+        while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    bool ok = true;
+    for (size_t i = 0; i < staged.size(); ++i)
+        if (::rename(staged[i].temporary.c_str(), staged[i].target.c_str()) != 0) {
+            error = systemError("The results cannot be written in the folder " + folderOf(staged[i].target) +
+                                    ": renaming to",
+                                staged[i].target);
+            for (size_t k = i; k < staged.size(); ++k) ::unlink(staged[k].temporary.c_str());
+            ok = false;
+            break;
+        }
+    if (lock >= 0) ::close(lock);
+    return ok;
+}
+
+void removeStaleTemporaries(const RunFiles& files) {
+    namespace fs = std::filesystem;
+    const size_t suffix = std::strlen(kTemporarySuffix);
+    for (const std::string* target : {&files.report, &files.plot, &files.result}) {
+        if (target->empty()) continue;
+        const std::string base = fileNameOf(*target);
+        std::error_code ec;
+        for (fs::directory_iterator it(folderOf(*target), ec), end; !ec && it != end; it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            if (name == base + kTemporarySuffix) { // the fixed name of earlier releases
+                ::unlink(it->path().c_str());
+                continue;
+            }
+            if (name.size() <= base.size() + 1 + suffix || !name.starts_with(base + ".") ||
+                !name.ends_with(kTemporarySuffix))
+                continue;
+            // "<process id>.<random>" between the target's name and the suffix.
+            const std::string middle = name.substr(base.size() + 1, name.size() - base.size() - 1 - suffix);
+            const size_t dot = middle.find('.');
+            if (dot == 0 || dot == std::string::npos || middle.find_first_not_of("0123456789") != dot ||
+                middle.find_first_not_of("0123456789abcdef", dot + 1) != std::string::npos)
+                continue;
+            if (processAlive(std::strtol(middle.c_str(), nullptr, 10))) continue;
+            ::unlink(it->path().c_str());
+        }
+    }
+}
+
+} // namespace velda
