@@ -144,12 +144,16 @@ int run(const QStringList& args) {
         printError(QStringLiteral("dizirovi-cli: no private working folder: %1").arg(working.errorString()));
         return kFailed;
     }
-    QString handed = problem;
+    engine::RunRequest request;
+    request.problem = problem;
+    request.resultsFor = problem;
+    request.programFolder = QCoreApplication::applicationDirPath();
+    request.workingFolder = working.path();
     if (older) {
         // The engine reads the current layout only.
-        handed =
+        request.problem =
             QDir(working.path()).filePath(QFileInfo(problem).completeBaseName() + QStringLiteral(".sl4d"));
-        session.document().FileName = handed;
+        session.document().FileName = request.problem;
         try {
             session.document().SaveToFile();
         } catch (const EDiziOvi& e) {
@@ -157,31 +161,10 @@ int run(const QStringList& args) {
             return kFailed;
         }
     }
-    if (!engine::writeNamesFile(working.path(), handed, problem)) {
-        printError(QStringLiteral("dizirovi-cli: names.dat could not be written"));
-        return kFailed;
-    }
-    for (const QString& old :
-         {engine::plotFile(problem), engine::outputFile(problem), engine::resultFile(problem)})
-        QFile::remove(old);
-    TDynamicLibrary library(QDir(QCoreApplication::applicationDirPath()).filePath(runmsg::kLibraryName));
-    const QString previous = QDir::currentPath();
-    QDir::setCurrent(working.path());
-    int32_t result = 1;
-    bool called = false;
-    try {
-        result = engine::call(library);
-        called = true;
-    } catch (const EDLLError&) {
-    }
-    library.Unload();
-    QDir::setCurrent(previous);
-    if (!called) {
-        printError(runmsg::kInitializeFailed);
-        return kFailed;
-    }
-    if (result == 1) {
-        printError(runmsg::notPerformed(engine::outputFile(problem)));
+    const engine::RunOutcome outcome = engine::Run(request);
+    if (outcome.kind != engine::RunOutcome::Kind::Computed) {
+        printError(outcome.message);
+        if (!outcome.reason.isEmpty()) printError(outcome.reason);
         return kFailed;
     }
     std::printf("%s\n", runmsg::kCompleted.toLocal8Bit().constData());

@@ -15,6 +15,42 @@ QString runmsg::notPerformed(const QString& outputFile) {
                .arg(QFileInfo(outputFile).fileName());
 }
 
+QString runmsg::notWritten(const QString& folder) {
+    return kNotPerformed +
+           QStringLiteral("\r\rThe engine could not write its results in the folder %1.").arg(folder);
+}
+
+QString runmsg::resultNameIsProblem(const QString& problem) {
+    return QStringLiteral("The problem file %1 bears the name of one of its own result files (.sl4o, .sl4p "
+                          "or .sl4r): the analysis would write over it.\r\rSave the problem with the "
+                          "extension .sl4d and run the analysis again.")
+        .arg(problem);
+}
+
+QString runmsg::lineBreakInName(const QString& problem) {
+    QString shown = problem;
+    for (QChar& c : shown)
+        if (c.unicode() < 32 || c.unicode() == 127) c = QChar(0x2423); // a visible blank
+    return QStringLiteral("The name of the problem file holds a line break or another control character:\r%1"
+                          "\r\rThe engine cannot be told such a name. Save the problem under a plain name "
+                          "and run the analysis again.")
+        .arg(shown);
+}
+
+QString runmsg::oldResultsKept(const QString& file, const QString& why) {
+    return QStringLiteral(
+               "The results of the last analysis could not be removed:\r%1: %2\r\rThe analysis was "
+               "not run, so no old result can pass for a new one.")
+        .arg(file, why);
+}
+
+QString runmsg::folderNotWritable(const QString& folder) {
+    return QStringLiteral(
+               "The folder %1 cannot be written: the analysis could not store its results "
+               "there.\r\rSave the problem in a folder you can write to and run the analysis again.")
+        .arg(folder);
+}
+
 QString engine::outputFile(const QString& problem) {
     return filenames::changeExtension(problem, QStringLiteral(".sl4o"));
 }
@@ -34,16 +70,8 @@ bool engine::writeNamesFile(const QString& folder, const QString& problemFile, c
         QStringList{runmsg::kRelease, problem, outputFile(results), plotFile(results), resultFile(results)}
             .join(QLatin1String("\r\n")) +
         QStringLiteral("\r\n");
-    const QByteArray bytes = text.toLocal8Bit();
+    const QByteArray bytes = QFile::encodeName(text);
     return file.write(bytes) == bytes.size() && file.commit();
-}
-
-int32_t engine::call(TDynamicLibrary& library) {
-    library.Load();
-    using Entry = int32_t (*)(int32_t);
-    auto entry = reinterpret_cast<Entry>(library.GetProcedure(runmsg::kEntryPoint.toLatin1().constData()));
-    if (!entry) throw EDLLError(runmsg::kInitializeFailed);
-    return entry(2);
 }
 
 std::unique_ptr<TDynamicLibrary>& engine::libraryObject() {
@@ -51,65 +79,140 @@ std::unique_ptr<TDynamicLibrary>& engine::libraryObject() {
     return library;
 }
 
-int TAnalysisRun::Run(const Hooks& hooks) {
+namespace {
+
+bool hasControlCharacter(const QString& name) {
+    return std::any_of(name.begin(), name.end(),
+                       [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
+}
+
+// The checks that keep a run from destroying a file the user did not name as an output.
+std::optional<QString> refusal(const QString& problem, const QString& results) {
+    if (hasControlCharacter(problem)) return runmsg::lineBreakInName(problem);
+    if (hasControlCharacter(results)) return runmsg::lineBreakInName(results);
+    for (const QString& r :
+         {engine::outputFile(results), engine::plotFile(results), engine::resultFile(results)})
+        if (QDir::cleanPath(r) == QDir::cleanPath(problem)) return runmsg::resultNameIsProblem(problem);
+    const QString folder = QFileInfo(results).absolutePath();
+    if (!QFileInfo(folder).isWritable()) return runmsg::folderNotWritable(folder);
+    return std::nullopt;
+}
+
+// Calls the engine's entry point; the library stays loaded until the caller frees it.
+int32_t callEngine(TDynamicLibrary& library) {
+    library.Load();
+    using Entry = int32_t (*)(int32_t);
+    auto entry = reinterpret_cast<Entry>(library.GetProcedure(runmsg::kEntryPoint.toLatin1().constData()));
+    if (!entry)
+        throw EDLLError(QStringLiteral("The library %1 does not export %2.")
+                            .arg(library.LibraryName(), runmsg::kEntryPoint));
+    return entry(2);
+}
+
+QString loaderReason(const EDLLError& e, const TDynamicLibrary& library) {
+    QString why = e.message();
+    if (!library.LastError().isEmpty()) why += QStringLiteral(": ") + library.LastError();
+    if (!why.contains(library.LibraryName())) why += QStringLiteral(" (%1)").arg(library.LibraryName());
+    return why;
+}
+
+} // namespace
+
+engine::RunOutcome engine::Run(const RunRequest& request) {
+    RunOutcome out;
+    const QString problem = QFileInfo(request.problem).absoluteFilePath();
+    const QString results =
+        request.resultsFor.isEmpty() ? problem : QFileInfo(request.resultsFor).absoluteFilePath();
+    if (auto why = refusal(problem, results)) {
+        out.message = *why;
+        return out;
+    }
+
+    const QString previous = QDir::currentPath();
+    const QString working = request.workingFolder;
+    // Every way out removes names.dat and puts the working directory back.
+    struct Restore {
+        QString names, previous;
+        ~Restore() {
+            QFile::remove(names);
+            QDir::setCurrent(previous);
+        }
+    } restore{QDir(working).filePath(runmsg::kNamesFile), previous};
+    QDir::setCurrent(working);
+
+    if (!writeNamesFile(working, problem, results)) {
+        out.kind = RunOutcome::Kind::LibraryFailed;
+        out.message = runmsg::kInitializeFailed;
+        out.reason = QStringLiteral("%1 could not be written in %2.").arg(runmsg::kNamesFile, working);
+        return out;
+    }
+    for (const QString& old : {plotFile(results), outputFile(results), resultFile(results)}) {
+        QFile file(old);
+        if (QFileInfo(old).exists() || QFileInfo(old).isSymLink())
+            if (!file.remove()) {
+                out.message = runmsg::oldResultsKept(old, file.errorString());
+                return out;
+            }
+    }
+
+    std::unique_ptr<TDynamicLibrary>& library = libraryObject();
+    if (library) {
+        out.kind = RunOutcome::Kind::Busy;
+        out.message = runmsg::kReinitialize;
+        return out;
+    }
+    library = std::make_unique<TDynamicLibrary>(QDir(request.programFolder).filePath(runmsg::kLibraryName));
+    if (request.busy) request.busy(true);
+    try {
+        out.engineResult = callEngine(*library);
+    } catch (const EDLLError& e) {
+        out.kind = RunOutcome::Kind::LibraryFailed;
+        out.message = runmsg::kInitializeFailed;
+        out.reason = loaderReason(e, *library);
+    }
+    if (request.busy) request.busy(false);
+    library.reset();
+    if (out.kind == RunOutcome::Kind::LibraryFailed) return out;
+
+    if (out.engineResult == 1) {
+        out.kind = RunOutcome::Kind::NotPerformed;
+        // Old results were removed above: a report that exists now is this run's.
+        out.message = QFileInfo::exists(outputFile(results))
+                          ? runmsg::notPerformed(outputFile(results))
+                          : runmsg::notWritten(QFileInfo(results).absolutePath());
+        return out;
+    }
+    out.kind = RunOutcome::Kind::Computed;
+    out.message = runmsg::kCompleted;
+    if (QFileInfo::exists(plotFile(results))) out.plotFile = plotFile(results);
+    return out;
+}
+
+std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
     switch (hooks.save()) {
-    case SaveOutcome::Cancelled: return -1;
+    case SaveOutcome::Cancelled: return std::nullopt;
     case SaveOutcome::Failed: m_messages.message(runmsg::kSaveError); break;
     case SaveOutcome::Saved: break;
     }
     TProgramData& doc = m_session.document();
-    if (doc.FileName == kNewFileName) return -1;
-    // Absolute names: the working directory changes below.
-    const QString problem = QFileInfo(doc.FileName).absoluteFilePath();
+    if (doc.FileName == kNewFileName) return std::nullopt;
 
     // An installed program's folder is not writable: the hand-over then happens in a private
     // folder, while the library still comes from the program's folder.
     std::unique_ptr<QTemporaryDir> privateFolder;
-    QString working = m_programFolder;
+    engine::RunRequest request;
+    request.problem = doc.FileName;
+    request.programFolder = m_programFolder;
+    request.workingFolder = m_programFolder;
+    request.busy = hooks.busy;
     if (!QFileInfo(m_programFolder).isWritable()) {
         privateFolder = std::make_unique<QTemporaryDir>();
-        working = privateFolder->path();
+        request.workingFolder = privateFolder->path();
     }
-    QDir::setCurrent(working);
-    auto finish = [&](int result) {
-        QFile::remove(QDir(working).filePath(runmsg::kNamesFile));
-        if (privateFolder) QDir::setCurrent(m_programFolder);
-        return result;
-    };
-    if (!engine::writeNamesFile(working, problem)) {
-        m_messages.information(runmsg::kInitializeFailed);
-        return finish(-1);
-    }
-    for (const QString& old :
-         {engine::plotFile(problem), engine::outputFile(problem), engine::resultFile(problem)})
-        QFile::remove(old);
-
-    std::unique_ptr<TDynamicLibrary>& library = engine::libraryObject();
-    if (library) {
-        m_messages.information(runmsg::kReinitialize);
-        return finish(-1);
-    }
-    library = std::make_unique<TDynamicLibrary>(QDir(m_programFolder).filePath(runmsg::kLibraryName));
-    int32_t result = -1;
-    bool called = false;
-    if (hooks.busy) hooks.busy(true);
-    try {
-        result = engine::call(*library);
-        called = true;
-    } catch (const EDLLError&) {
-    }
-    if (hooks.busy) hooks.busy(false);
-    if (!called) {
-        library.reset();
-        m_messages.information(runmsg::kInitializeFailed);
-        return finish(-1);
-    }
-    if (result == 1) {
-        m_messages.information(runmsg::notPerformed(engine::outputFile(problem)));
-    } else {
-        m_messages.information(runmsg::kCompleted);
-        if (QFileInfo::exists(engine::plotFile(problem))) doc.PlotFileName = engine::plotFile(problem);
-    }
-    library.reset();
-    return finish(result);
+    const engine::RunOutcome outcome = engine::Run(request);
+    m_messages.information(outcome.reason.isEmpty()
+                               ? outcome.message
+                               : outcome.message + QStringLiteral("\r\r") + outcome.reason);
+    if (!outcome.plotFile.isEmpty()) doc.PlotFileName = outcome.plotFile;
+    return outcome;
 }

@@ -1,9 +1,10 @@
 #pragma once
-// Handing the saved problem to the engine library: "names.dat", the call, the outcome.
+// Handing a saved problem to the engine library: "names.dat", the call, the outcome. One procedure
+// serves the window's Run Analysis and `dizirovi-cli run`.
 #include "ProgramData.h"
 #include "base/UserInteraction.h"
-#include "format/Release.h"
 #include "dynlib.h"
+#include "format/Release.h"
 
 #include <QString>
 #include <functional>
@@ -22,8 +23,15 @@ inline const QString kEntryPoint = QStringLiteral("_IVELDA");
 inline const QString kRelease = QLatin1String(release::kVersion);
 inline const QString kNamesFile = QStringLiteral("names.dat");
 inline const QString kErrorNotes = QStringLiteral("error-message.txt");
-// The whole message for an engine that returned 1.
+// The engine returned 1 and its report says why.
 QString notPerformed(const QString& outputFile);
+// The engine returned 1 and could not write its report.
+QString notWritten(const QString& folder);
+// Reasons a run is refused before the engine is called.
+QString resultNameIsProblem(const QString& problem);
+QString lineBreakInName(const QString& problem);
+QString oldResultsKept(const QString& file, const QString& why);
+QString folderNotWritable(const QString& folder);
 } // namespace runmsg
 
 namespace engine {
@@ -37,12 +45,37 @@ QString resultFile(const QString& problem);
 // result files go beside `resultsFor` (the problem file itself unless given).
 bool writeNamesFile(const QString& folder, const QString& problemFile, const QString& resultsFor = QString());
 
-// Loads the engine library, calls its entry point with 2 in the current directory and unloads
-// it. Returns the engine's result; raises EDLLError when the library cannot be used.
-int32_t call(TDynamicLibrary& library);
-
 // The one engine library object of the application; empty when no run is in progress.
 std::unique_ptr<TDynamicLibrary>& libraryObject();
+
+struct RunRequest {
+    QString problem;                // the problem file the engine reads, on disk
+    QString resultsFor;             // the results go beside this name; the problem itself when empty
+    QString programFolder;          // holds the engine library
+    QString workingFolder;          // gets "names.dat" and is the current directory during the call
+    std::function<void(bool)> busy; // wait cursor on and off around the call
+};
+
+struct RunOutcome {
+    enum class Kind {
+        Computed,      // the engine ran; its files say what it found
+        NotPerformed,  // the engine returned 1
+        Refused,       // not handed over: the names or the folder would lose files
+        LibraryFailed, // the library could not be loaded or has no entry point
+        Busy,          // another run's library object still exists
+    };
+    Kind kind = Kind::Refused;
+    int32_t engineResult = -1;
+    QString message;  // for the user, in the program's words
+    QString reason;   // the loader's or the system's own words, when there are any
+    QString plotFile; // the new plot file, when the engine wrote one
+};
+
+// Writes names.dat, removes the old results, loads the library, calls it, unloads it, removes
+// names.dat and puts the working directory back, on every way out. Refuses, removing nothing, a
+// problem whose name is one of its result names or holds a line break, and a folder whose old
+// results cannot be removed or that cannot take new ones.
+RunOutcome Run(const RunRequest& request);
 
 } // namespace engine
 
@@ -59,8 +92,8 @@ public:
     TAnalysisRun(ProblemSession& session, MessageSink& messages, QString programFolder)
         : m_session(session), m_messages(messages), m_programFolder(std::move(programFolder)) {}
 
-    // The engine's result, or -1 when it was not called.
-    int Run(const Hooks& hooks);
+    // What happened; nothing when the save was cancelled or the document never got a name.
+    std::optional<engine::RunOutcome> Run(const Hooks& hooks);
 
 private:
     ProblemSession& m_session;

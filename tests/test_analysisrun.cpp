@@ -63,7 +63,7 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     EXPECT_TRUE(plot.readAll().contains("TEN")) << "the engine wrote a new plot file";
     EXPECT_FALSE(namesLeft());
     EXPECT_FALSE(engine::libraryObject()) << "no library object survives a run";
-    EXPECT_EQ(QDir::currentPath(), QDir(program.path()).canonicalPath());
+    EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).canonicalPath()) << "the working directory is put back";
 
     // The menu now offers the output and the notes.
     form->ComputationMenuClick();
@@ -76,10 +76,16 @@ TEST_F(AnalysisRun, EngineThatPerformsNothing) {
     installEngine(QStringLiteral(DIZIROVI_RETURNS_ONE_LIBRARY));
     form->OpenFileName(example("Janbu.sl4d"));
     form->document().PlotFileName = "previous.sl4p";
+    // The previous run's report says it completed; the stand-in engine writes no new one.
+    QFile old(dir.filePath("Janbu.sl4o"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("Factor of safety of the critical surface: 1.234");
+    old.close();
     form->RunAnalysisClick();
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown.first().startsWith("information: Computations can not be performed.\r"));
-    EXPECT_TRUE(messages.shown.first().contains("Janbu.sl4o"));
+    EXPECT_EQ(messages.shown.first(), "information: " + runmsg::notWritten(dir.path()));
+    EXPECT_FALSE(messages.shown.first().contains("Janbu.sl4o")) << "never points at a stale report";
+    EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4o")));
     EXPECT_EQ(form->document().PlotFileName, "previous.sl4p") << "kept when the engine did not compute";
     EXPECT_FALSE(namesLeft());
 }
@@ -87,14 +93,69 @@ TEST_F(AnalysisRun, EngineThatPerformsNothing) {
 TEST_F(AnalysisRun, LibraryMissingOrWithoutEntryPoint) {
     form->OpenFileName(example("Janbu.sl4d"));
     form->RunAnalysisClick();
-    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed"});
+    // The specified sentence first, then the loader's reason, so a missing and a broken library
+    // can be told apart.
+    const QString library = QDir(program.path()).filePath("VELDA2015_DLL.so");
+    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed\r\r"
+                                          "Library could not be located (" + library + ")"});
     EXPECT_FALSE(engine::libraryObject());
     EXPECT_FALSE(namesLeft());
     messages.shown.clear();
     installEngine(QStringLiteral(DIZIROVI_NOENTRY_LIBRARY));
     form->RunAnalysisClick();
-    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed"});
+    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed\r\r"
+                                          "The library " + library + " does not export _IVELDA."});
     EXPECT_FALSE(engine::libraryObject());
+    messages.shown.clear();
+    QFile::remove(library);
+    QFile notLibrary(library);
+    ASSERT_TRUE(notLibrary.open(QIODevice::WriteOnly));
+    notLibrary.write("not a library");
+    notLibrary.close();
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith("information: Attempt to initialize DLL failed\r\r"
+                                             "Library failed to properly initialize: "))
+        << messages.shown[0].toStdString();
+}
+
+// A problem saved under one of its own result names, or under a name with a line break, is never
+// handed to the engine: nothing is deleted, nothing written.
+TEST_F(AnalysisRun, NamesThatWouldLoseFilesAreRefused) {
+    installEngine();
+    for (const char* name : {"dam.sl4p", "dam.sl4o", "dam.sl4r", "da\nm.sl4d", "dam\r.sl4d"}) {
+        SCOPED_TRACE(name);
+        messages.shown.clear();
+        const QString problem = dir.filePath(name);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem));
+        form->OpenFileName(problem);
+        form->RunAnalysisClick();
+        ASSERT_EQ(messages.shown.size(), 1);
+        const bool lineBreak = QString(name).contains('\n') || QString(name).contains('\r');
+        EXPECT_EQ(messages.shown[0], "information: " + (lineBreak ? runmsg::lineBreakInName(problem)
+                                                                  : runmsg::resultNameIsProblem(problem)));
+        QFile kept(problem);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << "the problem file is still there";
+        EXPECT_TRUE(kept.readAll().startsWith("PROFIL\r\n"));
+        EXPECT_FALSE(namesLeft());
+        EXPECT_EQ(QDir(dir.path()).entryList({"*.sl4o", "*.sl4r"}, QDir::Files).size(),
+                  QString(name).endsWith(".sl4o") || QString(name).endsWith(".sl4r") ? 1 : 0);
+        QFile::remove(problem);
+    }
+}
+
+// Old results that cannot be removed stop the run before the engine could be mistaken for them.
+TEST_F(AnalysisRun, OldResultsThatStay) {
+    installEngine();
+    form->OpenFileName(example("Janbu.sl4d"));
+    QDir(dir.path()).mkpath("Janbu.sl4o/in the way");
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith("information: The results of the last analysis could not be "
+                                             "removed:\r" + dir.filePath("Janbu.sl4o")))
+        << messages.shown[0].toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4r"))) << "the engine was not called";
+    EXPECT_FALSE(namesLeft());
 }
 
 TEST_F(AnalysisRun, SecondRunWhileALibraryObjectExists) {
@@ -227,7 +288,41 @@ TEST_F(AnalysisRun, ReadOnlyProgramFolder) {
     EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCompleted});
     EXPECT_TRUE(QFile::exists(dir.filePath("UserSurface.sl4p")));
     EXPECT_FALSE(QFile::exists(QDir(mountPoint.path()).filePath("names.dat")));
-    EXPECT_EQ(QDir::currentPath(), QDir(mountPoint.path()).canonicalPath()) << "back in the program's folder";
+    EXPECT_EQ(QDir::currentPath(), QDir(dir.path()).canonicalPath()) << "the working directory is put back";
+    form.reset();
+    QDir::setCurrent(previousDir);
+}
+
+} // namespace
+
+namespace {
+
+// A read-only problem folder: the run says so and names the folder, instead of pointing at the
+// previous run's report.
+TEST_F(AnalysisRun, ReadOnlyProblemFolder) {
+    installEngine();
+    const QString problem = example("UserSurface.sl4d");
+    QFile old(dir.filePath("UserSurface.sl4o"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("Factor of safety of the critical surface: 1.234");
+    old.close();
+    QTemporaryDir mountPoint;
+    QProcess mount;
+    mount.start("mount", {"--bind", dir.path(), mountPoint.path()});
+    if (!mount.waitForFinished(10000) || mount.exitCode() != 0) GTEST_SKIP() << "no bind mounts here";
+    QProcess::execute("mount", {"-o", "remount,ro,bind", mountPoint.path()});
+    struct Unmount {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", {path}); }
+    } unmount{mountPoint.path()};
+    if (QFileInfo(mountPoint.path()).isWritable()) GTEST_SKIP() << "the mount stayed writable";
+
+    form->OpenFileName(QDir(mountPoint.path()).filePath("UserSurface.sl4d"));
+    form->RunAnalysisClick();
+    const QStringList expected{"message: " + runmsg::kSaveError,
+                               "information: " + runmsg::folderNotWritable(mountPoint.path())};
+    EXPECT_EQ(messages.shown.mid(messages.shown.size() - 2), expected);
+    EXPECT_TRUE(QFile::exists(dir.filePath("UserSurface.sl4o"))) << "untouched";
     form.reset();
     QDir::setCurrent(previousDir);
 }

@@ -147,7 +147,10 @@ TEST(CliRun, MissingEngineAndRejectedFiles) {
     p.start(dir.filePath("dizirovi-cli"), {"run", problem});
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().contains("Attempt to initialize DLL failed"));
+    // The specified sentence, then the loader's reason on a line of its own.
+    EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+              "Attempt to initialize DLL failed\nLibrary could not be located (" + dir.filePath("VELDA2015_DLL.so") +
+                  ")\n");
 
     QFile bad(dir.filePath("bad.sl4d"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -170,6 +173,36 @@ TEST(CliRun, MissingEngineAndRejectedFiles) {
     r = cli({"run", older, "--older"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("older.sl4o")));
+}
+
+} // namespace
+
+namespace {
+
+// The run never destroys the file it was given, and a search the engine refuses is a failure.
+TEST(CliRun, RefusedProblems) {
+    QTemporaryDir dir;
+    for (const char* name : {"prob.sl4p", "prob.sl4o", "prob.sl4r"}) {
+        const QString problem = dir.filePath(name);
+        ASSERT_TRUE(QFile::copy(kExample, problem));
+        CliRun r = cli({"run", problem});
+        EXPECT_EQ(r.exitCode, 1) << name;
+        EXPECT_TRUE(r.err.contains("bears the name of one of its own result files")) << r.err.toStdString();
+        EXPECT_EQ(contents(problem), contents(kExample)) << name;
+        QFile::remove(problem);
+    }
+    QByteArray text = contents(kExample);
+    const qsizetype at = text.indexOf("CIRCL2\r\n") + 8;
+    text.replace(at, text.indexOf("\r\n", at) - at, "0 10");
+    const QString noSurfaces = dir.filePath("none.sl4d");
+    QFile f(noSurfaces);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(text);
+    f.close();
+    CliRun r = cli({"run", noSurfaces});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith("Computations can not be performed.")) << r.err.toStdString();
+    EXPECT_TRUE(contents(dir.filePath("none.sl4r")).contains("\"status\": \"not computed\""));
 }
 
 } // namespace
