@@ -2,9 +2,10 @@
 
 #include "Errors.h"
 #include "format/NumberFormat.h"
+#include "format/ProblemFormat.h"
 
 #include <QFile>
-#include <QStringDecoder>
+#include <QUtf8StringView>
 
 namespace {
 
@@ -19,15 +20,6 @@ QString stripLeadingLow(const QString& s) {
     qsizetype b = 0;
     while (b < s.size() && s[b].unicode() <= 32) ++b;
     return s.mid(b);
-}
-
-// Files come from several releases and editors: take UTF-8 when the bytes are valid UTF-8,
-// otherwise read them as Latin-1 so no byte is lost or rejected.
-QString decode(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(bytes);
 }
 
 } // namespace
@@ -47,62 +39,90 @@ QStringList TWordReader::splitItems(const QString& line) {
     return items;
 }
 
+QString wordmsg::tooLarge(const QString& fileName) {
+    return QStringLiteral("The file %1 is larger than %2; it is no problem file and was not read.")
+        .arg(fileName, QLatin1String(problemformat::kMaxFileText));
+}
+
+TWordReader::TWordReader(QByteArray bytes) : m_bytes(std::move(bytes)) {
+    m_utf8 = QUtf8StringView(m_bytes).isValidUtf8();
+    load(0);
+}
+
 TWordReader::TWordReader(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) throw EInOutError(file.errorString());
-    const QByteArray bytes = file.readAll();
+    if (file.size() > static_cast<qint64>(problemformat::kMaxFileBytes))
+        throw EInOutError(wordmsg::tooLarge(fileName));
+    QByteArray bytes = file.read(static_cast<qint64>(problemformat::kMaxFileBytes) + 1);
     if (file.error() != QFileDevice::NoError) throw EInOutError(file.errorString());
-    setText(decode(bytes));
+    if (bytes.size() > static_cast<qsizetype>(problemformat::kMaxFileBytes))
+        throw EInOutError(wordmsg::tooLarge(fileName));
+    *this = TWordReader(std::move(bytes));
 }
 
 TWordReader TWordReader::fromText(const QString& text) {
-    TWordReader reader;
-    reader.setText(text);
-    return reader;
+    return TWordReader(text.toUtf8());
 }
 
-void TWordReader::setText(const QString& text) {
-    // CR LF, LF and a lone CR all end a line; a final terminator does not open another line.
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        if (text[i] == '\n' || text[i] == '\r') {
-            m_lines.push_back({text.mid(start, i - start), {}});
-            if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
-            start = i + 1;
-        }
+// CR LF, LF and a lone CR all end a line; a final terminator does not open another line, but an
+// empty text is one empty line.
+void TWordReader::load(qsizetype pos) {
+    const qsizetype n = m_bytes.size();
+    if (pos > n || (pos == n && m_index > 0)) {
+        m_hasLine = false;
+        m_current = {};
+        return;
     }
-    if (start < n || m_lines.empty()) m_lines.push_back({text.mid(start), {}});
-    for (auto& line : m_lines) line.items = splitItems(line.text);
-    m_itemsFrom.assign(m_lines.size() + 1, 0);
-    for (size_t i = m_lines.size(); i-- > 0;) m_itemsFrom[i] = m_itemsFrom[i + 1] + m_lines[i].items.size();
+    qsizetype end = pos;
+    while (end < n && m_bytes[end] != '\n' && m_bytes[end] != '\r') ++end;
+    const char* data = m_bytes.constData() + pos;
+    m_current.text = m_utf8 ? QString::fromUtf8(data, end - pos) : QString::fromLatin1(data, end - pos);
+    m_current.items = splitItems(m_current.text);
+    m_next = end < n ? end + (m_bytes[end] == '\r' && end + 1 < n && m_bytes[end + 1] == '\n' ? 2 : 1) : end;
+    m_item = 0;
+    m_hasLine = true;
 }
 
-qsizetype TWordReader::itemsLeft() const {
+void TWordReader::nextLine() {
+    ++m_index;
+    load(m_next);
+}
+
+int TWordReader::lineCount() const {
+    int lines = 1;
+    const qsizetype n = m_bytes.size();
+    for (qsizetype i = 0; i < n; ++i)
+        if (m_bytes[i] == '\n' || m_bytes[i] == '\r') {
+            if (m_bytes[i] == '\r' && i + 1 < n && m_bytes[i + 1] == '\n') ++i;
+            if (i + 1 < n) ++lines;
+        }
+    return lines;
+}
+
+qsizetype TWordReader::itemsLeftAtMost() const {
     if (AtEnd()) return 0;
-    return m_itemsFrom[static_cast<size_t>(m_line)] - m_item;
+    return (m_current.items.size() - m_item) + (m_bytes.size() - m_next + 1) / 2;
 }
 
 QString TWordReader::ReadLine() {
     if (AtEnd()) throw EInOutError(wordmsg::kIncomplete);
-    QString text = m_lines[m_line].text;
-    ++m_line;
-    m_item = 0;
+    QString text = m_current.text;
+    nextLine();
     return text;
 }
 
 QString TWordReader::nextItem(int& line, int& item) {
     if (AtEnd()) throw EInOutError(wordmsg::kIncomplete);
-    if (m_item >= m_lines[m_line].items.size()) {
-        ++m_line;
-        m_item = 0;
+    if (m_item >= m_current.items.size()) {
+        nextLine();
         if (AtEnd()) throw EInOutError(wordmsg::kIncomplete);
-        if (m_lines[m_line].items.isEmpty())
-            throw EInOutError(wordmsg::lineItem(m_line + 1, 1) + wordmsg::kEmptyLine);
+        if (m_current.items.isEmpty())
+            throw EInOutError(wordmsg::lineItem(m_index + 1, 1) + wordmsg::kEmptyLine);
     }
-    line = m_lastLine = m_line + 1;
+    line = m_lastLine = m_index + 1;
     item = m_lastItem = m_item + 1;
-    return m_lines[m_line].items[m_item++];
+    return m_current.items[m_item++];
 }
 
 long double TWordReader::ReadReal() {

@@ -1,8 +1,8 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
-#include <vector>
 
 namespace wordmsg {
 inline const QString kIncomplete = QStringLiteral("This file either invalid or incomplete.");
@@ -12,6 +12,7 @@ inline QString lineItem(int line, int item) {
 inline const QString kRealExpected = QStringLiteral("A floating point number was expected but not found.");
 inline const QString kIntegerExpected = QStringLiteral("An integer was expected but not found.");
 inline const QString kEmptyLine = QStringLiteral("The line is empty where a number was expected.");
+QString tooLarge(const QString& fileName);
 } // namespace wordmsg
 
 // One physical line: its items and its text exactly as read.
@@ -22,6 +23,10 @@ struct TWordContainer {
 
 // Splits a text file into blank- or tab-separated items and hands them out as text, reals or
 // integers while also letting the caller take whole lines. Every error is an EInOutError.
+//
+// The file is read whole (files over the problem-file size limit are refused unread) but split
+// into lines only as they are asked for, so whatever follows what the caller needs costs nothing.
+// Text is UTF-8 when the whole file is valid UTF-8, otherwise Latin-1, so no byte is lost.
 class TWordReader {
 public:
     explicit TWordReader(const QString& fileName);
@@ -30,11 +35,14 @@ public:
     QString ReadLine();
     long double ReadReal();
     int32_t ReadInteger();
-    bool AtEnd() const { return m_line >= static_cast<int>(m_lines.size()); }
+    bool AtEnd() const { return !m_hasLine; }
 
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
-    // Items not yet taken; a count that needs more than this cannot be satisfied by the file.
-    qsizetype itemsLeft() const;
+    // Physical lines of the whole text (an empty text is one empty line).
+    int lineCount() const;
+    // 1-based number of the current line (lineCount() + 1 at the end).
+    int lineNumber() const { return m_index + 1; }
+    // Items not yet taken, or more: every later item takes at least two characters of the text.
+    qsizetype itemsLeftAtMost() const;
     // 1-based line and item number of the item taken last.
     int lastLine() const { return m_lastLine; }
     int lastItem() const { return m_lastItem; }
@@ -42,14 +50,18 @@ public:
     static QStringList splitItems(const QString& line);
 
 private:
-    TWordReader() = default;
-    void setText(const QString& text);
+    TWordReader(QByteArray bytes);
+    void load(qsizetype pos);
+    void nextLine();
     // Takes the next item; reports its 1-based line and item numbers.
     QString nextItem(int& line, int& item);
 
-    std::vector<TWordContainer> m_lines;
-    std::vector<qsizetype> m_itemsFrom; // items on this line and every later one
-    int m_line = 0;
+    QByteArray m_bytes;
+    bool m_utf8 = true;
+    TWordContainer m_current;
+    bool m_hasLine = false;
+    qsizetype m_next = 0; // where the line after the current one starts
+    int m_index = 0;
     int m_item = 0;
     int m_lastLine = 0;
     int m_lastItem = 0;

@@ -1,6 +1,7 @@
 #include "ProblemInput.h"
 
 #include "format/NumberFormat.h"
+#include "format/ProblemFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,8 @@
 
 namespace velda {
 namespace {
+
+namespace kw = problemformat::keyword;
 
 struct InputError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -139,191 +142,250 @@ Point point(Items& in, const char* what) {
     return p;
 }
 
-void searchBlock(Items& in, SearchParameters& s) {
-    s.initiationPoints = in.integer("the number of initiation points");
-    s.surfacesPerPoint = in.integer("the number of surfaces per point");
-    s.initLeftX = in.real("the left x of the initiation range");
-    s.initRightX = in.real("the right x of the initiation range");
-    s.termLeftX = in.real("the left x of the termination range");
-    s.termRightX = in.real("the right x of the termination range");
-    s.minElevation = in.real("the minimum elevation");
-    s.segmentLength = in.real("the segment length");
-    s.ccwLimit = in.real("the counterclockwise direction limit");
-    s.cwLimit = in.real("the clockwise direction limit");
-}
+// The problem file, one function per section; sections after the profile may come in any order
+// and end at "EXECUT".
+class Parser {
+public:
+    explicit Parser(std::string_view text) : in(text) {}
 
-Problem parse(const std::string& text) {
-    Items in(text);
+    Problem parse() {
+        const std::string first = trimmed(in.line());
+        if (first != kw::kProfile && first != kw::kProfileLong)
+            throw InputError(std::string("Line 1: the file must begin with the keyword \"") + kw::kProfile +
+                             "\".");
+        profile();
+        bool executed = false;
+        while (!in.atEnd()) {
+            const int at = in.lineNumber();
+            const std::string keyword = trimmed(in.line());
+            if (keyword.empty()) continue;
+            if (keyword == kw::kExecute) {
+                executed = true;
+                break;
+            }
+            section(keyword, at);
+            in.line(); // the rest of the section's last line
+        }
+        if (!m_soilSeen) throw InputError(std::string("The problem has no \"") + kw::kSoil + "\" section.");
+        if (!executed)
+            throw InputError(std::string("The file ends before the keyword \"") + kw::kExecute +
+                             "\": it is incomplete.");
+        return p;
+    }
+
+private:
+    void section(const std::string& keyword, int at) {
+        static const std::pair<const char*, void (Parser::*)(const std::string&)> kSections[] = {
+            {kw::kSoil, &Parser::soils},
+            {kw::kAnisotropy, &Parser::anisotropy},
+            {kw::kWater, &Parser::water},
+            {kw::kLoads, &Parser::loads},
+            {kw::kEarthquake, &Parser::earthquake},
+            {kw::kLimits, &Parser::limits},
+            {kw::kTiebacks, &Parser::tiebacks},
+            {kw::kReinforcement, &Parser::reinforcement},
+            {kw::kSurface, &Parser::surface},
+            {kw::kSurfaceReinforced, &Parser::surface},
+            {kw::kJanbuCircle, &Parser::circles},
+            {kw::kBishopCircle, &Parser::circles},
+            {kw::kIrregular, &Parser::circles},
+            {kw::kSpencer, &Parser::spencer},
+            {kw::kBlock, &Parser::block},
+        };
+        for (const auto& [name, read] : kSections)
+            if (keyword == name) return (this->*read)(keyword);
+        throw InputError("Line " + std::to_string(at) + ": \"" + keyword + "\" is not a section keyword.");
+    }
+
+    void profile() {
+        p.title = in.line();
+        const int lineCount = in.count("the number of boundary lines", 5);
+        p.surfaceLineCount = in.integer("the number of ground-surface lines");
+        p.unitSystem = in.integer("the unit system");
+        if (p.unitSystem < 1 || p.unitSystem > 3)
+            Items::fail(in.lineNumber(), 3, "the unit system must be 1, 2 or 3");
+        for (int i = 0; i < lineCount; ++i) {
+            BoundaryLine l;
+            l.left = point(in, "a boundary-line coordinate");
+            l.right = point(in, "a boundary-line coordinate");
+            l.soil = in.integer("a soil number");
+            p.lines.push_back(l);
+        }
+        in.line();
+    }
+
+    void soils(const std::string&) {
+        m_soilSeen = true;
+        const int n = in.count("the number of soils", 7);
+        for (int i = 0; i < n; ++i) {
+            Soil s;
+            s.moistWeight = in.real("a moist unit weight");
+            s.saturatedWeight = in.real("a saturated unit weight");
+            s.cohesion = in.real("a cohesion intercept");
+            s.phi = in.real("a friction angle");
+            s.ru = in.real("a pore-pressure coefficient");
+            // The constant is entered in lbs/in^2 in English units.
+            s.poreConstant = in.real("a pore-pressure constant") * (p.unitSystem == 1 ? 144.0 : 1.0);
+            s.piezometricSurface = in.integer("a piezometric surface number");
+            p.soils.push_back(s);
+        }
+    }
+
+    void anisotropy(const std::string&) {
+        const int k = in.count("the number of anisotropic soils", 2);
+        for (int i = 0; i < k; ++i) {
+            const int soil = in.integer("a soil number");
+            if (soil < 1 || soil > static_cast<int>(p.soils.size()))
+                Items::fail(in.lineNumber(), 1,
+                            "the anisotropic soil number must be between 1 and " +
+                                std::to_string(p.soils.size()));
+            const int m = in.count("the number of anisotropy rows", 3);
+            auto& rows = p.soils[static_cast<size_t>(soil - 1)].anisotropy;
+            rows.clear();
+            for (int r = 0; r < m; ++r) {
+                AnisotropyRow a;
+                a.ccwLimit = in.real("a direction limit");
+                a.cohesion = in.real("a strength intercept");
+                a.phi = in.real("a friction angle");
+                rows.push_back(a);
+            }
+        }
+    }
+
+    void water(const std::string&) {
+        p.waterOn = true;
+        const int n = in.count("the number of piezometric surfaces", 1);
+        p.waterUnitWeight = in.real("the unit weight of water");
+        for (int i = 0; i < n; ++i) {
+            const int m = in.count("the number of points", 2);
+            std::vector<Point> pts;
+            for (int j = 0; j < m; ++j) pts.push_back(point(in, "a piezometric point"));
+            p.piezometricSurfaces.push_back(pts);
+        }
+    }
+
+    void loads(const std::string&) {
+        const int n = in.count("the number of loads", 4);
+        for (int i = 0; i < n; ++i) {
+            SurchargeLoad l;
+            l.leftX = in.real("a load's left x");
+            l.rightX = in.real("a load's right x");
+            l.intensity = in.real("a load intensity");
+            l.inclination = in.real("a load inclination");
+            p.loads.push_back(l);
+        }
+    }
+
+    void earthquake(const std::string&) {
+        p.equakeOn = true;
+        p.kh = in.real("the horizontal earthquake coefficient");
+        p.kv = in.real("the vertical earthquake coefficient");
+        p.cavitationPressure = in.real("the cavitation pressure");
+    }
+
+    void limits(const std::string&) {
+        const int n = in.count("the number of limit lines", 4);
+        in.integer("the repeated number of limit lines");
+        for (int i = 0; i < n; ++i) {
+            LimitLine l;
+            l.a = point(in, "a limit-line coordinate");
+            l.b = point(in, "a limit-line coordinate");
+            p.limits.push_back(l);
+        }
+    }
+
+    void tiebacks(const std::string&) {
+        const int n = in.count("the number of tiebacks", 7);
+        for (int i = 0; i < n; ++i) {
+            Tieback t;
+            t.boundarySurface = in.integer("a boundary surface number");
+            t.head = point(in, "a tieback coordinate");
+            t.load = in.real("a tieback load");
+            t.spacing = in.real("a tieback spacing");
+            t.inclination = in.real("a tieback inclination");
+            t.freeLength = in.real("a tieback free length");
+            p.tiebacks.push_back(t);
+        }
+    }
+
+    void reinforcement(const std::string&) {
+        const int n = in.count("the number of reinforcement sets", 1);
+        for (int i = 0; i < n; ++i) {
+            const int m = in.count("the number of reinforcement layers", 4);
+            std::vector<ReinforcementLayer> set;
+            for (int j = 0; j < m; ++j) {
+                ReinforcementLayer r;
+                r.start = point(in, "a reinforcement coordinate");
+                r.force = in.real("a reinforcement force");
+                r.inclinationFactor = in.real("an inclination factor");
+                set.push_back(r);
+            }
+            p.reinforcementSets.push_back(set);
+        }
+    }
+
+    void surface(const std::string& keyword) {
+        p.search = SearchKind::UserSurface;
+        p.surfaceWithReinforcement = keyword == kw::kSurfaceReinforced;
+        const int n = in.count("the number of surface points", 2);
+        for (int i = 0; i < n; ++i) p.userSurface.push_back(point(in, "a surface point"));
+    }
+
+    void searchBlock() {
+        SearchParameters& s = p.parameters;
+        s.initiationPoints = in.integer("the number of initiation points");
+        s.surfacesPerPoint = in.integer("the number of surfaces per point");
+        s.initLeftX = in.real("the left x of the initiation range");
+        s.initRightX = in.real("the right x of the initiation range");
+        s.termLeftX = in.real("the left x of the termination range");
+        s.termRightX = in.real("the right x of the termination range");
+        s.minElevation = in.real("the minimum elevation");
+        s.segmentLength = in.real("the segment length");
+        s.ccwLimit = in.real("the counterclockwise direction limit");
+        s.cwLimit = in.real("the clockwise direction limit");
+    }
+
+    void circles(const std::string& keyword) {
+        p.search = keyword == kw::kJanbuCircle    ? SearchKind::JanbuCircle
+                   : keyword == kw::kBishopCircle ? SearchKind::BishopCircle
+                                                  : SearchKind::Irregular;
+        searchBlock();
+    }
+
+    void spencer(const std::string&) {
+        p.search = SearchKind::Spencer;
+        p.parameters.interSliceAngle = in.real("the interslice force inclination");
+        in.line();
+        if (trimmed(in.line()) != kw::kBishopCircle)
+            throw InputError("Line " + std::to_string(in.lineNumber() - 1) + ": the keyword \"" +
+                             kw::kBishopCircle + "\" must follow the \"" + kw::kSpencer + "\" angle.");
+        searchBlock();
+    }
+
+    void block(const std::string&) {
+        p.search = SearchKind::Block;
+        p.parameters.surfacesPerPoint = in.integer("the number of surfaces");
+        const int n = in.count("the number of boxes", 5);
+        p.parameters.blockSegmentLength = in.real("the block segment length");
+        for (int i = 0; i < n; ++i) {
+            Box b;
+            b.left = point(in, "a box coordinate");
+            b.right = point(in, "a box coordinate");
+            b.height = in.real("a box side length");
+            p.parameters.boxes.push_back(b);
+        }
+    }
+
+    Items in;
     Problem p;
-    std::string keyword = trimmed(in.line());
-    if (keyword != "PROFIL" && keyword != "PROFILE")
-        throw InputError("Line 1: the file must begin with the keyword \"PROFIL\".");
-    p.title = in.line();
-    const int lineCount = in.count("the number of boundary lines", 5);
-    p.surfaceLineCount = in.integer("the number of ground-surface lines");
-    p.unitSystem = in.integer("the unit system");
-    if (p.unitSystem < 1 || p.unitSystem > 3)
-        Items::fail(in.lineNumber(), 3, "the unit system must be 1, 2 or 3");
-    for (int i = 0; i < lineCount; ++i) {
-        BoundaryLine l;
-        l.left = point(in, "a boundary-line coordinate");
-        l.right = point(in, "a boundary-line coordinate");
-        l.soil = in.integer("a soil number");
-        p.lines.push_back(l);
-    }
-    in.line();
-    const bool english = p.unitSystem == 1;
-    bool executed = false;
-    bool soilSeen = false;
-    while (!in.atEnd()) {
-        const int at = in.lineNumber();
-        keyword = trimmed(in.line());
-        if (keyword.empty()) continue;
-        if (keyword == "EXECUT") {
-            executed = true;
-            break;
-        }
-        if (keyword == "SOIL") {
-            soilSeen = true;
-            const int n = in.count("the number of soils", 7);
-            for (int i = 0; i < n; ++i) {
-                Soil s;
-                s.moistWeight = in.real("a moist unit weight");
-                s.saturatedWeight = in.real("a saturated unit weight");
-                s.cohesion = in.real("a cohesion intercept");
-                s.phi = in.real("a friction angle");
-                s.ru = in.real("a pore-pressure coefficient");
-                // The constant is entered in lbs/in^2 in English units.
-                s.poreConstant = in.real("a pore-pressure constant") * (english ? 144.0 : 1.0);
-                s.piezometricSurface = in.integer("a piezometric surface number");
-                p.soils.push_back(s);
-            }
-        } else if (keyword == "ANISO") {
-            const int k = in.count("the number of anisotropic soils", 2);
-            for (int i = 0; i < k; ++i) {
-                const int soil = in.integer("a soil number");
-                if (soil < 1 || soil > static_cast<int>(p.soils.size()))
-                    Items::fail(in.lineNumber(), 1,
-                                "the anisotropic soil number must be between 1 and " +
-                                    std::to_string(p.soils.size()));
-                const int m = in.count("the number of anisotropy rows", 3);
-                auto& rows = p.soils[static_cast<size_t>(soil - 1)].anisotropy;
-                rows.clear();
-                for (int r = 0; r < m; ++r) {
-                    AnisotropyRow a;
-                    a.ccwLimit = in.real("a direction limit");
-                    a.cohesion = in.real("a strength intercept");
-                    a.phi = in.real("a friction angle");
-                    rows.push_back(a);
-                }
-            }
-        } else if (keyword == "WATER") {
-            p.waterOn = true;
-            const int n = in.count("the number of piezometric surfaces", 1);
-            p.waterUnitWeight = in.real("the unit weight of water");
-            for (int i = 0; i < n; ++i) {
-                const int m = in.count("the number of points", 2);
-                std::vector<Point> pts;
-                for (int j = 0; j < m; ++j) pts.push_back(point(in, "a piezometric point"));
-                p.piezometricSurfaces.push_back(pts);
-            }
-        } else if (keyword == "LOADS") {
-            const int n = in.count("the number of loads", 4);
-            for (int i = 0; i < n; ++i) {
-                SurchargeLoad l;
-                l.leftX = in.real("a load's left x");
-                l.rightX = in.real("a load's right x");
-                l.intensity = in.real("a load intensity");
-                l.inclination = in.real("a load inclination");
-                p.loads.push_back(l);
-            }
-        } else if (keyword == "EQUAKE") {
-            p.equakeOn = true;
-            p.kh = in.real("the horizontal earthquake coefficient");
-            p.kv = in.real("the vertical earthquake coefficient");
-            p.cavitationPressure = in.real("the cavitation pressure");
-        } else if (keyword == "LIMITS") {
-            const int n = in.count("the number of limit lines", 4);
-            in.integer("the repeated number of limit lines");
-            for (int i = 0; i < n; ++i) {
-                LimitLine l;
-                l.a = point(in, "a limit-line coordinate");
-                l.b = point(in, "a limit-line coordinate");
-                p.limits.push_back(l);
-            }
-        } else if (keyword == "TIES") {
-            const int n = in.count("the number of tiebacks", 7);
-            for (int i = 0; i < n; ++i) {
-                Tieback t;
-                t.boundarySurface = in.integer("a boundary surface number");
-                t.head = point(in, "a tieback coordinate");
-                t.load = in.real("a tieback load");
-                t.spacing = in.real("a tieback spacing");
-                t.inclination = in.real("a tieback inclination");
-                t.freeLength = in.real("a tieback free length");
-                p.tiebacks.push_back(t);
-            }
-        } else if (keyword == "REINF") {
-            const int n = in.count("the number of reinforcement sets", 1);
-            for (int i = 0; i < n; ++i) {
-                const int m = in.count("the number of reinforcement layers", 4);
-                std::vector<ReinforcementLayer> set;
-                for (int j = 0; j < m; ++j) {
-                    ReinforcementLayer r;
-                    r.start = point(in, "a reinforcement coordinate");
-                    r.force = in.real("a reinforcement force");
-                    r.inclinationFactor = in.real("an inclination factor");
-                    set.push_back(r);
-                }
-                p.reinforcementSets.push_back(set);
-            }
-        } else if (keyword == "SURFAC" || keyword == "SURBIS") {
-            p.search = SearchKind::UserSurface;
-            p.surfaceWithReinforcement = keyword == "SURBIS";
-            const int n = in.count("the number of surface points", 2);
-            for (int i = 0; i < n; ++i) p.userSurface.push_back(point(in, "a surface point"));
-        } else if (keyword == "CIRCLE" || keyword == "CIRCL2" || keyword == "RANDOM") {
-            p.search = keyword == "CIRCLE"   ? SearchKind::JanbuCircle
-                       : keyword == "CIRCL2" ? SearchKind::BishopCircle
-                                             : SearchKind::Irregular;
-            searchBlock(in, p.parameters);
-        } else if (keyword == "SPENCR") {
-            p.search = SearchKind::Spencer;
-            p.parameters.interSliceAngle = in.real("the interslice force inclination");
-            in.line();
-            const std::string next = trimmed(in.line());
-            if (next != "CIRCL2")
-                throw InputError("Line " + std::to_string(in.lineNumber() - 1) +
-                                 ": the keyword \"CIRCL2\" must follow the \"SPENCR\" angle.");
-            searchBlock(in, p.parameters);
-        } else if (keyword == "BLOCK") {
-            p.search = SearchKind::Block;
-            p.parameters.surfacesPerPoint = in.integer("the number of surfaces");
-            const int n = in.count("the number of boxes", 5);
-            p.parameters.blockSegmentLength = in.real("the block segment length");
-            for (int i = 0; i < n; ++i) {
-                Box b;
-                b.left = point(in, "a box coordinate");
-                b.right = point(in, "a box coordinate");
-                b.height = in.real("a box side length");
-                p.parameters.boxes.push_back(b);
-            }
-        } else {
-            throw InputError("Line " + std::to_string(at) + ": \"" + keyword +
-                             "\" is not a section keyword.");
-        }
-        in.line(); // the rest of the section's last line
-    }
-    if (!soilSeen) throw InputError("The problem has no \"SOIL\" section.");
-    if (!executed) throw InputError("The file ends before the keyword \"EXECUT\": it is incomplete.");
-    return p;
-}
+    bool m_soilSeen = false;
+};
 
 } // namespace
 
 std::optional<Problem> readProblem(const std::string& text, std::string& error) {
     try {
-        return parse(text);
+        return Parser(text).parse();
     } catch (const InputError& e) {
         error = e.what();
     } catch (const std::exception& e) {

@@ -4,9 +4,35 @@
 #include "base/Errors.h"
 #include "base/UserInteraction.h"
 #include "base/WordRead.h"
+#include "format/NumberFormat.h"
+#include "format/ProblemFormat.h"
 #include "tables/ColumnTypes.h"
 
 #include <algorithm>
+
+namespace kw = problemformat::keyword;
+
+QString readmsg::unreadSection(int line, const QString& text) {
+    return QStringLiteral("Line %1 holds \"%2\", which is no section keyword in its place: reading stopped "
+                          "there, and the rest of the file was not read.")
+               .arg(line)
+               .arg(text) +
+           kSavedAs;
+}
+
+QString readmsg::noSection(const QString& fileName) {
+    return QStringLiteral("No section of a slope problem was found in %1; a problem file begins with the "
+                          "keyword PROFIL.")
+               .arg(fileName) +
+           kSavedAs;
+}
+
+QString readmsg::tooManyRows(int line, int item, int32_t count) {
+    return wordmsg::lineItem(line, item) +
+           QStringLiteral("The count %1 is far more than any table holds (at most %2 rows are read).")
+               .arg(count)
+               .arg(kMaxRowsRead);
+}
 
 namespace {
 
@@ -20,21 +46,53 @@ public:
         scanSections();
     }
 
+    bool foundSection() const { return m_found; }
+
+    // The first line after the scan that is neither numbers nor "EXECUT": a misspelt keyword or a
+    // section in a place where it is not read. Empty when there is none.
+    std::optional<std::pair<int, QString>> firstUnreadSection() {
+        int number = m_keywordLine;
+        QString text = m_keyword;
+        // An older-layout search ends the scan without a keyword line; the reader's position does.
+        bool fromReader = m_keywordMadeUp;
+        for (;;) {
+            if (fromReader) {
+                if (m_words.AtEnd()) return std::nullopt;
+                number = m_words.lineNumber();
+                text = m_words.ReadLine();
+            }
+            fromReader = true;
+            const QStringList items = TWordReader::splitItems(text);
+            if (items.isEmpty()) continue;
+            if (items.size() == 1 && items.first() == QLatin1String(kw::kExecute)) return std::nullopt;
+            const QByteArray first = items.first().toLatin1();
+            if (!numfmt::parseDecimal(std::string_view(first.constData(), first.size())))
+                return std::pair{number, text.trimmed()};
+        }
+    }
+
 private:
     int32_t integer() { return m_words.ReadInteger(); }
     long double real() { return m_words.ReadReal(); }
     QString line() { return m_words.ReadLine(); }
+    // Takes the next line as the keyword line of the scan.
+    void takeKeyword() {
+        m_keywordLine = m_words.lineNumber();
+        m_keyword = line();
+    }
     // "finish the line, take a line"
-    QString nextKeyword() {
+    void nextKeyword() {
         line();
-        return line();
+        takeKeyword();
     }
 
     // Sets the rows of `table` to n. A count far beyond what the rest of the file can fill (a
     // damaged file) only gets the rows the file can begin, so no memory is spent on rows that
     // can never be read; reading then stops at the end of the file as usual.
     void setRows(TGridTable& table, int32_t n, int itemsPerRow) {
-        const qsizetype reachable = m_words.itemsLeft() / itemsPerRow + 1;
+        if (n > readmsg::kMaxRowsRead)
+            throw EInOutError(readmsg::tooManyRows(m_words.lastLine(), m_words.lastItem(), n));
+        const qsizetype reachable = m_words.itemsLeftAtMost() / itemsPerRow + 1;
         table.SetRowCount(
             static_cast<int32_t>(std::min<qsizetype>(n, std::max(reachable, qsizetype(table.MaxRows)))));
     }
@@ -43,47 +101,168 @@ private:
         for (int c = firstColumn; c < firstColumn + count; ++c) table.Cell(c, row).SetFloat(real());
     }
 
+    bool is(const char* keyword) const { return m_keyword == QLatin1String(keyword); }
+
+    // ---- the head: profile, soils and anisotropy, in this order ----
+
     void readHead() {
         QString keyword = line();
-        if (keyword == QLatin1String("PROFIL") || keyword == QLatin1String("PROFILE")) {
-            m_doc.Title = line();
-            const int32_t n = integer();
-            setRows(*m_tables.BoundCood, n, 5);
-            m_doc.SurfaceLineCount = integer();
-            if (m_current) m_doc.SetUnitSystem(integer());
-            for (int i = 0; i < n; ++i) {
-                reals(*m_tables.BoundCood, i, 0, 4);
-                m_tables.BoundCood->Cell(4, i).SetInteger(integer());
-            }
-            line();
+        if (keyword == QLatin1String(kw::kProfile) || keyword == QLatin1String(kw::kProfileLong)) {
+            m_found = true;
+            readProfile();
         }
         keyword = line();
-        if (keyword == QLatin1String("SOIL")) {
-            const int32_t n = integer();
-            setRows(*m_tables.SoilData, n, 7);
-            for (int i = 0; i < n; ++i) {
-                reals(*m_tables.SoilData, i, 0, 6);
-                m_tables.SoilData->Cell(6, i).SetInteger(integer());
-            }
-            line();
+        if (keyword == QLatin1String(kw::kSoil)) {
+            m_found = true;
+            readSoils();
         }
-        m_keyword = line();
-        if (m_keyword == QLatin1String("ANISO")) {
-            const int32_t k = integer();
-            for (int i = 0; i < k; ++i) {
-                const int32_t soil = integer();
-                const int soils = m_tables.SoilData->RowCount();
-                if (soil < 1 || soil > soils)
-                    throw EInOutError(wordmsg::lineItem(m_words.lastLine(), m_words.lastItem()) +
-                                      QStringLiteral("The soil number must be between 1 and %1.").arg(soils));
-                TGridTable& nested = *m_tables.SoilData->Cell(7, soil - 1).Table();
-                const int32_t m = integer();
-                setRows(nested, m, 3);
-                for (int r = 0; r < m; ++r) reals(nested, r, 0, 3);
-            }
-            m_keyword = nextKeyword();
+        takeKeyword();
+        if (is(kw::kAnisotropy)) {
+            m_found = true;
+            readAnisotropy();
+            nextKeyword();
         }
     }
+
+    void readProfile() {
+        m_doc.Title = line();
+        const int32_t n = integer();
+        setRows(*m_tables.BoundCood, n, 5);
+        m_doc.SurfaceLineCount = integer();
+        if (m_current) m_doc.SetUnitSystem(integer());
+        for (int i = 0; i < n; ++i) {
+            reals(*m_tables.BoundCood, i, 0, 4);
+            m_tables.BoundCood->Cell(4, i).SetInteger(integer());
+        }
+        line();
+    }
+
+    void readSoils() {
+        const int32_t n = integer();
+        setRows(*m_tables.SoilData, n, 7);
+        for (int i = 0; i < n; ++i) {
+            reals(*m_tables.SoilData, i, 0, 6);
+            m_tables.SoilData->Cell(6, i).SetInteger(integer());
+        }
+        line();
+    }
+
+    void readAnisotropy() {
+        const int32_t k = integer();
+        for (int i = 0; i < k; ++i) {
+            const int32_t soil = integer();
+            const int soils = m_tables.SoilData->RowCount();
+            if (soil < 1 || soil > soils)
+                throw EInOutError(wordmsg::lineItem(m_words.lastLine(), m_words.lastItem()) +
+                                  QStringLiteral("The soil number must be between 1 and %1.").arg(soils));
+            TGridTable& nested = *m_tables.SoilData->Cell(7, soil - 1).Table();
+            const int32_t m = integer();
+            setRows(nested, m, 3);
+            for (int r = 0; r < m; ++r) reals(nested, r, 0, 3);
+        }
+    }
+
+    // ---- the sections of the scan, each ending by taking the next keyword line ----
+
+    struct Section {
+        const char* keyword;
+        const char* alternative;
+        void (ProblemReader::*read)();
+    };
+
+    // In effect the scan ends at the first line that is no keyword; twenty passes let sections come
+    // in any order. Within a pass the keywords are compared in the table's order, and a section read
+    // makes its last line the keyword line that the following entries are compared with.
+    void scanSections() {
+        static constexpr Section kSections[] = {
+            {kw::kWater, nullptr, &ProblemReader::readWater},
+            {kw::kLoads, nullptr, &ProblemReader::readLoads},
+            {kw::kEarthquake, nullptr, &ProblemReader::readEarthquake},
+            {kw::kLimits, nullptr, &ProblemReader::readLimits},
+            {kw::kTiebacks, nullptr, &ProblemReader::readTiebacks},
+            {kw::kReinforcement, nullptr, &ProblemReader::readReinforcement},
+            {kw::kSurface, kw::kSurfaceReinforced, &ProblemReader::readSurface},
+            {kw::kJanbuCircle, nullptr, &ProblemReader::readJanbuCircle},
+            {kw::kBishopCircle, nullptr, &ProblemReader::readBishopCircle},
+            {kw::kSpencer, nullptr, &ProblemReader::readSpencer},
+            {kw::kIrregular, nullptr, &ProblemReader::readIrregular},
+            {kw::kBlock, nullptr, &ProblemReader::readBlock},
+        };
+        for (int pass = 0; pass < 20; ++pass)
+            for (const Section& s : kSections)
+                if (is(s.keyword) || (s.alternative && is(s.alternative))) {
+                    m_found = true;
+                    (this->*s.read)();
+                }
+    }
+
+    void readWater() {
+        m_doc.WaterOn = true;
+        const int32_t n = integer();
+        setRows(*m_tables.WaterSurfaceSet, n, 1);
+        if (!m_current) integer();
+        m_doc.WaterUnitWeight = real();
+        for (int i = 0; i < n; ++i) {
+            TGridTable& points = *m_tables.WaterSurfaceSet->Cell(0, i).Table();
+            const int32_t m = integer();
+            setRows(points, m, 2);
+            for (int r = 0; r < m; ++r) reals(points, r, 0, 2);
+        }
+        nextKeyword();
+    }
+
+    void readLoads() {
+        m_doc.LoadsOn = true;
+        const int32_t n = integer();
+        setRows(*m_tables.SurchargeLoad, n, 4);
+        for (int i = 0; i < n; ++i) reals(*m_tables.SurchargeLoad, i, 0, 4);
+        nextKeyword();
+    }
+
+    void readEarthquake() {
+        m_doc.EquakeOn = true;
+        m_doc.SeismicKh = real();
+        m_doc.SeismicKv = real();
+        m_doc.CavitationPressure = real();
+        nextKeyword();
+    }
+
+    void readLimits() {
+        m_doc.LimitsOn = true;
+        const int32_t n = integer();
+        integer();
+        setRows(*m_tables.limit, n, 4);
+        for (int i = 0; i < n; ++i) reals(*m_tables.limit, i, 0, 4);
+        nextKeyword();
+    }
+
+    void readTiebacks() {
+        m_doc.TiesOn = true;
+        const int32_t n = integer();
+        setRows(*m_tables.TiebackCoord, n, m_current ? 7 : 6);
+        for (int i = 0; i < n; ++i) {
+            m_tables.TiebackCoord->Cell(0, i).SetInteger(integer());
+            if (m_current) m_tables.TiebackCoord->Cell(1, i).SetFloat(real());
+            reals(*m_tables.TiebackCoord, i, 2, 5);
+        }
+        nextKeyword();
+    }
+
+    void readReinforcement() {
+        m_doc.ReinfLayersOn = 1;
+        m_doc.ReinfOn = true;
+        const int32_t n = integer();
+        setRows(*m_tables.ReinEarthLayerSet, n, 1);
+        for (int i = 0; i < n; ++i) {
+            TGridTable& layers = *m_tables.ReinEarthLayerSet->Cell(0, i).Table();
+            const int32_t m = integer();
+            setRows(layers, m, 4);
+            for (int r = 0; r < m; ++r) reals(layers, r, 0, 4);
+        }
+        nextKeyword();
+    }
+
+    // ---- search sections ----
 
     void searchBlock() {
         m_doc.InitiationPoints = integer();
@@ -98,129 +277,73 @@ private:
         if (integer() > 0) integer();
     }
 
-    // The end of a search section: the older layout stops the scan there.
+    // The end of a search section: the older layout stops the scan there. The current layout
+    // either finishes the line first or takes the line holding the last items as keyword line.
     void endSearch(bool finishLine) {
-        if (!m_current)
-            m_keyword = QStringLiteral("EXECUT");
-        else
-            m_keyword = finishLine ? nextKeyword() : line();
+        if (!m_current) {
+            m_keyword = QLatin1String(kw::kExecute);
+            m_keywordMadeUp = true;
+        } else if (finishLine) {
+            nextKeyword();
+        } else {
+            takeKeyword();
+        }
     }
 
-    bool is(const char* keyword) const { return m_keyword == QLatin1String(keyword); }
+    void readSurface() {
+        m_doc.UserSurfaceOn = true;
+        m_doc.SearchMethod = search::UserSurface;
+        const int32_t n = integer();
+        setRows(*m_tables.FailSurface, n, 2);
+        for (int i = 0; i < n; ++i) reals(*m_tables.FailSurface, i, 0, 2);
+        endSearch(true);
+    }
 
-    void scanSections() {
-        for (int pass = 0; pass < 20; ++pass) {
-            if (is("WATER")) {
-                m_doc.WaterOn = true;
-                const int32_t n = integer();
-                setRows(*m_tables.WaterSurfaceSet, n, 1);
-                if (!m_current) integer();
-                m_doc.WaterUnitWeight = real();
-                for (int i = 0; i < n; ++i) {
-                    TGridTable& points = *m_tables.WaterSurfaceSet->Cell(0, i).Table();
-                    const int32_t m = integer();
-                    setRows(points, m, 2);
-                    for (int r = 0; r < m; ++r) reals(points, r, 0, 2);
-                }
-                m_keyword = nextKeyword();
-            }
-            if (is("LOADS")) {
-                m_doc.LoadsOn = true;
-                const int32_t n = integer();
-                setRows(*m_tables.SurchargeLoad, n, 4);
-                for (int i = 0; i < n; ++i) reals(*m_tables.SurchargeLoad, i, 0, 4);
-                m_keyword = nextKeyword();
-            }
-            if (is("EQUAKE")) {
-                m_doc.EquakeOn = true;
-                m_doc.SeismicKh = real();
-                m_doc.SeismicKv = real();
-                m_doc.CavitationPressure = real();
-                m_keyword = nextKeyword();
-            }
-            if (is("LIMITS")) {
-                m_doc.LimitsOn = true;
-                const int32_t n = integer();
-                integer();
-                setRows(*m_tables.limit, n, 4);
-                for (int i = 0; i < n; ++i) reals(*m_tables.limit, i, 0, 4);
-                m_keyword = nextKeyword();
-            }
-            if (is("TIES")) {
-                m_doc.TiesOn = true;
-                const int32_t n = integer();
-                setRows(*m_tables.TiebackCoord, n, m_current ? 7 : 6);
-                for (int i = 0; i < n; ++i) {
-                    m_tables.TiebackCoord->Cell(0, i).SetInteger(integer());
-                    if (m_current) m_tables.TiebackCoord->Cell(1, i).SetFloat(real());
-                    reals(*m_tables.TiebackCoord, i, 2, 5);
-                }
-                m_keyword = nextKeyword();
-            }
-            if (is("REINF")) {
-                m_doc.ReinfLayersOn = 1;
-                m_doc.ReinfOn = true;
-                const int32_t n = integer();
-                setRows(*m_tables.ReinEarthLayerSet, n, 1);
-                for (int i = 0; i < n; ++i) {
-                    TGridTable& layers = *m_tables.ReinEarthLayerSet->Cell(0, i).Table();
-                    const int32_t m = integer();
-                    setRows(layers, m, 4);
-                    for (int r = 0; r < m; ++r) reals(layers, r, 0, 4);
-                }
-                m_keyword = nextKeyword();
-            }
-            if (is("SURFAC") || is("SURBIS")) {
-                m_doc.UserSurfaceOn = true;
-                m_doc.SearchMethod = search::UserSurface;
-                const int32_t n = integer();
-                setRows(*m_tables.FailSurface, n, 2);
-                for (int i = 0; i < n; ++i) reals(*m_tables.FailSurface, i, 0, 2);
-                endSearch(true);
-            }
-            if (is("CIRCLE")) {
-                m_doc.JanbuOn = true;
-                m_doc.SearchMethod = search::JanbuCircle;
-                janbuItems();
-                searchBlock();
-                endSearch(false);
-            }
-            if (is("CIRCL2")) {
-                m_doc.BishopOn = true;
-                m_doc.SearchMethod = search::BishopCircle;
-                searchBlock();
-                endSearch(true);
-            }
-            if (is("SPENCR")) {
-                m_doc.SpencerOn = true;
-                m_doc.SearchMethod = search::Spencer;
-                m_doc.InterSliceAngle = real();
-                line();
-                if (line() == QLatin1String("CIRCL2")) searchBlock();
-                endSearch(false);
-            }
-            if (is("RANDOM")) {
-                m_doc.IrregularOn = true;
-                m_doc.SearchMethod = search::Irregular;
-                janbuItems();
-                searchBlock();
-                endSearch(false);
-            }
-            if (is("BLOCK")) {
-                m_doc.BlockOn = true;
-                m_doc.SearchMethod = search::Block;
-                janbuItems();
-                m_doc.SurfacesPerPoint = integer();
-                const int32_t n = integer();
-                m_doc.BlockSegmentLength = real();
-                setRows(*m_tables.BoxCoord, n, 5);
-                for (int i = 0; i < n; ++i) {
-                    reals(*m_tables.BoxCoord, i, 0, 5);
-                    line();
-                }
-                endSearch(false);
-            }
+    void readJanbuCircle() {
+        m_doc.JanbuOn = true;
+        m_doc.SearchMethod = search::JanbuCircle;
+        janbuItems();
+        searchBlock();
+        endSearch(false);
+    }
+
+    void readBishopCircle() {
+        m_doc.BishopOn = true;
+        m_doc.SearchMethod = search::BishopCircle;
+        searchBlock();
+        endSearch(true);
+    }
+
+    void readSpencer() {
+        m_doc.SpencerOn = true;
+        m_doc.SearchMethod = search::Spencer;
+        m_doc.InterSliceAngle = real();
+        line();
+        if (line() == QLatin1String(kw::kBishopCircle)) searchBlock();
+        endSearch(false);
+    }
+
+    void readIrregular() {
+        m_doc.IrregularOn = true;
+        m_doc.SearchMethod = search::Irregular;
+        janbuItems();
+        searchBlock();
+        endSearch(false);
+    }
+
+    void readBlock() {
+        m_doc.BlockOn = true;
+        m_doc.SearchMethod = search::Block;
+        janbuItems();
+        m_doc.SurfacesPerPoint = integer();
+        const int32_t n = integer();
+        m_doc.BlockSegmentLength = real();
+        setRows(*m_tables.BoxCoord, n, 5);
+        for (int i = 0; i < n; ++i) {
+            reals(*m_tables.BoxCoord, i, 0, 5);
+            line();
         }
+        endSearch(false);
     }
 
     TProgramData& m_doc;
@@ -228,6 +351,9 @@ private:
     TWordReader& m_words;
     bool m_current;
     QString m_keyword;
+    int m_keywordLine = 0;
+    bool m_keywordMadeUp = false; // the older layout ends the scan without reading a keyword line
+    bool m_found = false;
 };
 
 } // namespace
@@ -242,13 +368,20 @@ std::unique_ptr<TProgramData> TProgramData::CreateFromFile(ProblemSession& sessi
     QString failure;
     try {
         TWordReader words(fileName);
-        ProblemReader(*doc, words, currentFormat).read();
+        ProblemReader reader(*doc, words, currentFormat);
+        reader.read();
+        if (!reader.foundSection())
+            failure = readmsg::noSection(fileName);
+        else if (auto unread = reader.firstUnreadSection())
+            failure = readmsg::unreadSection(unread->first, unread->second);
     } catch (const EDiziOvi& e) {
         failure = e.message();
     }
     for (TGridTable* t : session.tables().all())
         if (t->RowCount() < t->MinRows()) t->SetRowCount(t->MinRows());
     session.SetModified(false);
+    // Saving what was read over the file would lose the rest of it.
+    doc->Incomplete = !failure.isEmpty();
     if (!failure.isEmpty() && messages) messages->information(failure);
     if (error) *error = failure;
     return doc;

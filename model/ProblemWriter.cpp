@@ -2,50 +2,28 @@
 #include "ProgramData.h"
 #include "base/Errors.h"
 #include "format/NumberFormat.h"
+#include "format/ProblemFormat.h"
 #include "tables/ColumnTypes.h"
 
 #include <QSaveFile>
+#include <cmath>
+
+namespace kw = problemformat::keyword;
+
+QString writemsg::notFinite(const QString& where) {
+    return QStringLiteral("The %1 is not a finite number (a unit conversion may have overflowed); the file "
+                          "was not written.")
+        .arg(where);
+}
 
 namespace {
 
-class Lines {
-public:
-    void add(const QString& line) { m_text += line + QStringLiteral("\r\n"); }
-    void add(const char* line) { add(QString::fromLatin1(line)); }
-    void add(const QStringList& items) { add(items.join(' ')); }
-    const QString& text() const { return m_text; }
-
-private:
-    QString m_text;
-};
-
-QString point(long double v) {
-    return QString::fromStdString(numfmt::generalPoint(v));
-}
-QString general(long double v) {
-    return QString::fromStdString(numfmt::general(v, 8));
-}
-// Whole-number fields in the general format: ten digits keep every 32-bit value exact.
-QString general(int32_t v) {
-    return QString::fromStdString(numfmt::general(v, 10));
-}
-QString fixed2(long double v) {
-    return QString::fromStdString(numfmt::fixed2(v));
-}
 QString integer(int32_t v) {
     return QString::number(v);
 }
-
-// One line per row: the listed columns, reals with a point and integers plain.
-void rows(Lines& out, const TGridTable& table, int firstColumn, int lastColumn) {
-    for (int r = 0; r < table.RowCount(); ++r) {
-        QStringList items;
-        for (int c = firstColumn; c <= lastColumn; ++c) {
-            const TColumn* column = table.Column(c);
-            items << (column->KindCode() == 2 ? point(column->GetFloat(r)) : column->GetText(r));
-        }
-        out.add(items);
-    }
+// Whole-number fields in the general format: ten digits keep every 32-bit value exact.
+QString wholeGeneral(int32_t v) {
+    return QString::fromStdString(numfmt::general(v, 10));
 }
 
 // A soil whose anisotropy table is still the single row of zeros it was created with has no
@@ -58,126 +36,214 @@ bool hasAnisotropy(const TGridTable* nested) {
     return false;
 }
 
-void searchLines(Lines& out, const TProgramData& d) {
-    out.add({general(d.InitiationPoints), general(d.SurfacesPerPoint)});
-    out.add({point(d.InitLeftX), point(d.InitRightX), point(d.TermLeftX), point(d.TermRightX)});
-    out.add({point(d.MinElevation), point(d.SegmentLength), point(d.CcwLimit), point(d.CwLimit)});
-}
+// The file, section by section, in the order the reader and the engine expect. Lines end in CR LF;
+// items are separated by one blank. A value that is not finite stops the writing: a text such as
+// "INF." could never be read back.
+class ProblemWriter {
+public:
+    ProblemWriter(const TProgramData& doc, const TableSet& tables) : d(doc), t(tables) {}
+
+    QByteArray text() {
+        profile();
+        soils();
+        anisotropy();
+        if (d.WaterOn) water();
+        if (d.LoadsOn) loads();
+        if (d.EquakeOn) earthquake();
+        if (d.LimitsOn) limits();
+        if (d.TiesOn) tiebacks();
+        if (d.ReinfOn) reinforcement();
+        searchSection();
+        add(kw::kExecute);
+        return m_text.toUtf8();
+    }
+
+private:
+    void add(const QString& line) { m_text += line + QStringLiteral("\r\n"); }
+    void add(const char* line) { add(QString::fromLatin1(line)); }
+    void add(const QStringList& items) { add(items.join(' ')); }
+
+    static long double finite(long double v, const QString& where) {
+        if (!std::isfinite(v)) throw EInOutError(writemsg::notFinite(where));
+        return v;
+    }
+    // A document field: general text with 8 digits, with a point, or with two decimals.
+    static QString general(long double v, const char* field) {
+        return QString::fromStdString(numfmt::general(finite(v, QLatin1String(field)), 8));
+    }
+    static QString point(long double v, const char* field) {
+        return QString::fromStdString(numfmt::generalPoint(finite(v, QLatin1String(field))));
+    }
+    static QString fixed2(long double v, const char* field) {
+        return QString::fromStdString(numfmt::fixed2(finite(v, QLatin1String(field))));
+    }
+
+    // One line per row: the listed columns, reals with a point and integers plain.
+    void rows(const TGridTable& table, int firstColumn, int lastColumn) {
+        for (int r = 0; r < table.RowCount(); ++r) {
+            QStringList items;
+            for (int c = firstColumn; c <= lastColumn; ++c) {
+                const TColumn* column = table.Column(c);
+                if (column->KindCode() != 2) {
+                    items << column->GetText(r);
+                    continue;
+                }
+                const long double v = column->GetFloat(r);
+                if (!std::isfinite(v))
+                    throw EInOutError(
+                        writemsg::notFinite(QStringLiteral("value in row %1, column \"%2\" of the "
+                                                           "table \"%3\"")
+                                                .arg(r + 1)
+                                                .arg(column->Headers.join(' '))
+                                                .arg(table.WindowTitle().simplified())));
+                items << QString::fromStdString(numfmt::generalPoint(v));
+            }
+            add(items);
+        }
+    }
+
+    void profile() {
+        add(kw::kProfile);
+        // A line break inside the title would end the title early and shift every later item.
+        QString title = d.Title;
+        title.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
+        add(title);
+        add({integer(t.BoundCood->RowCount()), integer(d.SurfaceLineCount), integer(d.UnitSystem)});
+        rows(*t.BoundCood, 0, 4);
+    }
+
+    void soils() {
+        add(kw::kSoil);
+        add(integer(t.SoilData->RowCount()));
+        rows(*t.SoilData, 0, 6);
+    }
+
+    void anisotropy() {
+        int anisotropic = 0;
+        for (int s = 0; s < t.SoilData->RowCount(); ++s)
+            if (hasAnisotropy(t.SoilData->Cell(7, s).Table())) ++anisotropic;
+        if (anisotropic == 0) return;
+        add(kw::kAnisotropy);
+        add(integer(anisotropic));
+        for (int s = 0; s < t.SoilData->RowCount(); ++s) {
+            const TGridTable* nested = t.SoilData->Cell(7, s).Table();
+            if (!hasAnisotropy(nested)) continue;
+            add({integer(s + 1), integer(nested->RowCount())});
+            rows(*nested, 0, 2);
+        }
+    }
+
+    // Nested point and layer tables: the count is written also for an empty table, so the next
+    // count is not taken for it.
+    void nested(const TGridTable& set, int lastColumn) {
+        for (int i = 0; i < set.RowCount(); ++i) {
+            const TGridTable* rowsOf = set.Cell(0, i).Table();
+            add(integer(rowsOf ? rowsOf->RowCount() : 0));
+            if (rowsOf) rows(*rowsOf, 0, lastColumn);
+        }
+    }
+
+    void water() {
+        add(kw::kWater);
+        add({integer(t.WaterSurfaceSet->RowCount()), general(d.WaterUnitWeight, "unit weight of water")});
+        nested(*t.WaterSurfaceSet, 1);
+    }
+
+    void loads() {
+        add(kw::kLoads);
+        add(integer(t.SurchargeLoad->RowCount()));
+        rows(*t.SurchargeLoad, 0, 3);
+    }
+
+    void earthquake() {
+        add(kw::kEarthquake);
+        add({fixed2(d.SeismicKh, "horizontal earthquake coefficient"),
+             fixed2(d.SeismicKv, "vertical earthquake coefficient"),
+             fixed2(d.CavitationPressure, "cavitation pressure")});
+    }
+
+    void limits() {
+        add(kw::kLimits);
+        add({integer(t.limit->RowCount()), integer(t.limit->RowCount())});
+        rows(*t.limit, 0, 3);
+    }
+
+    void tiebacks() {
+        add(kw::kTiebacks);
+        add(integer(t.TiebackCoord->RowCount()));
+        rows(*t.TiebackCoord, 0, 6);
+    }
+
+    void reinforcement() {
+        add(kw::kReinforcement);
+        add(integer(t.ReinEarthLayerSet->RowCount()));
+        nested(*t.ReinEarthLayerSet, 3);
+    }
+
+    QStringList counts() { return {wholeGeneral(d.InitiationPoints), wholeGeneral(d.SurfacesPerPoint)}; }
+    QStringList ranges() {
+        return {point(d.InitLeftX, "left initiation x"), point(d.InitRightX, "right initiation x"),
+                point(d.TermLeftX, "left termination x"), point(d.TermRightX, "right termination x")};
+    }
+    QStringList limitsOfSurfaces() {
+        return {point(d.MinElevation, "minimum elevation"), point(d.SegmentLength, "segment length"),
+                point(d.CcwLimit, "counterclockwise direction limit"),
+                point(d.CwLimit, "clockwise direction limit")};
+    }
+
+    void searchSection() {
+        switch (d.SearchMethod) {
+        case search::UserSurface:
+            if (!d.UserSurfaceOn) break;
+            add(d.ReinfLayersOn == 1 ? kw::kSurfaceReinforced : kw::kSurface);
+            add(integer(t.FailSurface->RowCount()));
+            rows(*t.FailSurface, 0, 1);
+            break;
+        case search::JanbuCircle:
+        case search::BishopCircle:
+        case search::Irregular:
+            add(d.SearchMethod == search::JanbuCircle    ? kw::kJanbuCircle
+                : d.SearchMethod == search::BishopCircle ? kw::kBishopCircle
+                                                         : kw::kIrregular);
+            add(counts());
+            add(ranges());
+            add(limitsOfSurfaces());
+            break;
+        case search::Spencer:
+            add(kw::kSpencer);
+            add(point(d.InterSliceAngle, "interslice force inclination"));
+            add(kw::kBishopCircle);
+            add(counts());
+            add(ranges() + limitsOfSurfaces());
+            break;
+        case search::Block:
+            add(kw::kBlock);
+            add({wholeGeneral(d.SurfacesPerPoint), integer(t.BoxCoord->RowCount()),
+                 point(d.BlockSegmentLength, "block segment length")});
+            rows(*t.BoxCoord, 0, 4);
+            break;
+        default: break;
+        }
+    }
+
+    const TProgramData& d;
+    const TableSet& t;
+    QString m_text;
+};
 
 } // namespace
 
 QByteArray TProgramData::ProblemText() const {
-    const TableSet& t = m_session.tables();
-    Lines out;
-    out.add("PROFIL");
-    // A line break inside the title would end the title early and shift every later item.
-    QString title = Title;
-    title.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
-    out.add(title);
-    out.add({integer(t.BoundCood->RowCount()), integer(SurfaceLineCount), integer(UnitSystem)});
-    rows(out, *t.BoundCood, 0, 4);
-
-    out.add("SOIL");
-    out.add(integer(t.SoilData->RowCount()));
-    rows(out, *t.SoilData, 0, 6);
-
-    int anisotropic = 0;
-    for (int s = 0; s < t.SoilData->RowCount(); ++s)
-        if (hasAnisotropy(t.SoilData->Cell(7, s).Table())) ++anisotropic;
-    if (anisotropic > 0) {
-        out.add("ANISO");
-        out.add(integer(anisotropic));
-        for (int s = 0; s < t.SoilData->RowCount(); ++s) {
-            const TGridTable* nested = t.SoilData->Cell(7, s).Table();
-            if (!hasAnisotropy(nested)) continue;
-            out.add({integer(s + 1), integer(nested->RowCount())});
-            rows(out, *nested, 0, 2);
-        }
-    }
-
-    if (WaterOn) {
-        out.add("WATER");
-        out.add({integer(t.WaterSurfaceSet->RowCount()), general(WaterUnitWeight)});
-        for (int i = 0; i < t.WaterSurfaceSet->RowCount(); ++i) {
-            const TGridTable* points = t.WaterSurfaceSet->Cell(0, i).Table();
-            // The count is written also for an empty surface, so the next count is not taken for it.
-            out.add(integer(points ? points->RowCount() : 0));
-            if (points) rows(out, *points, 0, 1);
-        }
-    }
-    if (LoadsOn) {
-        out.add("LOADS");
-        out.add(integer(t.SurchargeLoad->RowCount()));
-        rows(out, *t.SurchargeLoad, 0, 3);
-    }
-    if (EquakeOn) {
-        out.add("EQUAKE");
-        out.add({fixed2(SeismicKh), fixed2(SeismicKv), fixed2(CavitationPressure)});
-    }
-    if (LimitsOn) {
-        out.add("LIMITS");
-        out.add({integer(t.limit->RowCount()), integer(t.limit->RowCount())});
-        rows(out, *t.limit, 0, 3);
-    }
-    if (TiesOn) {
-        out.add("TIES");
-        out.add(integer(t.TiebackCoord->RowCount()));
-        rows(out, *t.TiebackCoord, 0, 6);
-    }
-    if (ReinfOn) {
-        out.add("REINF");
-        out.add(integer(t.ReinEarthLayerSet->RowCount()));
-        for (int i = 0; i < t.ReinEarthLayerSet->RowCount(); ++i) {
-            const TGridTable* layers = t.ReinEarthLayerSet->Cell(0, i).Table();
-            out.add(integer(layers ? layers->RowCount() : 0));
-            if (layers) rows(out, *layers, 0, 3);
-        }
-    }
-
-    switch (SearchMethod) {
-    case search::UserSurface:
-        if (!UserSurfaceOn) break;
-        out.add(ReinfLayersOn == 1 ? "SURBIS" : "SURFAC");
-        out.add(integer(t.FailSurface->RowCount()));
-        rows(out, *t.FailSurface, 0, 1);
-        break;
-    case search::JanbuCircle:
-        out.add("CIRCLE");
-        searchLines(out, *this);
-        break;
-    case search::BishopCircle:
-        out.add("CIRCL2");
-        searchLines(out, *this);
-        break;
-    case search::Irregular:
-        out.add("RANDOM");
-        searchLines(out, *this);
-        break;
-    case search::Spencer:
-        out.add("SPENCR");
-        out.add(point(InterSliceAngle));
-        out.add("CIRCL2");
-        out.add({general(InitiationPoints), general(SurfacesPerPoint)});
-        out.add({point(InitLeftX), point(InitRightX), point(TermLeftX), point(TermRightX),
-                 point(MinElevation), point(SegmentLength), point(CcwLimit), point(CwLimit)});
-        break;
-    case search::Block:
-        out.add("BLOCK");
-        out.add({general(SurfacesPerPoint), integer(t.BoxCoord->RowCount()), point(BlockSegmentLength)});
-        rows(out, *t.BoxCoord, 0, 4);
-        break;
-    default: break;
-    }
-    out.add("EXECUT");
-    return out.text().toUtf8();
+    return ProblemWriter(*this, m_session.tables()).text();
 }
 
 void TProgramData::SaveToFile() {
+    // The whole text first: a value that cannot be written leaves the file as it was.
+    const QByteArray text = ProblemText();
     QSaveFile file(FileName);
     // Unbuffered, so a short write (disk full, file size limit) shows in write()'s count; a
     // buffered flush can lose it and let commit() replace the old file with a truncated one.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw EInOutError(file.errorString());
-    const QByteArray text = ProblemText();
     if (file.write(text) != text.size()) {
         const QString why = file.error() == QFileDevice::NoError
                                 ? QStringLiteral("The file could not be written completely.")

@@ -94,6 +94,32 @@ TEST(Cli, ReaderErrorsAndUsage) {
     EXPECT_TRUE(contents(out).startsWith("PROFIL\r\nOld\r\n1 1 1\r\n0. 0. 1. 0. 1\r\n"));
 }
 
+// convert never writes a file that holds less than the input, or that could not be read back.
+TEST(Cli, ConvertRefusesWhatItCannotCarryOver) {
+    QTemporaryDir dir;
+    const QString head = "PROFIL\r\nT\r\n1 1 1\r\n0 0 1 0 1\r\nSOIL\r\n1\r\n1 2 3 4 0 1E4932 0\r\n";
+    const struct {
+        QString text;
+        QStringList options;
+        const char* message;
+    } cases[] = {
+        {head + "LAODS\r\n1\r\n1 2 3 4\r\nEXECUT\r\n", {}, "Line 8 holds \"LAODS\""},
+        {"Dear engineer,\r\nplease check the dam.\r\nRegards\r\n", {}, "No section of a slope problem"},
+        {head + "EXECUT\r\n", {"--units", "si"}, "is not a finite number"},
+    };
+    for (const auto& c : cases) {
+        const QString in = dir.filePath("in.sl4d"), out = dir.filePath("out.sl4d");
+        QFile f(in);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.text.toLatin1());
+        f.close();
+        CliRun r = cli(QStringList{"convert", in, out} + c.options);
+        EXPECT_EQ(r.exitCode, 1) << c.message;
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(out)) << c.message;
+    }
+}
+
 TEST(Cli, FailingWriteKeepsTheOldOutput) {
     QTemporaryDir dir;
     const QString out = dir.filePath("out.sl4d");
@@ -149,8 +175,8 @@ TEST(CliRun, MissingEngineAndRejectedFiles) {
     EXPECT_EQ(p.exitCode(), 1);
     // The specified sentence, then the loader's reason on a line of its own.
     EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
-              "Attempt to initialize DLL failed\nLibrary could not be located (" + dir.filePath("VELDA2015_DLL.so") +
-                  ")\n");
+              "Attempt to initialize DLL failed\nLibrary could not be located (" +
+                  dir.filePath("VELDA2015_DLL.so") + ")\n");
 
     QFile bad(dir.filePath("bad.sl4d"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));

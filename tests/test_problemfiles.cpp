@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "RecordingMessages.h"
 #include "base/Errors.h"
+#include "base/WordRead.h"
 #include "format/NumberFormat.h"
 #include "model/ProgramData.h"
 #include "tables/ColumnTypes.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <limits>
 #include <random>
 #include <sys/resource.h>
 
@@ -99,9 +101,9 @@ TEST_F(ProblemFiles, SectionsInAnyOrderUntilTheFirstNonKeyword) {
     EXPECT_EQ(tables().WaterSurfaceSet->Cell(0, 0).Table()->RowCount(), 2);
     EXPECT_EQ(tables().SurchargeLoad->Cell(2, 0).GetFloat(), 3.0L);
 
-    read(crlf(
-        "PROFILE\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nCIRCLE\n1 2\n1 2 3 4\n5 6 7 -8\nLOADS\n1\n"
-        "1 2 3 4\nEXECUT\n"));
+    EXPECT_EQ(read(crlf("PROFILE\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nCIRCLE\n1 2\n1 2 3 4\n5 6 7 "
+                        "-8\nLOADS\n1\n1 2 3 4\nEXECUT\n")),
+              "information: " + readmsg::unreadSection(12, "LOADS"));
     EXPECT_EQ(doc().Title, "T") << "PROFILE reads like PROFIL";
     EXPECT_EQ(doc().SearchMethod, search::JanbuCircle);
     EXPECT_EQ(doc().CwLimit, -8.0L);
@@ -112,7 +114,8 @@ TEST_F(ProblemFiles, OlderLayout) {
     const QByteArray file =
         crlf("PROFIL\nOld\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 2 3 4 0 0 0\nWATER\n1 7 62.4\n1\n0 5\n"
              "TIES\n1\n1 5 6 7 8 9\nRANDOM\n1 4\n10 20\n1 2 3 4 5 6 7 -8\nLOADS\n1\n1 2 3 4\n");
-    EXPECT_EQ(read(file, false), QString());
+    // A section after the search is left unread, and the reader says so.
+    EXPECT_EQ(read(file, false), "information: " + readmsg::unreadSection(19, "LOADS"));
     EXPECT_EQ(doc().UnitSystem, 1);
     EXPECT_EQ(doc().WaterUnitWeight, 62.4L) << "the older water item is skipped";
     EXPECT_EQ(tables().TiebackCoord->Cell(1, 0).GetFloat(), 0.0L) << "no tieback x in the older layout";
@@ -141,7 +144,7 @@ TEST_F(ProblemFiles, ErrorsKeepWhatWasRead) {
          "Error on Line 10 Item 1\rThe soil number must be between 1 and 1."},
         {"PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n\n\n1 2 3 4 0 0 0\n",
          "Error on Line 7 Item 1\rThe line is empty where a number was expected."},
-        {"PROFIL\nT\n2000000000 1 1\n0 0 1 0 1\n", "This file either invalid or incomplete."},
+        {"PROFIL\nT\n9999 1 1\n0 0 1 0 1\n", "This file either invalid or incomplete."},
         {"PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 2 3 4 0 0 0", "This file either invalid or incomplete."},
         {"PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 2 3 4 0 0 0\nLOADS\n1\n1 2 3 nan\n",
          "Error on Line 10 Item 4\rA floating point number was expected but not found."},
@@ -367,6 +370,58 @@ TEST_F(ProblemFiles, FailedSaveKeepsThePreviousFileAndTheChangedState) {
 
     doc().FileName = dir.filePath("no/such/folder/x.sl4d");
     EXPECT_THROW(doc().SaveToFile(), EInOutError);
+}
+
+// What the reader could not take in is never dropped silently, and such a document is incomplete.
+TEST_F(ProblemFiles, UnreadSectionsAndTextsThatAreNoProblem) {
+    const char* head = "PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\n";
+    EXPECT_EQ(read(crlf((std::string(head) + "LAODS\n1\n1 2 3 4\nWATER\n1 62.4\n1\n0 1\nEXECUT\n").c_str())),
+              "information: " + readmsg::unreadSection(8, "LAODS"));
+    EXPECT_TRUE(doc().Incomplete);
+    EXPECT_FALSE(doc().WaterOn) << "the reading itself is as before";
+    // A complete file, and one with text after EXECUT, are complete.
+    EXPECT_EQ(read(crlf((std::string(head) + "EXECUT\nnotes of the author\n").c_str())), QString());
+    EXPECT_FALSE(doc().Incomplete);
+    // Three lines of a letter are no slope problem.
+    const QString letter = read("Dear engineer,\r\nplease check the dam.\r\nRegards\r\n");
+    EXPECT_EQ(letter, "information: " + readmsg::noSection(doc().FileName));
+    EXPECT_TRUE(doc().Incomplete);
+    // A count no table can hold is a damaged file, not a request for two billion rows.
+    EXPECT_EQ(read(crlf("PROFIL\nT\n2000000000 1 1\n")),
+              "information: " + readmsg::tooManyRows(3, 1, 2000000000));
+}
+
+// Only what the sections need is read; a file beyond the size limit is refused unread.
+TEST_F(ProblemFiles, TrailingTextAndTheSizeLimit) {
+    QByteArray padded = crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n");
+    const QByteArray numbers("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\r\n");
+    padded += numbers.repeated(8 * 1024 * 1024 / numbers.size());
+    EXPECT_EQ(read(padded), QString());
+    EXPECT_EQ(tables().SoilData->Cell(0, 0).GetFloat(), 1.0L);
+    padded += QByteArray(9 * 1024 * 1024, ' ');
+    EXPECT_EQ(read(padded), "information: " + wordmsg::tooLarge(dir.filePath("p.sl4d")));
+}
+
+// A value that overflowed a unit conversion is never written as a number that cannot be read back.
+TEST_F(ProblemFiles, NonFiniteValuesAreNeverWritten) {
+    ASSERT_EQ(read(crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n2\n1 1 1 1 0 0 0\n1 1 1 1 0 1E4932 0\nEXECUT\n")),
+              QString());
+    doc().FileName = write("keep.sl4d", "previous");
+    doc().SetUnitSystem(2); // lbs/in^2 to kPa multiplies by 6.9: beyond the largest value
+    try {
+        doc().SaveToFile();
+        ADD_FAILURE() << "saved";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.message(), writemsg::notFinite("value in row 2, column \"Pore Pressure Constant\" of the "
+                                                   "table \"Soil Properties\""));
+    }
+    QFile kept(doc().FileName);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "previous");
+    tables().SoilData->Cell(5, 1).SetFloat(0);
+    doc().WaterOn = true;
+    doc().WaterUnitWeight = std::numeric_limits<long double>::infinity();
+    EXPECT_THROW(doc().ProblemText(), EInOutError);
 }
 
 } // namespace
