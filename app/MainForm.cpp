@@ -94,9 +94,10 @@ void TMainForm::buildMenus() {
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     add(file, QStringLiteral("&Open..."), QStringLiteral("FileOpen"), &TMainForm::FileOpenClick)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    add(file, QStringLiteral("&Save"), QStringLiteral("FileSave"), &TMainForm::FileSaveClick)
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    add(file, QStringLiteral("Save &As..."), QStringLiteral("FileSaveAs"), &TMainForm::FileSaveAsClick);
+    add(file, QStringLiteral("&Save"), QStringLiteral("FileSave"), [this] {
+        FileSaveClick();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    add(file, QStringLiteral("Save &As..."), QStringLiteral("FileSaveAs"), [this] { FileSaveAsClick(); });
     file->addSeparator();
     for (int i = 0; i < 10; ++i) {
         QAction* a = file->addAction(QString());
@@ -301,8 +302,9 @@ bool TMainForm::QuerySaveChanges() {
     case MessageSink::Answer::No: return true;
     case MessageSink::Answer::Yes: break;
     }
-    FileSaveClick();
-    return document().FileName != kNewFileName;
+    // The user asked for the changes to be kept: a failed save stops the command as a cancelled
+    // one does, instead of dropping them.
+    return FileSaveClick() == SaveOutcome::Saved;
 }
 
 void TMainForm::FileNewClick() {
@@ -330,42 +332,42 @@ void TMainForm::OpenFileName(const QString& path) {
     UpdatePrevFile(path);
 }
 
-bool TMainForm::save() {
+SaveOutcome TMainForm::writeDocument(bool reportErrors) {
     try {
         document().SaveToFile();
-        return true;
+        document().Incomplete = false;
+        return SaveOutcome::Saved;
     } catch (const EDiziOvi& e) {
-        m_saveFailed = true;
-        if (m_reportSaveErrors) m_services.messages.error(e.message());
-        return false;
+        if (reportErrors) m_services.messages.error(e.message());
+        return SaveOutcome::Failed;
     }
 }
 
-void TMainForm::FileSaveClick() {
+SaveOutcome TMainForm::FileSaveClick(bool reportErrors) {
+    // A never-saved document, an older-layout file and a file read only in part are never
+    // written over in place.
     if (document().FileName == kNewFileName ||
-        filenames::extension(document().FileName).toLower() == QLatin1String(".sld")) {
-        FileSaveAsClick();
-        return;
-    }
-    save();
+        filenames::extension(document().FileName).toLower() == QLatin1String(".sld") || document().Incomplete)
+        return FileSaveAsClick(reportErrors);
+    return writeDocument(reportErrors);
 }
 
-void TMainForm::FileSaveAsClick() {
+SaveOutcome TMainForm::FileSaveAsClick(bool reportErrors) {
     QString proposed = document().FileName;
     if (filenames::extension(proposed).toLower() == QLatin1String(".sld"))
         proposed = filenames::changeExtension(proposed, QStringLiteral(".sl4d"));
     const QString title = QStringLiteral("Save %1 As").arg(filenames::DisplayName(document().FileName));
     // The dialog completes a bare name with the current layout's extension, so what it saves is
     // never taken for the older layout.
+    SaveOutcome outcome = SaveOutcome::Cancelled;
     if (auto chosen = m_services.files.save(title, proposed, kSaveFilters, QStringLiteral("sl4d"))) {
-        document().FileName = *chosen;
+        document().FileName = QFileInfo(*chosen).absoluteFilePath();
         UpdateCaption();
-        save();
+        outcome = writeDocument(reportErrors);
         document().PlotFileName.clear();
-    } else {
-        SaveCompleted = false;
     }
     CloseChildWindows();
+    return outcome;
 }
 
 void TMainForm::FileExitClick() {
@@ -503,16 +505,8 @@ void TMainForm::WindowArrangeClick() {
 void TMainForm::RunAnalysisClick() {
     TAnalysisRun run(m_session, m_services.messages, m_programFolder);
     TAnalysisRun::Hooks hooks;
-    hooks.save = [this] {
-        // The run reports a failed save in its own words.
-        SaveCompleted = true;
-        m_saveFailed = false;
-        m_reportSaveErrors = false;
-        FileSaveClick();
-        m_reportSaveErrors = true;
-        if (!SaveCompleted) return TAnalysisRun::SaveOutcome::Cancelled;
-        return m_saveFailed ? TAnalysisRun::SaveOutcome::Failed : TAnalysisRun::SaveOutcome::Saved;
-    };
+    // The run reports a failed save in its own words.
+    hooks.save = [this] { return FileSaveClick(false); };
     hooks.busy = [](bool on) {
         if (on)
             QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -71,8 +71,8 @@ public:
     void FileNewClick();
     void FileOpenClick();
     void OpenFileName(const QString& path);
-    void FileSaveClick();
-    void FileSaveAsClick();
+    SaveOutcome FileSaveClick(bool reportErrors = true);
+    SaveOutcome FileSaveAsClick(bool reportErrors = true);
     void FileExitClick();
     void FileMenuClick();
     void MyFilePopupHandler(int slot);
@@ -108,7 +108,6 @@ public:
     QString EditorPath;
     std::array<QString, 10> RecentFiles;
     int RecentCount = 0;
-    bool SaveCompleted = true;
     int OpenFilterIndex = 1; // the open dialog's filter, last chosen
 
     QAction* action(const QString& objectName) const;
@@ -131,7 +130,7 @@ private:
     void buildMenus();
     void replaceDocument(std::unique_ptr<TProgramData> successor);
     void adoptPlotFile();
-    bool save();
+    SaveOutcome writeDocument(bool reportErrors);
     void openInEditor(const QString& file);
     QString settingsKey(const QString& name) const;
 
@@ -139,8 +138,6 @@ private:
     Services m_services;
     QStringList m_arguments;
     QString m_programFolder;
-    bool m_reportSaveErrors = true;
-    bool m_saveFailed = false;
     QMdiArea* m_mdi;
     bool m_shown = false;
     std::array<QAction*, 10> m_recent{};

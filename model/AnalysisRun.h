@@ -82,7 +82,6 @@ RunOutcome Run(const RunRequest& request);
 // Run Analysis of the Computation menu.
 class TAnalysisRun {
 public:
-    enum class SaveOutcome { Saved, Cancelled, Failed };
     struct Hooks {
         std::function<SaveOutcome()> save; // File > Save, with Save As for new and older files
         std::function<void(bool)> busy;    // wait cursor on and off

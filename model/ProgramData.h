@@ -19,6 +19,25 @@ public:
 
 inline const QString kNewFileName = QStringLiteral("NewSlope.sl4d");
 
+// What a save command did.
+enum class SaveOutcome { Saved, Cancelled, Failed };
+
+namespace readmsg {
+// Counts above this are no table's rows but a damaged file.
+constexpr int32_t kMaxRowsRead = 10000;
+inline const QString kSavedAs =
+    QStringLiteral("\r\rThe first save of this problem goes through Save As, so the file is not overwritten "
+                   "with only what was read.");
+QString unreadSection(int line, const QString& text);
+QString noSection(const QString& fileName);
+QString tooManyRows(int line, int item, int32_t count);
+} // namespace readmsg
+
+namespace writemsg {
+// `where` names the value: "unit weight of water", "value in row 3, column ... of the table ...".
+QString notFinite(const QString& where);
+} // namespace writemsg
+
 // Owns the problem's tables and the one current document, and keeps the document-changed flag.
 class ProblemSession {
 public:
@@ -61,7 +80,8 @@ public:
     // Writes the problem file named by FileName; raises EInOutError and leaves the previous file
     // untouched when the write fails.
     void SaveToFile();
-    // The problem file's text, exactly as SaveToFile writes it.
+    // The problem file's text, exactly as SaveToFile writes it. A value that is not finite raises
+    // EInOutError naming it: it could never be read back.
     QByteArray ProblemText() const;
     // Converts the document and every table to another unit system (clamped to 1...3).
     void SetUnitSystem(int n);
@@ -104,6 +124,9 @@ public:
     int32_t PiezoSpecified = 1;
     int32_t ReinfLayersOn = 0;
     int32_t SearchMethod = 0;
+    // Read with an error, or with sections left unread: saving it over its own file would lose the
+    // rest of that file, so the first save goes through Save As.
+    bool Incomplete = false;
 
 private:
     ProblemSession& m_session;

@@ -127,7 +127,6 @@ TEST_F(MainWindow, SaveChangesQuestion) {
     form->FileNewClick();
     EXPECT_EQ(files.asked.back().proposed, "NewSlope.sl4d");
     EXPECT_EQ(form->document().Title, "Mine");
-    EXPECT_FALSE(form->SaveCompleted);
     // Yes with a name chosen: saved, then the new document.
     messages.answers = {Answer::Yes};
     files.saves.push_back(dir.filePath("mine.sl4d"));
@@ -172,6 +171,50 @@ TEST_F(MainWindow, OlderLayoutNamesGoThroughSaveAs) {
     const size_t asked = files.asked.size();
     form->FileSaveClick();
     EXPECT_EQ(files.asked.size(), asked) << "dam.txt is saved in place";
+}
+
+// A file read only in part is never written over with what was read: its first save, and the
+// save before a run, go through Save As; a failed save stops the command that asked for it.
+TEST_F(MainWindow, IncompleteDocumentsAreNotSavedOverTheirFile) {
+    start();
+    const QString damaged = dir.filePath("damaged.sl4d");
+    QFile f(damaged);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QByteArray text =
+        "PROFIL\r\nT\r\n1 1 1\r\n0 0 10 0 1\r\nSOIL\r\n1\r\n1 2 3 x 0 0 0\r\nLOADS\r\n1\r\n"
+        "1 2 3 4\r\nEXECUT\r\n";
+    f.write(text);
+    f.close();
+    form->OpenFileName(damaged);
+    ASSERT_EQ(messages.shown.size(), 1) << "the reader's message";
+    modify();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        files.saves.push_back(std::nullopt);
+        if (attempt == 0)
+            EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Cancelled);
+        else
+            form->RunAnalysisClick();
+        EXPECT_EQ(files.asked.back().kind, "save");
+        EXPECT_EQ(files.asked.back().proposed, damaged) << "its own name is proposed";
+        QFile kept(damaged);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), text);
+    }
+    // Saved under another name, the document is complete and later saves go in place.
+    files.saves.push_back(dir.filePath("repaired.sl4d"));
+    EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Saved);
+    const size_t asked = files.asked.size();
+    EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Saved);
+    EXPECT_EQ(files.asked.size(), asked);
+
+    // Yes to "save changes" with a save that fails keeps the changes on screen.
+    modify();
+    QFile::remove(dir.filePath("repaired.sl4d"));
+    QDir(dir.path()).mkdir("repaired.sl4d");
+    messages.answers = {Answer::Yes};
+    form->document().Title = "Mine";
+    form->FileNewClick();
+    EXPECT_EQ(form->document().Title, "Mine");
 }
 
 TEST_F(MainWindow, RecentFiles) {
