@@ -18,6 +18,7 @@
 #include <QPdfWriter>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUtf8StringView>
 
 #include <cstdio>
 #include <memory>
@@ -226,6 +227,11 @@ int render(const QStringList& args) {
         printError(read.failure);
         return kFailed;
     }
+    if (read.noData) {
+        // A picture of nothing would pass for a result.
+        if (read.messages.isEmpty()) printError(plotmsg::kNoData);
+        return kFailed;
+    }
     GraphView view;
     view.BlockOrIrregular = doc.BlockOn || doc.IrregularOn;
     if (layers.isEmpty()) {
@@ -276,6 +282,17 @@ int render(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // File names reach Qt as UTF-8 text: a name that is not valid UTF-8 would be read as another
+    // (missing) file and written under another name, so it is refused.
+    for (int i = 1; i < argc; ++i)
+        if (!QUtf8StringView(argv[i]).isValidUtf8()) {
+            std::fputs("dizirovi-cli: the argument \"", stderr);
+            std::fputs(argv[i], stderr);
+            std::fputs("\" is not valid UTF-8 text; this program can only work with files whose names are "
+                       "UTF-8. Rename the file.\n",
+                       stderr);
+            return kFailed;
+        }
     // Drawing needs fonts, so rendering runs a (windowless) GUI application.
     const bool drawing = argc > 1 && QByteArray(argv[1]) == "render";
     if (drawing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -350,10 +350,12 @@ PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood,
     result.opened = true;
     model.Clear();
     Reader reader(text, model, result);
+    result.noData = reader.atEnd();
     if (!reader.atEnd()) {
         QList<QByteArray> first = text.left(text.indexOf('\n')).split('\r');
         if (first.value(0) == "END") {
             result.messages << plotmsg::kNoData;
+            result.noData = true;
             return result;
         }
         reader.header();

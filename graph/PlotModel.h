@@ -124,6 +124,7 @@ struct PlotReadResult {
     bool opened = false;
     QStringList messages; // shown as error boxes, in order
     QString failure;      // the file could not be read at all
+    bool noData = false;  // the file is empty or says at once that it holds nothing
     LayerSet enabled;     // switches the file supplies data for
 };
 

@@ -1,13 +1,16 @@
 // dizirovi-cli as a user runs it: exit codes, messages, files.
 #include "QtPrinters.h"
 
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 
 namespace {
@@ -229,6 +232,55 @@ TEST(CliRun, RefusedProblems) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.startsWith("Computations can not be performed.")) << r.err.toStdString();
     EXPECT_TRUE(contents(dir.filePath("none.sl4r")).contains("\"status\": \"not computed\""));
+}
+
+} // namespace
+
+namespace {
+
+// render draws results or fails; it never writes a picture of nothing.
+TEST(CliRender, PicturesOnlyOfResults) {
+    QTemporaryDir dir;
+    const QString problem = dir.filePath("dam.sl4d");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem));
+    const QString png = dir.filePath("dam.png");
+    CliRun r = cli({"render", problem, png});
+    EXPECT_EQ(r.exitCode, 1) << "no plot file yet";
+    EXPECT_TRUE(r.err.contains("could not be opened")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(png));
+
+    QFile plot(dir.filePath("dam.sl4p"));
+    ASSERT_TRUE(plot.open(QIODevice::WriteOnly));
+    plot.close();
+    r = cli({"render", problem, png});
+    EXPECT_EQ(r.exitCode, 1) << "an empty plot file";
+    EXPECT_TRUE(r.err.contains("Graphics file does not contain any data.")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(png));
+
+    ASSERT_EQ(cli({"run", problem}).exitCode, 0);
+    r = cli({"render", problem, png, "--width", "400", "--height", "300"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QImage(png).size(), QSize(400, 300));
+}
+
+// A name that is not valid UTF-8 is refused, not taken for another file.
+TEST(Cli, NamesThatAreNotUtf8) {
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start("/bin/sh", {"-c",
+                        "cp \"$1\" \"$(printf 'caf\\351.sl4d')\" && exec \"$0\" convert \"$(printf "
+                        "'caf\\351.sl4d')\" out.sl4d",
+                        QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), kExample});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("is not valid UTF-8"));
+    // Qt cannot list such a name either: count and clear with the standard library.
+    std::vector<std::filesystem::path> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path().toStdString()))
+        left.push_back(e.path());
+    EXPECT_EQ(left.size(), 1u) << "nothing written under any name";
+    for (const auto& path : left) std::filesystem::remove(path);
 }
 
 } // namespace
