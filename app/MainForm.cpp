@@ -260,6 +260,9 @@ void TMainForm::OpenCommandLineFile() {
         // Only the file's own name decides, so "./dam" or "../work/dam" still gain the extension.
         if (!QFileInfo(name).fileName().contains('.')) name += QStringLiteral(".sl4d");
         if (QFileInfo(name).isFile()) {
+            // The working directory moves later (opening other files, Error-Message Notes): every
+            // name the document keeps is absolute.
+            name = QFileInfo(name).absoluteFilePath();
             replaceDocument(TProgramData::CreateFromFile(m_session, name, true, &m_services.messages));
             adoptPlotFile();
             return;
@@ -323,7 +326,8 @@ void TMainForm::FileOpenClick() {
     OpenFileName(QFileInfo(choice->path).absoluteFilePath());
 }
 
-void TMainForm::OpenFileName(const QString& path) {
+void TMainForm::OpenFileName(const QString& name) {
+    const QString path = QFileInfo(name).absoluteFilePath();
     QDir::setCurrent(QFileInfo(path).absolutePath());
     replaceDocument(TProgramData::CreateFromFile(m_session, path, OpenFilterIndex != kOlderLayoutFilter,
                                                  &m_services.messages));

@@ -158,6 +158,28 @@ TEST_F(AnalysisRun, OldResultsThatStay) {
     EXPECT_FALSE(namesLeft());
 }
 
+// Started as ./run.sh starts it, with a relative problem path: the name stays good after the
+// working directory moves (Error-Message Notes moves it to the program's folder).
+TEST_F(AnalysisRun, StartedWithARelativePath) {
+    installEngine();
+    example("Bishop.sl4d");
+    QDir::setCurrent(dir.path());
+    start({"Bishop.sl4d"}, program.path());
+    EXPECT_EQ(form->document().FileName, dir.filePath("Bishop.sl4d"));
+    form->ErrorMessageNotesClick();
+    for (int run = 0; run < 2; ++run) {
+        messages.shown.clear();
+        form->RunAnalysisClick();
+        EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCompleted}) << "run " << run;
+    }
+    form->ViewGraphicsClick();
+    ASSERT_TRUE(form->graphWindow());
+    EXPECT_TRUE(form->graphWindow()->loaded());
+    form->SetModified(true);
+    EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Saved);
+    EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCompleted}) << "no error on the way";
+}
+
 TEST_F(AnalysisRun, SecondRunWhileALibraryObjectExists) {
     installEngine();
     form->OpenFileName(example("Janbu.sl4d"));
