@@ -1,5 +1,7 @@
 #include "PlatformServices.h"
 
+#include "Application.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -16,7 +18,7 @@ QString shown(const QString& text) {
 }
 
 QString title() {
-    return QApplication::applicationDisplayName();
+    return kApplicationTitle;
 }
 
 // The description stays as the program names it; the pattern the dialog filters by goes last,

@@ -1,4 +1,4 @@
-#include "AppIcon.h"
+#include "Application.h"
 #include "MainForm.h"
 #include "PlatformServices.h"
 
@@ -7,10 +7,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("DizirOvi"));
-    QApplication::setApplicationDisplayName(QStringLiteral("DizirOvi 2015"));
-    QApplication::setOrganizationName(QStringLiteral("Orvane"));
-    QApplication::setWindowIcon(DiziroviIcon());
+    ConfigureApplication();
 
     ProblemSession session;
     QtMessageSink messages;

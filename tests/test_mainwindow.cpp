@@ -1,10 +1,12 @@
 // The main window driven as a user would, offscreen, with scripted dialogs and answers.
 #include "MainWindowFixture.h"
 #include "QtPrinters.h"
+#include "app/Application.h"
 #include "tables/ColumnTypes.h"
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -369,6 +371,20 @@ TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
     for (QAction* a : form->menu("File1")->actions())
         if (!a->isSeparator() && !a->objectName().startsWith("Recent")) file << a->text();
     EXPECT_EQ(file, QStringList({"&New", "&Open...", "&Save", "Save &As...", "E&xit"}));
+}
+
+} // namespace
+
+namespace {
+
+// The window manager shows top-level captions with the application's display name appended when
+// one is set; the main window's caption must read exactly as the program writes it.
+TEST(Application, NoDisplayNameIsAppendedToCaptions) {
+    ConfigureApplication();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    EXPECT_EQ(QCoreApplication::applicationName(), "DizirOvi");
+    EXPECT_EQ(QCoreApplication::organizationName(), "Orvane");
+    EXPECT_EQ(kApplicationTitle, "DizirOvi 2015") << "message boxes keep their title";
 }
 
 } // namespace

@@ -1,4 +1,6 @@
-#include "AppIcon.h"
+#include "Application.h"
+
+#include <QGuiApplication>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -28,4 +30,10 @@ QIcon DiziroviIcon() {
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+void ConfigureApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("DizirOvi"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
+    QGuiApplication::setWindowIcon(DiziroviIcon());
 }
