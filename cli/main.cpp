@@ -3,6 +3,7 @@
 #include "graph/GraphView.h"
 #include "model/AnalysisRun.h"
 #include "model/ProgramData.h"
+#include "model/UserExamples.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,6 +38,9 @@ const char* const kUsageText =
     "  dizirovi-cli run PROBLEM [--older]\n"
     "      Analyses the problem with the engine beside this program; the output report, plot file\n"
     "      and result file appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not.\n"
+    "  dizirovi-cli examples\n"
+    "      Prints the folder of the user's copies of the example problems, copying them there first\n"
+    "      when the folder does not exist yet.\n"
     "  dizirovi-cli render PROBLEM OUTPUT [--width W] [--height H] [--layers LIST]\n"
     "      Draws the results of PROBLEM (its .sl4p plot file) into OUTPUT: .png (W x H pixels,\n"
     "      default 1280 x 800) or .pdf (a landscape page). LIST names layers by their captions,\n"
@@ -304,6 +308,18 @@ int main(int argc, char* argv[]) {
     if (command == QLatin1String("convert")) return convert(args);
     if (command == QLatin1String("run")) return run(args);
     if (command == QLatin1String("render")) return render(args);
+    if (command == QLatin1String("examples")) {
+        if (!args.isEmpty()) return usage(QStringLiteral("examples takes no arguments"));
+        const QString folder = examples::DefaultUserFolder();
+        QString why;
+        if (!examples::InstallForUser(examples::BundledFolder(QCoreApplication::applicationDirPath()), folder,
+                                      &why)) {
+            printError(QStringLiteral("dizirovi-cli: ") + why);
+            return kFailed;
+        }
+        std::printf("%s\n", qPrintable(folder));
+        return kOk;
+    }
     if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(kUsageText, stdout);
         return kOk;

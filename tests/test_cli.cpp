@@ -3,8 +3,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -281,6 +283,42 @@ TEST(Cli, NamesThatAreNotUtf8) {
         left.push_back(e.path());
     EXPECT_EQ(left.size(), 1u) << "nothing written under any name";
     for (const auto& path : left) std::filesystem::remove(path);
+}
+
+} // namespace
+
+namespace {
+
+// The examples reach the user as copies of their own, made once, never overwritten.
+TEST(CliExamples, CopiedOnceIntoTheDocumentsFolder) {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.remove("XDG_DOCUMENTS_DIR");
+    auto examples = [&env] {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), {"examples"});
+        EXPECT_TRUE(p.waitForFinished(30000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+    };
+    const QString folder = examples();
+    EXPECT_EQ(folder, home.filePath("Documents/DizirOvi Examples"));
+    const QStringList copied = QDir(folder).entryList({"*.sl4d"}, QDir::Files);
+    EXPECT_EQ(
+        copied,
+        QDir(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples")).entryList({"*.sl4d"}, QDir::Files));
+    EXPECT_TRUE(QFileInfo(QDir(folder).filePath("Bishop.sl4d")).isWritable());
+    QFile mine(QDir(folder).filePath("Bishop.sl4d"));
+    ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+    mine.write("my changes");
+    mine.close();
+    QFile::remove(QDir(folder).filePath("Janbu.sl4d"));
+    EXPECT_EQ(examples(), folder);
+    EXPECT_EQ(contents(QDir(folder).filePath("Bishop.sl4d")), "my changes") << "never overwritten";
+    EXPECT_FALSE(QFile::exists(QDir(folder).filePath("Janbu.sl4d"))) << "an existing folder is left as it is";
 }
 
 } // namespace
