@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 namespace {
@@ -385,6 +386,33 @@ TEST(Application, NoDisplayNameIsAppendedToCaptions) {
     EXPECT_EQ(QCoreApplication::applicationName(), "DizirOvi");
     EXPECT_EQ(QCoreApplication::organizationName(), "Orvane");
     EXPECT_EQ(kApplicationTitle, "DizirOvi 2015") << "message boxes keep their title";
+}
+
+} // namespace
+
+namespace {
+
+// Without one of the known editors, Edit Input/Output Text hands the file to the desktop: the
+// problem and report types must be declared as text for its text editor to take them.
+TEST(Desktop, ProblemAndReportTypesAreText) {
+    QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/dizirovi-mime.xml"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&f);
+    QMap<QString, QStringList> parentsOfGlob;
+    QStringList globs, parents;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("mime-type")) globs.clear(), parents.clear();
+        if (xml.isStartElement() && xml.name() == QLatin1String("glob"))
+            globs << xml.attributes().value("pattern").toString();
+        if (xml.isStartElement() && xml.name() == QLatin1String("sub-class-of"))
+            parents << xml.attributes().value("type").toString();
+        if (xml.isEndElement() && xml.name() == QLatin1String("mime-type"))
+            for (const QString& g : globs) parentsOfGlob[g] = parents;
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    for (const char* glob : {"*.sl4d", "*.sld", "*.sl4o"})
+        EXPECT_TRUE(parentsOfGlob.value(glob).contains("text/plain")) << glob;
 }
 
 } // namespace
