@@ -226,18 +226,24 @@ void GraphView::polyline(QPainter& p, const std::vector<PlotPoint>& pts, int cou
     p.drawPolyline(kept);
 }
 
-void GraphView::marker(QPainter& p, double x, double y) const {
+void GraphView::marker(QPainter& p, double x, double y, int h) const {
     const QPoint c = W.map(x, y);
     if (!inRange(c)) return;
     p.setBrush(Qt::NoBrush);
-    p.drawRect(QRect(QPoint(c.x() - 3, c.y() - 3), QPoint(c.x() + 3, c.y() + 3)));
+    p.drawRect(QRect(QPoint(c.x() - h, c.y() - h), QPoint(c.x() + h, c.y() + h)));
+}
+
+QFont GraphView::textFont() const {
+    // Sized in points, so the printed page reads like the screen whatever its resolution.
+    QFont f(FontFamily);
+    f.setPointSizeF(10);
+    return f;
 }
 
 void GraphView::label(QPainter& p, double x, double y, const QString& text, const QColor& colour) const {
     const QPoint c = W.map(x, y);
     if (!inRange(c)) return;
-    QFont f(FontFamily);
-    f.setPixelSize(13);
+    const QFont f = textFont();
     p.setFont(f);
     const QFontMetrics fm(f, p.device());
     const QRect r(c.x() - fm.horizontalAdvance(text) / 2, c.y() - fm.height() / 2, fm.horizontalAdvance(text),
@@ -249,6 +255,9 @@ void GraphView::label(QPainter& p, double x, double y, const QString& text, cons
 
 void GraphView::drawLayers(QPainter& p, PlotModel& m, bool page) const {
     const int f = LineWidthFactor;
+    // Sizes given in screen pixels keep their size on a page of higher resolution.
+    const double scale = page && p.device() ? std::max(1.0, p.device()->logicalDpiX() / 96.0) : 1.0;
+    const int markerHalf = static_cast<int>(std::lround(3 * scale));
     auto on = [this](Layer l) { return Switches.test(bit(l)); };
     int width = 1;
     auto setPen = [&](const QColor& c, int w) {
@@ -398,8 +407,7 @@ void GraphView::drawLayers(QPainter& p, PlotModel& m, bool page) const {
             allTrials();
     }
     auto solutionText = [&](const QString& text, bool opaque) {
-        QFont font(FontFamily);
-        font.setPixelSize(13);
+        const QFont font = textFont();
         p.setFont(font);
         const QFontMetrics fm(font, p.device());
         const QPoint at(Area.Left + 10, Area.Top + 72);
@@ -436,13 +444,13 @@ void GraphView::drawLayers(QPainter& p, PlotModel& m, bool page) const {
                 const PlotPoint& a = region.points[static_cast<size_t>(i)];
                 const PlotPoint& b = region.points[static_cast<size_t>(i + 1)];
                 p.setPen(pen(Qt::black, f));
-                marker(p, a.x, a.y);
+                marker(p, a.x, a.y, markerHalf);
                 label(p, (a.x + b.x) / 2, (a.y + b.y) / 2, QStringLiteral(" %1 ").arg(region.soil),
                       Qt::black);
             }
             p.setPen(pen(Qt::black, f));
             marker(p, region.points[static_cast<size_t>(region.count - 1)].x,
-                   region.points[static_cast<size_t>(region.count - 1)].y);
+                   region.points[static_cast<size_t>(region.count - 1)].y, markerHalf);
         }
     }
     if (on(Layer::BoundaryCoords)) {
@@ -451,7 +459,7 @@ void GraphView::drawLayers(QPainter& p, PlotModel& m, bool page) const {
             for (int i = 0; i < region.count; ++i) {
                 const PlotPoint& a = region.points[static_cast<size_t>(i)];
                 p.setPen(pen(Qt::black, f));
-                marker(p, a.x, a.y);
+                marker(p, a.x, a.y, markerHalf);
                 label(p, a.x, a.y, QStringLiteral("(%1,%2)").arg(fixed(a.x, 1), fixed(a.y, 1)), Qt::black);
             }
         }
@@ -557,21 +565,17 @@ void GraphView::DrawPage(QPainter& p, PlotModel& m, const GraphView& screen, int
     p.save();
     p.fillRect(QRect(0, 0, w, h), Qt::white);
     if (m.FactorOfSafety > 0.000001) {
-        QFont font(page.FontFamily);
-        font.setPixelSize(13);
-        font.setPointSizeF(font.pointSizeF() > 0 ? font.pointSizeF() : 10);
-        p.setFont(font);
+        p.setFont(page.textFont());
         p.setPen(Qt::black);
         p.drawText(QPoint((3 * u) / 2, (10 * v) / 6),
                    QStringLiteral("F.S. = %1").arg(fixed(m.FactorOfSafety, 3)));
     }
-    page.drawLayers(p, m, true);
+    // The drawing stays inside the frame: a page has margins beyond its paint area where nothing
+    // of it may show.
     const PlotArea& r = page.Area;
-    for (const QRect& margin :
-         {QRect(QPoint(-150, -150), QPoint(r.Left, h)), QRect(QPoint(r.Left, -150), QPoint(w, r.Top)),
-          QRect(QPoint(r.Right, r.Top), QPoint(w + 150, r.Bottom)),
-          QRect(QPoint(r.Left, r.Bottom), QPoint(w + 150, h + 150))})
-        p.fillRect(margin, Qt::white);
+    p.setClipRect(QRect(QPoint(r.Left, r.Top), QPoint(r.Right, r.Bottom)));
+    page.drawLayers(p, m, true);
+    p.setClipping(false);
     page.DrawAxes(p, 8.5, 5.5, true);
     p.restore();
 }

@@ -8,6 +8,7 @@
 #include <QPolygon>
 #include <QRect>
 
+class QFont;
 class QPainter;
 
 struct WorldToScreen {
@@ -62,8 +63,9 @@ private:
     void drawLayers(QPainter& painter, PlotModel& model, bool page) const;
     void line(QPainter& p, double x1, double y1, double x2, double y2) const;
     void polyline(QPainter& p, const std::vector<PlotPoint>& pts, int count) const;
-    void marker(QPainter& p, double x, double y) const;
+    void marker(QPainter& p, double x, double y, int halfSize) const;
     void label(QPainter& p, double x, double y, const QString& text, const QColor& colour) const;
+    QFont textFont() const;
 
     // Work space of polyline(), kept to spare an allocation per line drawn.
     mutable std::vector<QPoint> m_pixels;

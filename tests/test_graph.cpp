@@ -343,6 +343,37 @@ TEST(Drawing, AxesAndPage) {
     EXPECT_EQ(page.pixelColor(5, 5), QColor(Qt::white));
     EXPECT_GT(countColour(page, Qt::black, QRect(400, 400, 2500, 1700)), 100);
     EXPECT_EQ(ResolutionClass(330), 300);
+
+    // A printed page of 300 dots per inch reads like the screen, and nothing of the drawing leaves
+    // the frame: a critical surface whose centre lies far beyond the view draws its radii toward it.
+    // The page is drawn with a margin of 200 dots around it, as a printer's or PDF page has.
+    m.CriticalSurfaces[0].count = 2;
+    m.CriticalSurfaces[0].points[0] = {20, 10};
+    m.CriticalSurfaces[0].points[1] = {80, 40};
+    m.FactorOfSafety = 1.234;
+    m.CentreX = 500;
+    m.CentreY = -900;
+    v.Switches.set(bit(Layer::CriticalSlipSurface));
+    QImage sheet(3700, 2950, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    sheet.setDotsPerMeterX(11811);
+    sheet.setDotsPerMeterY(11811);
+    QPainter q(&sheet);
+    q.translate(200, 200);
+    GraphView::DrawPage(q, m, v, 3300, 2550);
+    q.end();
+    for (const QRect& margin : {QRect(0, 0, 3700, 200), QRect(0, 0, 200, 2950), QRect(3500, 0, 200, 2950),
+                                QRect(0, 2750, 3700, 200)})
+        EXPECT_EQ(countColour(sheet, Qt::black, margin), 0) << "beyond the page";
+    // The solution text at the frame's top-left (frame: left 450, top 300 on the page) is 10 points
+    // high: about 40 dots, where 13 pixels would be 13.
+    const QRect text(200 + 460, 200 + 372, 1500, 80);
+    int top = text.bottom(), bottom = text.top();
+    for (int y = text.top(); y <= text.bottom(); ++y)
+        for (int x = text.left(); x <= text.right(); x += 2)
+            if (sheet.pixelColor(x, y) == QColor(Qt::black))
+                top = std::min(top, y), bottom = std::max(bottom, y);
+    EXPECT_GT(bottom - top, 20) << "text height in dots";
     EXPECT_EQ(LineWidthForClass(300), 3);
     EXPECT_EQ(ResolutionClass(60), 75);
 }
