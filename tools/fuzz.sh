@@ -1,30 +1,46 @@
 #!/usr/bin/env bash
-# Fuzzes the engine's problem reader and the graph's plot-file reader with libFuzzer (clang) for a
-# while each; inputs that reach new code are added to the corpora in tests/data/fuzz/, which the
-# tests replay. Needs an existing build (for the generated table definitions).
-# Usage: tools/fuzz.sh [seconds per target]
+# Fuzzes every parser with libFuzzer (clang, with AddressSanitizer and UndefinedBehaviorSanitizer)
+# for a while each. Inputs that reach new code are kept; afterwards each corpus in
+# tests/data/fuzz/<target>/ is minimised, and the tests replay it (FuzzCorpus.<target>).
+# Usage: tools/fuzz.sh [seconds per target] [target ...]
+# Targets: engine_reader names problem_reader plot_reader column_stream evaluator word_reader
 set -euo pipefail
 cd "$(dirname "$0")/.."
-seconds="${1:-120}"
-out=build-fuzz
-mkdir -p "$out"
-sources=(engine/ProblemInput.cpp engine/Slope.cpp engine/Methods.cpp engine/Analysis.cpp format/NumberFormat.cpp)
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I. "${sources[@]}" \
-    tests/fuzz/fuzz_engine_reader.cpp -o "$out/fuzz_engine_reader"
-corpus=tests/data/fuzz/engine-reader
-mkdir -p "$corpus"
-for f in resources/examples/*.sl4d; do cp -n "$f" "$corpus/seed-$(basename "$f")" || true; done
-"$out/fuzz_engine_reader" -max_total_time="$seconds" -max_len=4096 -timeout=5 "$corpus"
+source tools/setup.sh
+DIZIROVI_PACKAGES+=(clang libclang-rt-dev)
+dizirovi_install_packages
 
-# The plot reader lives in the Qt core library: build that part with clang as well.
-qt_flags=$(pkg-config --cflags --libs Qt6Core Qt6Gui)
-core=(format/NumberFormat.cpp base/Units.cpp model/TableSet.cpp tables/ColStream.cpp tables/ColumnTypes.cpp
-      tables/Evaluator.cpp tables/Table.cpp tables/TableDefinitions.cpp build/tables/BundledDefinitions.cpp
-      graph/PlotModel.cpp)
-# shellcheck disable=SC2086
-clang++ -std=c++20 -O1 -g -fPIC -fsanitize=fuzzer,address,undefined -I. "${core[@]}" tests/fuzz/fuzz_plot_reader.cpp \
-    $qt_flags -o "$out/fuzz_plot_reader"
-plots=tests/data/fuzz/plot-reader
-mkdir -p "$plots"
-for f in tests/data/plots/*.sl4p; do [ -f "$f" ] && cp -n "$f" "$plots/seed-$(basename "$f")"; done
-"$out/fuzz_plot_reader" -max_total_time="$seconds" -max_len=8192 -timeout=5 "$plots"
+seconds="${1:-300}"
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] ||
+    targets=(engine_reader names problem_reader plot_reader column_stream evaluator word_reader)
+
+out=build-fuzz
+flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
+if [ ! -f "$out/CMakeCache.txt" ]; then
+    cmake -S . -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+        -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" -DDIZIROVI_FUZZ=ON \
+        -DDIZIROVI_BENCHMARKS=OFF >/dev/null
+fi
+cmake --build "$out" --parallel "$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+export QT_QPA_PLATFORM=offscreen
+for t in "${targets[@]}"; do
+    corpus="tests/data/fuzz/${t//_/-}"
+    found="$(mktemp -d)"
+    echo "== fuzz_$t for ${seconds}s on $corpus"
+    "$out/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+        -print_final_stats=1 "$found" "$corpus"
+    # Minimise: keep the smallest set of inputs that covers what the corpus and the new finds cover.
+    merged="$(mktemp -d)"
+    "$out/bin/fuzz_$t" -merge=1 -timeout=10 -rss_limit_mb=2048 "$merged" "$corpus" "$found" 2>/dev/null
+    if [ -n "$(ls -A "$merged")" ]; then
+        rm -f "$corpus"/*
+        cp "$merged"/* "$corpus"/
+    fi
+    rm -rf "$found" "$merged"
+    echo "== $corpus: $(ls "$corpus" | wc -l) inputs"
+done

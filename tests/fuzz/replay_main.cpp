@@ -1,0 +1,25 @@
+// Replays a fuzzer's corpus through its target with the ordinary compiler (and, in the sanitizer
+// build, under AddressSanitizer and UndefinedBehaviorSanitizer): every input the fuzzer kept must
+// still pass. Arguments: corpus folders.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+int main(int argc, char** argv) {
+    size_t inputs = 0;
+    for (int i = 1; i < argc; ++i)
+        for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {
+            if (!entry.is_regular_file()) continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+            ++inputs;
+        }
+    std::printf("%zu inputs replayed\n", inputs);
+    return inputs > 0 ? 0 : 1;
+}

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer (GCC) into
+# build-sanitize/ and runs it. Any sanitizer report fails the test that caused it.
+# Usage: tools/sanitize.sh [ctest arguments, e.g. -R Engine]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source tools/setup.sh
+dizirovi_install_packages
+
+out=build-sanitize
+flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -g -O1"
+if [ ! -f "$out/CMakeCache.txt" ]; then
+    cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="" \
+        -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+        -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined" -DDIZIROVI_BENCHMARKS=OFF >/dev/null
+fi
+cmake --build "$out" --parallel "$(nproc)"
+
+export QT_QPA_PLATFORM=offscreen
+unset QT_QPA_PLATFORMTHEME
+export QTEST_FUNCTION_TIMEOUT=120000
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+cd "$out"
+ctest --output-on-failure --parallel "$(nproc)" --timeout 600 "$@"
