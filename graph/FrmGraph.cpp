@@ -2,6 +2,7 @@
 
 #include "base/FileNames.h"
 #include "base/UserInteraction.h"
+#include "format/NumberFormat.h"
 #include "model/ProgramData.h"
 
 #include <QCheckBox>
@@ -273,9 +274,9 @@ void TfrmGraph::PaintBoxMove(QPoint at) {
             setCaption(graphmsg::kReadOut);
         } else {
             const PlotPoint w = v.W.inverse(at.x(), at.y());
-            setCaption(graphmsg::kReadOut +
-                       QStringLiteral(",     x = %1, y = %2")
-                           .arg(QString::number(w.x, 'f', 2), QString::number(w.y, 'f', 2)));
+            setCaption(graphmsg::kReadOut + QStringLiteral(",     x = %1, y = %2")
+                                                .arg(QString::fromStdString(numfmt::fixed(w.x, 2)),
+                                                     QString::fromStdString(numfmt::fixed(w.y, 2))));
         }
     }
     dragTo(at);

@@ -1,5 +1,7 @@
 #include "GraphView.h"
 
+#include "format/NumberFormat.h"
+
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -25,7 +27,7 @@ bool inRange(const QPoint& p) {
 }
 
 QString fixed(double v, int decimals) {
-    return QString::number(v, 'f', decimals);
+    return QString::fromStdString(numfmt::fixed(v, decimals));
 }
 
 QPen pen(const QColor& colour, int width) {
@@ -253,223 +255,251 @@ void GraphView::label(QPainter& p, double x, double y, const QString& text, cons
     p.drawText(r, Qt::AlignCenter, text);
 }
 
-void GraphView::drawLayers(QPainter& p, PlotModel& m, bool page) const {
-    const int f = LineWidthFactor;
-    // Sizes given in screen pixels keep their size on a page of higher resolution.
-    const double scale = page && p.device() ? std::max(1.0, p.device()->logicalDpiX() / 96.0) : 1.0;
-    const int markerHalf = static_cast<int>(std::lround(3 * scale));
-    auto on = [this](Layer l) { return Switches.test(bit(l)); };
-    int width = 1;
-    auto setPen = [&](const QColor& c, int w) {
-        width = w;
-        p.setPen(pen(c, w));
-    };
-    p.setBrush(Qt::NoBrush);
-    const auto& critical = m.CriticalSurfaces[0];
-
-    if (on(Layer::ColorSoilLayers)) {
-        for (int r = 0; r < m.BoundaryCount; ++r) {
-            const BoundaryRow& b = m.Boundary[static_cast<size_t>(r)];
-            const QPoint a = W.map(b.x1, b.y1), c = W.map(b.x2, b.y2);
-            const QColor colour = SoilColour(b.soil);
-            p.setPen(pen(colour, 1));
-            p.setBrush(colour);
-            p.drawPolygon(QPolygon({QPoint(a.x(), Area.Bottom), a, c, QPoint(c.x(), Area.Bottom)}));
-        }
-        if (on(Layer::SearchLimits) && m.LimitCount > 0) {
-            for (int l = 0; l < m.LimitCount; ++l) {
-                const auto& [a, b] = m.SearchLimits[static_cast<size_t>(l)];
-                const QPoint pa = W.map(a.x, a.y), pb = W.map(b.x, b.y);
-                p.setPen(pen(Qt::white, 1));
-                p.setBrush(Qt::white);
-                p.drawPolygon(QPolygon({QPoint(pa.x(), Area.Bottom), pa, pb, QPoint(pb.x(), Area.Bottom)}));
-            }
-            QPolygon band;
-            const auto& limits = m.SearchLimits;
-            band << W.map(limits[0].first.x, limits[0].first.y);
-            for (int l = 0; l < m.LimitCount; ++l)
-                band << W.map(limits[static_cast<size_t>(l)].second.x,
-                              limits[static_cast<size_t>(l)].second.y);
-            for (int l = m.LimitCount - 1; l >= 0; --l)
-                band << W.map(limits[static_cast<size_t>(l)].second.x,
-                              limits[static_cast<size_t>(l)].second.y - kHatchDepth);
-            band << W.map(limits[0].first.x, limits[0].first.y - kHatchDepth);
-            p.setPen(pen(Qt::black, 1));
-            p.setBrush(QBrush(Qt::black, Qt::DiagCrossPattern));
-            p.drawPolygon(band);
-        }
-        p.setBrush(Qt::NoBrush);
-        width = 1;
-    }
-    if (on(Layer::AllTrialSurfaces)) {
-        p.setPen(pen(QColor(192, 192, 192), width));
-        for (int i = 1; i <= std::min(m.TrialCount, plotcap::kTrialSurfaces); ++i) {
-            const PolyLine& t = m.TrialSurface[static_cast<size_t>(i)];
-            if (t.count >= 2) polyline(p, t.points, t.count);
-        }
-    }
-    if (on(Layer::BoundaryLines)) {
-        setPen(Qt::black, 2 * f);
-        for (int r = 0; r < m.RegionCount; ++r)
-            polyline(p, m.Regions[static_cast<size_t>(r)].points, m.Regions[static_cast<size_t>(r)].count);
-    }
-    if (on(Layer::SearchLimits) && !page) {
-        setPen(Qt::black, 3 * f);
-        for (int l = 0; l < m.LimitCount; ++l) {
-            const auto& [a, b] = m.SearchLimits[static_cast<size_t>(l)];
-            line(p, a.x, a.y, b.x, b.y);
-        }
-    }
-    if (on(Layer::PiezometricLine)) {
-        setPen(QColor(0, 0, 255), 2 * f);
-        for (int i = 0; i < m.PiezoCount; ++i)
-            if (m.PiezoLines[static_cast<size_t>(i)].count >= 2)
-                polyline(p, m.PiezoLines[static_cast<size_t>(i)].points,
-                         m.PiezoLines[static_cast<size_t>(i)].count);
-        width = f;
-    }
-    if (on(Layer::TieBacks)) {
-        setPen(Qt::black, 3);
-        for (int i = 0; i < m.TieBackCount; ++i) {
-            const auto& t = m.TieBacks[static_cast<size_t>(i)];
-            line(p, t[0].x, t[0].y, t[1].x, t[1].y);
-            line(p, t[1].x, t[1].y, t[2].x, t[2].y);
-        }
-        width = 1;
-    }
-    if (on(Layer::ReinfLines)) {
-        setPen(QColor(128, 0, 0), 3);
-        for (int i = 0; i < m.ReinfCount; ++i) {
-            const PolyLine& r = m.ReinfLines[static_cast<size_t>(i)];
-            QPolygon poly;
-            for (int k = 0; k < r.count; ++k)
-                poly << W.map(r.points[static_cast<size_t>(k)].x, r.points[static_cast<size_t>(k)].y);
-            if (poly.size() >= 2) p.drawPolyline(poly);
-        }
-        width = 1;
-    }
-    if (on(Layer::SurfacePressures)) {
-        p.setPen(pen(QColor(0, 128, 128), width));
-        for (int z = 0; z < m.ZoneCount; ++z) {
-            const auto* pts = &m.ZonePoints[static_cast<size_t>(4 * z)];
-            for (int k = 0; k < 4; ++k) line(p, pts[k].x, pts[k].y, pts[(k + 1) % 4].x, pts[(k + 1) % 4].y);
-        }
-    }
-    auto stressBars = [&](bool total) {
-        bool havePrevious = false;
-        double previousX = 0, previousTip = 0;
-        for (int i = 0; i < m.SliceCount; ++i) {
-            SliceRecord& s = m.Slices[static_cast<size_t>(i)];
-            const double force = total ? s.totalForce : s.poreForce;
-            const double length = s.baseLength != 0 ? force / (kWaterWeight * s.baseLength) : 0;
-            // A slice outside the critical surface has no place on it: no bar there.
-            int j = -1;
-            for (int k = 1; k < critical.count; ++k)
-                if (critical.points[static_cast<size_t>(k)].x > s.x &&
-                    critical.points[static_cast<size_t>(k - 1)].x <= s.x) {
-                    j = k;
-                    break;
-                }
-            if (j < 0) {
-                havePrevious = false;
-                continue;
-            }
-            const PlotPoint& a = critical.points[static_cast<size_t>(j - 1)];
-            const PlotPoint& b = critical.points[static_cast<size_t>(j)];
-            const double ys = a.y + (b.y - a.y) * (s.x - a.x) / (b.x - a.x);
-            const double tip = ys - length;
-            (total ? s.totalTip : s.poreTip) = tip;
-            line(p, s.x, ys, s.x, tip);
-            if (havePrevious) line(p, previousX, previousTip, s.x, tip);
-            havePrevious = true;
-            previousX = s.x;
-            previousTip = tip;
-        }
-    };
-    if (on(Layer::TotalStresses)) {
-        setPen(QColor(128, 128, 128), f);
-        stressBars(true);
-    }
-    if (on(Layer::PoreWaterPressures)) {
-        setPen(QColor(0, 0, 255), f);
-        stressBars(false);
-    }
-    auto allTrials = [&] {
-        for (int i = 1; i <= std::min(m.TrialCount, plotcap::kTrialSurfaces); ++i)
-            polyline(p, m.TrialSurface[static_cast<size_t>(i)].points,
-                     m.TrialSurface[static_cast<size_t>(i)].count);
-    };
-    if (on(Layer::TenSlipSurfaces)) {
-        setPen(Qt::black, 3);
-        if (critical.count > 0)
-            for (const PolyLine& c : m.CriticalSurfaces) polyline(p, c.points, c.count);
-        else
-            allTrials();
-    }
-    auto solutionText = [&](const QString& text, bool opaque) {
-        const QFont font = textFont();
-        p.setFont(font);
-        const QFontMetrics fm(font, p.device());
-        const QPoint at(Area.Left + 10, Area.Top + 72);
-        if (opaque) p.fillRect(QRect(at, QSize(fm.horizontalAdvance(text), fm.height())), Qt::white);
-        p.setPen(Qt::black);
-        p.drawText(QRect(at, QSize(fm.horizontalAdvance(text) + 2, fm.height())),
-                   Qt::AlignLeft | Qt::AlignTop, text);
-    };
-    if (on(Layer::CriticalSlipSurface)) {
-        solutionText(QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
-                         .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2),
-                              fixed(m.Radius, 2)),
-                     true);
-        if (!BlockOrIrregular && critical.count > 0) {
-            p.setPen(pen(Qt::black, 1));
-            const PlotPoint& a = critical.points[0];
-            const PlotPoint& b = critical.points[static_cast<size_t>(critical.count - 1)];
-            line(p, a.x, a.y, m.CentreX, m.CentreY);
-            line(p, b.x, b.y, m.CentreX, m.CentreY);
-        }
-        setPen(QColor(255, 0, 0), 3);
-        if (critical.count > 0)
-            polyline(p, critical.points, critical.count);
-        else
-            allTrials();
-    }
-    if (on(Layer::SoilLayerNumbers)) {
-        setPen(Qt::black, f);
-        for (int r = 0; r < m.RegionCount; ++r) {
-            const auto& region = m.Regions[static_cast<size_t>(r)];
-            if (region.count == 0) break;
-            if (region.count < 2) continue;
-            for (int i = 0; i + 1 < region.count; ++i) {
-                const PlotPoint& a = region.points[static_cast<size_t>(i)];
-                const PlotPoint& b = region.points[static_cast<size_t>(i + 1)];
-                p.setPen(pen(Qt::black, f));
-                marker(p, a.x, a.y, markerHalf);
-                label(p, (a.x + b.x) / 2, (a.y + b.y) / 2, QStringLiteral(" %1 ").arg(region.soil),
-                      Qt::black);
-            }
-            p.setPen(pen(Qt::black, f));
-            marker(p, region.points[static_cast<size_t>(region.count - 1)].x,
-                   region.points[static_cast<size_t>(region.count - 1)].y, markerHalf);
-        }
-    }
-    if (on(Layer::BoundaryCoords)) {
-        for (int r = 0; r < m.RegionCount; ++r) {
-            const auto& region = m.Regions[static_cast<size_t>(r)];
-            for (int i = 0; i < region.count; ++i) {
-                const PlotPoint& a = region.points[static_cast<size_t>(i)];
-                p.setPen(pen(Qt::black, f));
-                marker(p, a.x, a.y, markerHalf);
-                label(p, a.x, a.y, QStringLiteral("(%1,%2)").arg(fixed(a.x, 1), fixed(a.y, 1)), Qt::black);
+std::vector<std::optional<StressBar>> StressBars(const PlotModel& m, bool total) {
+    std::vector<std::optional<StressBar>> bars;
+    const PolyLine& critical = m.CriticalSurfaces[0];
+    for (int i = 0; i < m.SliceCount; ++i) {
+        const SliceRecord& s = m.Slices[static_cast<size_t>(i)];
+        const double force = total ? s.totalForce : s.poreForce;
+        const double length = s.baseLength != 0 ? force / (kWaterWeight * s.baseLength) : 0;
+        // A slice outside the critical surface has no place on it: no bar there.
+        std::optional<StressBar> bar;
+        for (int k = 1; k < critical.count; ++k) {
+            const PlotPoint& a = critical.points[static_cast<size_t>(k - 1)];
+            const PlotPoint& b = critical.points[static_cast<size_t>(k)];
+            if (b.x > s.x && a.x <= s.x) {
+                const double ys = a.y + (b.y - a.y) * (s.x - a.x) / (b.x - a.x);
+                bar = StressBar{s.x, ys, ys - length};
+                break;
             }
         }
+        bars.push_back(bar);
     }
-    if (on(Layer::SolutionInformation) && (page || !on(Layer::CriticalSlipSurface)))
-        solutionText(QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3)), false);
-    (void)width;
+    return bars;
 }
 
-void GraphView::DrawGraph(QPainter& p, PlotModel& m, const QColor& background, const QRect& canvas,
+// What every layer shares while one picture is drawn.
+struct GraphView::Pass {
+    QPainter& p;
+    bool page;
+    int f;          // line width factor
+    int markerHalf; // half the side of a point marker, in device pixels
+    int width = 1;  // the width last set; two layers draw with the width an earlier one left
+    void setPen(const QColor& c, int w) {
+        width = w;
+        p.setPen(pen(c, w));
+    }
+};
+
+void GraphView::drawColorSoilLayers(Pass& d, const PlotModel& m) const {
+    QPainter& p = d.p;
+    for (int r = 0; r < m.BoundaryCount; ++r) {
+        const BoundaryRow& b = m.Boundary[static_cast<size_t>(r)];
+        const QPoint a = W.map(b.x1, b.y1), c = W.map(b.x2, b.y2);
+        const QColor colour = SoilColour(b.soil);
+        p.setPen(pen(colour, 1));
+        p.setBrush(colour);
+        p.drawPolygon(QPolygon({QPoint(a.x(), Area.Bottom), a, c, QPoint(c.x(), Area.Bottom)}));
+    }
+    if (Switches.test(bit(Layer::SearchLimits)) && m.LimitCount > 0) {
+        const auto& limits = m.SearchLimits;
+        for (int l = 0; l < m.LimitCount; ++l) {
+            const auto& [a, b] = limits[static_cast<size_t>(l)];
+            const QPoint pa = W.map(a.x, a.y), pb = W.map(b.x, b.y);
+            p.setPen(pen(Qt::white, 1));
+            p.setBrush(Qt::white);
+            p.drawPolygon(QPolygon({QPoint(pa.x(), Area.Bottom), pa, pb, QPoint(pb.x(), Area.Bottom)}));
+        }
+        QPolygon band;
+        band << W.map(limits[0].first.x, limits[0].first.y);
+        for (int l = 0; l < m.LimitCount; ++l)
+            band << W.map(limits[static_cast<size_t>(l)].second.x, limits[static_cast<size_t>(l)].second.y);
+        for (int l = m.LimitCount - 1; l >= 0; --l)
+            band << W.map(limits[static_cast<size_t>(l)].second.x,
+                          limits[static_cast<size_t>(l)].second.y - kHatchDepth);
+        band << W.map(limits[0].first.x, limits[0].first.y - kHatchDepth);
+        p.setPen(pen(Qt::black, 1));
+        p.setBrush(QBrush(Qt::black, Qt::DiagCrossPattern));
+        p.drawPolygon(band);
+    }
+    p.setBrush(Qt::NoBrush);
+    d.width = 1;
+}
+
+void GraphView::drawTrialSurfaces(Pass& d, const PlotModel& m) const {
+    for (int i = 1; i <= std::min(m.TrialCount, plotformat::kTrialSurfaces); ++i) {
+        const PolyLine& t = m.TrialSurface[static_cast<size_t>(i)];
+        if (t.count >= 2) polyline(d.p, t.points, t.count);
+    }
+}
+
+void GraphView::drawBoundaryLines(Pass& d, const PlotModel& m) const {
+    d.setPen(Qt::black, 2 * d.f);
+    for (int r = 0; r < m.RegionCount; ++r)
+        polyline(d.p, m.Regions[static_cast<size_t>(r)].points, m.Regions[static_cast<size_t>(r)].count);
+}
+
+void GraphView::drawSearchLimits(Pass& d, const PlotModel& m) const {
+    d.setPen(Qt::black, 3 * d.f);
+    for (int l = 0; l < m.LimitCount; ++l) {
+        const auto& [a, b] = m.SearchLimits[static_cast<size_t>(l)];
+        line(d.p, a.x, a.y, b.x, b.y);
+    }
+}
+
+void GraphView::drawPiezometricLines(Pass& d, const PlotModel& m) const {
+    d.setPen(QColor(0, 0, 255), 2 * d.f);
+    for (int i = 0; i < m.PiezoCount; ++i) {
+        const PolyLine& l = m.PiezoLines[static_cast<size_t>(i)];
+        if (l.count >= 2) polyline(d.p, l.points, l.count);
+    }
+    d.width = d.f;
+}
+
+void GraphView::drawTieBacks(Pass& d, const PlotModel& m) const {
+    d.setPen(Qt::black, 3);
+    for (int i = 0; i < m.TieBackCount; ++i) {
+        const auto& t = m.TieBacks[static_cast<size_t>(i)];
+        line(d.p, t[0].x, t[0].y, t[1].x, t[1].y);
+        line(d.p, t[1].x, t[1].y, t[2].x, t[2].y);
+    }
+    d.width = 1;
+}
+
+void GraphView::drawReinforcement(Pass& d, const PlotModel& m) const {
+    d.setPen(QColor(128, 0, 0), 3);
+    for (int i = 0; i < m.ReinfCount; ++i) {
+        const PolyLine& r = m.ReinfLines[static_cast<size_t>(i)];
+        QPolygon poly;
+        for (int k = 0; k < r.count; ++k)
+            poly << W.map(r.points[static_cast<size_t>(k)].x, r.points[static_cast<size_t>(k)].y);
+        if (poly.size() >= 2) d.p.drawPolyline(poly);
+    }
+    d.width = 1;
+}
+
+void GraphView::drawSurfacePressures(Pass& d, const PlotModel& m) const {
+    d.p.setPen(pen(QColor(0, 128, 128), d.width));
+    for (int z = 0; z < m.ZoneCount; ++z) {
+        const auto* pts = &m.ZonePoints[static_cast<size_t>(4 * z)];
+        for (int k = 0; k < 4; ++k) line(d.p, pts[k].x, pts[k].y, pts[(k + 1) % 4].x, pts[(k + 1) % 4].y);
+    }
+}
+
+void GraphView::drawStressBars(Pass& d, const PlotModel& m, bool total) const {
+    d.setPen(total ? QColor(128, 128, 128) : QColor(0, 0, 255), d.f);
+    const std::optional<StressBar>* previous = nullptr;
+    const auto bars = StressBars(m, total);
+    for (const auto& bar : bars) {
+        if (bar) {
+            line(d.p, bar->x, bar->surfaceY, bar->x, bar->tipY);
+            if (previous && *previous) line(d.p, (*previous)->x, (*previous)->tipY, bar->x, bar->tipY);
+        }
+        previous = &bar;
+    }
+}
+
+void GraphView::drawTenSlipSurfaces(Pass& d, const PlotModel& m) const {
+    d.setPen(Qt::black, 3);
+    if (m.CriticalSurfaces[0].count > 0)
+        for (const PolyLine& c : m.CriticalSurfaces) polyline(d.p, c.points, c.count);
+    else
+        drawTrialSurfaces(d, m);
+}
+
+void GraphView::drawSolutionText(Pass& d, const QString& text, bool opaque) const {
+    QPainter& p = d.p;
+    const QFont font = textFont();
+    p.setFont(font);
+    const QFontMetrics fm(font, p.device());
+    const QPoint at(Area.Left + 10, Area.Top + 72);
+    if (opaque) p.fillRect(QRect(at, QSize(fm.horizontalAdvance(text), fm.height())), Qt::white);
+    p.setPen(Qt::black);
+    p.drawText(QRect(at, QSize(fm.horizontalAdvance(text) + 2, fm.height())), Qt::AlignLeft | Qt::AlignTop,
+               text);
+}
+
+void GraphView::drawCriticalSurface(Pass& d, const PlotModel& m) const {
+    const PolyLine& critical = m.CriticalSurfaces[0];
+    drawSolutionText(
+        d,
+        QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
+            .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2), fixed(m.Radius, 2)),
+        true);
+    if (!BlockOrIrregular && critical.count > 0) {
+        d.p.setPen(pen(Qt::black, 1));
+        const PlotPoint& a = critical.points[0];
+        const PlotPoint& b = critical.points[static_cast<size_t>(critical.count - 1)];
+        line(d.p, a.x, a.y, m.CentreX, m.CentreY);
+        line(d.p, b.x, b.y, m.CentreX, m.CentreY);
+    }
+    d.setPen(QColor(255, 0, 0), 3);
+    if (critical.count > 0)
+        polyline(d.p, critical.points, critical.count);
+    else
+        drawTrialSurfaces(d, m);
+}
+
+void GraphView::drawSoilLayerNumbers(Pass& d, const PlotModel& m) const {
+    d.setPen(Qt::black, d.f);
+    for (int r = 0; r < m.RegionCount; ++r) {
+        const auto& region = m.Regions[static_cast<size_t>(r)];
+        if (region.count == 0) break;
+        if (region.count < 2) continue;
+        for (int i = 0; i + 1 < region.count; ++i) {
+            const PlotPoint& a = region.points[static_cast<size_t>(i)];
+            const PlotPoint& b = region.points[static_cast<size_t>(i + 1)];
+            d.p.setPen(pen(Qt::black, d.f));
+            marker(d.p, a.x, a.y, d.markerHalf);
+            label(d.p, (a.x + b.x) / 2, (a.y + b.y) / 2, QStringLiteral(" %1 ").arg(region.soil), Qt::black);
+        }
+        d.p.setPen(pen(Qt::black, d.f));
+        const PlotPoint& last = region.points[static_cast<size_t>(region.count - 1)];
+        marker(d.p, last.x, last.y, d.markerHalf);
+    }
+}
+
+void GraphView::drawBoundaryCoords(Pass& d, const PlotModel& m) const {
+    for (int r = 0; r < m.RegionCount; ++r) {
+        const auto& region = m.Regions[static_cast<size_t>(r)];
+        for (int i = 0; i < region.count; ++i) {
+            const PlotPoint& a = region.points[static_cast<size_t>(i)];
+            d.p.setPen(pen(Qt::black, d.f));
+            marker(d.p, a.x, a.y, d.markerHalf);
+            label(d.p, a.x, a.y, QStringLiteral("(%1,%2)").arg(fixed(a.x, 1), fixed(a.y, 1)), Qt::black);
+        }
+    }
+}
+
+// The layers in their drawing order. Painting reads the model and writes nothing into it.
+void GraphView::drawLayers(QPainter& p, const PlotModel& m, bool page) const {
+    // Sizes given in screen pixels keep their size on a page of higher resolution.
+    const double scale = page && p.device() ? std::max(1.0, p.device()->logicalDpiX() / 96.0) : 1.0;
+    Pass d{p, page, LineWidthFactor, static_cast<int>(std::lround(3 * scale))};
+    auto on = [this](Layer l) { return Switches.test(bit(l)); };
+    p.setBrush(Qt::NoBrush);
+    if (on(Layer::ColorSoilLayers)) drawColorSoilLayers(d, m);
+    if (on(Layer::AllTrialSurfaces)) {
+        p.setPen(pen(QColor(192, 192, 192), d.width));
+        drawTrialSurfaces(d, m);
+    }
+    if (on(Layer::BoundaryLines)) drawBoundaryLines(d, m);
+    if (on(Layer::SearchLimits) && !page) drawSearchLimits(d, m);
+    if (on(Layer::PiezometricLine)) drawPiezometricLines(d, m);
+    if (on(Layer::TieBacks)) drawTieBacks(d, m);
+    if (on(Layer::ReinfLines)) drawReinforcement(d, m);
+    if (on(Layer::SurfacePressures)) drawSurfacePressures(d, m);
+    if (on(Layer::TotalStresses)) drawStressBars(d, m, true);
+    if (on(Layer::PoreWaterPressures)) drawStressBars(d, m, false);
+    if (on(Layer::TenSlipSurfaces)) drawTenSlipSurfaces(d, m);
+    if (on(Layer::CriticalSlipSurface)) drawCriticalSurface(d, m);
+    if (on(Layer::SoilLayerNumbers)) drawSoilLayerNumbers(d, m);
+    if (on(Layer::BoundaryCoords)) drawBoundaryCoords(d, m);
+    if (on(Layer::SolutionInformation) && (page || !on(Layer::CriticalSlipSurface)))
+        drawSolutionText(d, QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3)), false);
+}
+
+void GraphView::DrawGraph(QPainter& p, const PlotModel& m, const QColor& background, const QRect& canvas,
                           const QPoint& offset) const {
     p.save();
     p.fillRect(canvas, background);
@@ -542,7 +572,7 @@ void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool page) const {
     p.restore();
 }
 
-void GraphView::DrawPage(QPainter& p, PlotModel& m, const GraphView& screen, int w, int h) {
+void GraphView::DrawPage(QPainter& p, const PlotModel& m, const GraphView& screen, int w, int h) {
     GraphView page = screen;
     const int u = ResolutionClass(w / 10), v = ResolutionClass(h / 8);
     page.MarginUnitX = u;

@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QPolygon>
 #include <QRect>
+#include <optional>
+#include <vector>
 
 class QFont;
 class QPainter;
@@ -35,6 +37,15 @@ TickStep NiceTickStep(double intervals, double a, double b);
 // Colour of a soil type in the coloured layers.
 QColor SoilColour(int soilType);
 
+// One stress bar of a slice: from the critical surface at the slice's x, along the vertical, for
+// the slice's total or pore force over (62.4 x base length), whatever the units.
+struct StressBar {
+    double x = 0, surfaceY = 0, tipY = 0;
+};
+// The bars of all slices in order; a slice outside the critical surface's x range has none, which
+// also breaks the line joining the tips.
+std::vector<std::optional<StressBar>> StressBars(const PlotModel& model, bool total);
+
 class GraphView {
 public:
     WorldToScreen W;
@@ -48,11 +59,11 @@ public:
     // Fits the model's soil regions and search limits into a canvas of w x h pixels.
     void FitToView(const PlotModel& model, int w, int h);
     // Background, the switched-on layers clipped to the plot area, and the axes with "Scale".
-    void DrawGraph(QPainter& painter, PlotModel& model, const QColor& background, const QRect& canvas,
+    void DrawGraph(QPainter& painter, const PlotModel& model, const QColor& background, const QRect& canvas,
                    const QPoint& offset = QPoint()) const;
     void DrawAxes(QPainter& painter, double xIntervals = 17, double yIntervals = 11, bool page = false) const;
     // The printed page of `screen`'s current view on a page of w x h device pixels.
-    static void DrawPage(QPainter& painter, PlotModel& model, const GraphView& screen, int w, int h);
+    static void DrawPage(QPainter& painter, const PlotModel& model, const GraphView& screen, int w, int h);
     // New scales, keeping the world point under the pixel `centre` in place.
     void SetScaleKeepingCentre(double scale, double scaleY, QPoint centre);
     void ZoomAbout(double factor, QPoint centre) {
@@ -60,7 +71,22 @@ public:
     }
 
 private:
-    void drawLayers(QPainter& painter, PlotModel& model, bool page) const;
+    struct Pass;
+    void drawLayers(QPainter& painter, const PlotModel& model, bool page) const;
+    void drawColorSoilLayers(Pass& d, const PlotModel& m) const;
+    void drawTrialSurfaces(Pass& d, const PlotModel& m) const;
+    void drawBoundaryLines(Pass& d, const PlotModel& m) const;
+    void drawSearchLimits(Pass& d, const PlotModel& m) const;
+    void drawPiezometricLines(Pass& d, const PlotModel& m) const;
+    void drawTieBacks(Pass& d, const PlotModel& m) const;
+    void drawReinforcement(Pass& d, const PlotModel& m) const;
+    void drawSurfacePressures(Pass& d, const PlotModel& m) const;
+    void drawStressBars(Pass& d, const PlotModel& m, bool total) const;
+    void drawTenSlipSurfaces(Pass& d, const PlotModel& m) const;
+    void drawSolutionText(Pass& d, const QString& text, bool opaque) const;
+    void drawCriticalSurface(Pass& d, const PlotModel& m) const;
+    void drawSoilLayerNumbers(Pass& d, const PlotModel& m) const;
+    void drawBoundaryCoords(Pass& d, const PlotModel& m) const;
     void line(QPainter& p, double x1, double y1, double x2, double y2) const;
     void polyline(QPainter& p, const std::vector<PlotPoint>& pts, int count) const;
     void marker(QPainter& p, double x, double y, int halfSize) const;

@@ -30,14 +30,14 @@ QString layerCaption(Layer layer) {
 }
 
 PlotModel::PlotModel()
-    : TrialSurface(plotcap::kTrialSurfaces + 1), Slices(plotcap::kSlices), ZonePoints(plotcap::kZonePoints),
-      SearchLimits(plotcap::kLimits), TieBacks(plotcap::kTieBacks), Boundary(plotcap::kBoundaryRows),
-      Regions(plotcap::kRegions) {
-    for (auto& t : TrialSurface) t.points.resize(plotcap::kTrialPoints);
-    for (auto& c : CriticalSurfaces) c.points.resize(plotcap::kCriticalPoints);
-    for (auto& r : ReinfLines) r.points.resize(plotcap::kReinfPoints);
-    for (auto& p : PiezoLines) p.points.resize(plotcap::kPiezoPoints);
-    for (auto& r : Regions) r.points.resize(plotcap::kRegionPoints);
+    : TrialSurface(plotformat::kTrialSurfaces + 1), Slices(plotformat::kSlices),
+      ZonePoints(plotformat::kZonePoints), SearchLimits(plotformat::kLimitLines),
+      TieBacks(plotformat::kTiebacks), Boundary(plotformat::kBoundaryRows), Regions(plotformat::kRegions) {
+    for (auto& t : TrialSurface) t.points.resize(plotformat::kSurfacePoints);
+    for (auto& c : CriticalSurfaces) c.points.resize(plotformat::kSurfacePoints);
+    for (auto& r : ReinfLines) r.points.resize(plotformat::kReinforcementPoints);
+    for (auto& p : PiezoLines) p.points.resize(plotformat::kPiezometricPoints);
+    for (auto& r : Regions) r.points.resize(plotformat::kRegionPoints);
 }
 
 void PlotModel::Clear() {
@@ -52,7 +52,7 @@ void PlotModel::Clear() {
 }
 
 void PlotModel::CopyBoundary(const TGridTable& t) {
-    const int rows = std::min(t.RowCount(), plotcap::kBoundaryRows);
+    const int rows = std::min(t.RowCount(), plotformat::kBoundaryRows);
     for (int r = 0; r < rows; ++r) {
         BoundaryRow& b = Boundary[static_cast<size_t>(r)];
         b = BoundaryRow{};
@@ -77,14 +77,14 @@ void PlotModel::BuildRegions() {
         }
     std::vector<bool> taken(static_cast<size_t>(n), false);
     RegionCount = 0;
-    for (int i = 0; i < n && RegionCount < plotcap::kRegions; ++i) {
+    for (int i = 0; i < n && RegionCount < plotformat::kRegions; ++i) {
         const BoundaryRow& start = Boundary[static_cast<size_t>(i)];
         if (taken[static_cast<size_t>(i)] || start.soil <= 0) continue;
         Region& region = Regions[static_cast<size_t>(RegionCount++)];
         region.soil = start.soil;
         region.count = 0;
         auto add = [&region](double x, double y) {
-            if (region.count < plotcap::kRegionPoints)
+            if (region.count < plotformat::kRegionPoints)
                 region.points[static_cast<size_t>(region.count++)] = {x, y};
         };
         add(start.x1, start.y1);
@@ -171,168 +171,237 @@ public:
         }
         return true;
     }
+    // The scale factor is header line 11; a header cut short by a bad line takes line 11 when it
+    // was read, otherwise line 2.
     bool header() {
-        double values[15] = {};
-        for (int i = 0; i < 15; ++i) {
+        constexpr int scale = plotformat::kScaleFactorLine - 1;
+        double values[plotformat::kHeaderLines] = {};
+        for (int i = 0; i < plotformat::kHeaderLines; ++i) {
             bool bad = false;
             numbers(1, &values[i], bad);
             if (bad) {
                 m_result.messages << plotmsg::kHeaderCorrupt;
-                m_model.ScaleFactor = i > 10 ? values[10] : (i > 1 ? values[1] : m_model.ScaleFactor);
+                m_model.ScaleFactor = i > scale ? values[scale] : (i > 1 ? values[1] : m_model.ScaleFactor);
                 return false;
             }
         }
-        m_model.ScaleFactor = values[10];
+        m_model.ScaleFactor = values[scale];
         return true;
     }
 
+    // Records until END or the end of the file; after each record, whatever its word, the
+    // piezometric switches follow what has been read.
     void run(const TGridTable& boundCood) {
-        LayerSet& on = m_result.enabled;
-        PlotModel& m = m_model;
+        namespace rec = plotformat::record;
+        const std::pair<const char*, bool (Reader::*)()> handlers[] = {
+            {rec::kBlocks, &Reader::blocks},
+            {rec::kBoundary, &Reader::boundary},
+            {rec::kSlices, &Reader::slices},
+            {rec::kLoads, &Reader::loads},
+            {rec::kLimits, &Reader::limits},
+            {rec::kNewHeader, &Reader::newHeader},
+            {rec::kReinforcement, &Reader::reinforcement},
+            {rec::kSurface, &Reader::surface},
+            {rec::kTenCritical, &Reader::tenCritical},
+            {rec::kTiebacks, &Reader::tiebacks},
+            {rec::kWater, &Reader::water},
+        };
+        m_boundCood = &boundCood;
         while (!atEnd()) {
             const QByteArray word = line().left(3);
-            if (word == "END") break;
-            if (word == "BLK") {
-                double v[1];
-                if (!plain(1, v)) break;
-                PlotPoint p;
-                for (qint64 k = 0; k < 5 * qint64(count(v[0])) && point(p); ++k) {
+            if (word == rec::kEnd) break;
+            bool goOn = true;
+            for (const auto& [name, read] : handlers)
+                if (word == name) {
+                    goOn = (this->*read)();
+                    break;
                 }
-            } else if (word == "BND") {
-                double v[4];
-                if (!plain(4, v)) break;
-                const int s = count(v[2]), t = count(v[3]);
-                PlotPoint p;
-                for (qint64 k = 0; k < s + 2 * std::max<qint64>(0, qint64(t) - s) && point(p); ++k) {
-                }
-                m.CopyBoundary(boundCood);
-                on.set(bit(Layer::BoundaryLines))
-                    .set(bit(Layer::ColorSoilLayers))
-                    .set(bit(Layer::BoundaryCoords));
-            } else if (word == "INF") {
-                double v[1];
-                if (!plain(1, v)) break;
-                const int n = count(v[0]);
-                m.SliceCount = std::min(n, plotcap::kSlices);
-                for (int k = 0; k < n; ++k) {
-                    double f[10];
-                    if (!plain(10, f)) break;
-                    if (k >= plotcap::kSlices) continue;
-                    SliceRecord& s = m.Slices[static_cast<size_t>(k)];
-                    s.x = f[1];
-                    s.totalForce = f[2];
-                    s.baseLength = f[3];
-                    s.poreForce = f[4];
-                    std::copy(f + 5, f + 10, s.unused.begin());
-                }
-                on.set(bit(Layer::TotalStresses)).set(bit(Layer::PoreWaterPressures));
-            } else if (word == "LDS") {
-                double v[1];
-                bool bad = false;
-                if (!numbers(1, v, bad)) break;
-                if (bad) m_result.messages << plotmsg::kZoneCount;
-                const int n = count(v[0]);
-                m.ZoneCount = std::min(n, plotcap::kZonePoints / 4);
-                for (qint64 k = 0; k < 4 * qint64(n) && !atEnd(); ++k) {
-                    double f[2];
-                    numbers(2, f, bad);
-                    if (bad) m_result.messages << plotmsg::zonePoint(k + 1);
-                    if (k < plotcap::kZonePoints) m.ZonePoints[static_cast<size_t>(k)] = scaled(f);
-                }
-                on.set(bit(Layer::SurfacePressures));
-            } else if (word == "LMT") {
-                double v[1];
-                if (!plain(1, v)) break;
-                const int n = count(v[0]);
-                m.LimitCount = std::min(n, plotcap::kLimits);
-                for (int k = 0; k < n; ++k) {
-                    PlotPoint a, b;
-                    if (!point(a) || !point(b)) break;
-                    if (k < plotcap::kLimits) m.SearchLimits[static_cast<size_t>(k)] = {a, b};
-                }
-                on.set(bit(Layer::SearchLimits));
-            } else if (word == "NPL") {
-                header();
-            } else if (word == "RNF") {
-                double v[1];
-                if (!plain(1, v)) break;
-                const int n = count(v[0]);
-                m.ReinfCount = std::min(n, plotcap::kReinfLines);
-                for (int k = 0; k < n; ++k)
-                    if (!polyLine(k < plotcap::kReinfLines ? &m.ReinfLines[static_cast<size_t>(k)] : nullptr,
-                                  plotcap::kReinfPoints))
-                        break;
-                if (n > 0) on.set(bit(Layer::ReinfLines));
-            } else if (word == "SRF") {
-                const int k = ++m.TrialCount;
-                double v[2];
-                bool bad = false;
-                if (!numbers(2, v, bad)) break;
-                if (bad) m_result.messages << plotmsg::surfaceCount(k);
-                const int n = count(v[0]);
-                PolyLine* target =
-                    k <= plotcap::kTrialSurfaces ? &m.TrialSurface[static_cast<size_t>(k)] : nullptr;
-                if (target) target->count = std::min(n, plotcap::kTrialPoints);
-                m.FactorOfSafety = v[1];
-                for (int j = 0; j < n; ++j) {
-                    PlotPoint p;
-                    if (!point(p)) break;
-                    if (target && j < plotcap::kTrialPoints) target->points[static_cast<size_t>(j)] = p;
-                }
-                on.set(bit(Layer::AllTrialSurfaces))
-                    .set(bit(Layer::SoilLayerNumbers))
-                    .set(bit(Layer::SolutionInformation));
-            } else if (word == "TEN") {
-                for (int b = 0; b < 10 && !atEnd(); ++b) {
-                    PolyLine& c = m.CriticalSurfaces[static_cast<size_t>(b)];
-                    double v[1], s[4];
-                    if (!plain(1, v) || !plain(4, s)) break;
-                    const int n = count(v[0]);
-                    c.count = std::min(n, plotcap::kCriticalPoints);
-                    for (int j = 0; j < n; ++j) {
-                        PlotPoint p;
-                        if (!point(p)) break;
-                        if (j < plotcap::kCriticalPoints) c.points[static_cast<size_t>(j)] = p;
-                    }
-                    if (b == 0) {
-                        m.FactorOfSafety = s[0];
-                        m.CentreX = s[1];
-                        m.CentreY = s[2];
-                        m.Radius = s[3];
-                        if (c.count > 0) {
-                            const PlotPoint& first = c.points[0];
-                            const PlotPoint& last = c.points[static_cast<size_t>(c.count - 1)];
-                            if (m.CentreX < 0.0001) m.CentreX = (first.x + last.x) / 2;
-                            if (m.CentreY < 0.0001) m.CentreY = (first.y + last.y) / 2;
-                        }
-                    }
-                }
-                on.set(bit(Layer::SolutionInformation))
-                    .set(bit(Layer::TenSlipSurfaces))
-                    .set(bit(Layer::CriticalSlipSurface));
-            } else if (word == "TIE") {
-                on.set(bit(Layer::TieBacks));
-                double v[1];
-                if (!plain(1, v)) break;
-                const int n = count(v[0]);
-                m.TieBackCount = std::min(n, plotcap::kTieBacks);
-                for (int k = 0; k < n; ++k) {
-                    std::array<PlotPoint, 3> t;
-                    if (!point(t[0]) || !point(t[1]) || !point(t[2])) break;
-                    if (k < plotcap::kTieBacks) m.TieBacks[static_cast<size_t>(k)] = t;
-                }
-            } else if (word == "WTR") {
-                double v[1];
-                if (!plain(1, v)) break;
-                const int n = count(v[0]);
-                m.PiezoCount = std::min(n, plotcap::kPiezoLines);
-                for (int k = 0; k < n; ++k)
-                    if (!polyLine(k < plotcap::kPiezoLines ? &m.PiezoLines[static_cast<size_t>(k)] : nullptr,
-                                  plotcap::kPiezoPoints))
-                        break;
-            }
-            if (m.PiezoCount > 0) on.set(bit(Layer::PiezometricLine)).set(bit(Layer::PoreWaterPressures));
+            if (!goOn) break;
+            if (m_model.PiezoCount > 0)
+                m_result.enabled.set(bit(Layer::PiezometricLine)).set(bit(Layer::PoreWaterPressures));
         }
+    }
+
+    // Each handler reads its record's data lines; false ends the reading (the file ended).
+
+    bool blocks() {
+        double v[1];
+        if (!plain(1, v)) return false;
+        PlotPoint p;
+        for (qint64 k = 0; k < 5 * qint64(count(v[0])) && point(p); ++k) {
+        }
+        return true;
+    }
+
+    bool boundary() {
+        double v[4];
+        if (!plain(4, v)) return false;
+        const int s = count(v[2]), t = count(v[3]);
+        PlotPoint p;
+        for (qint64 k = 0; k < s + 2 * std::max<qint64>(0, qint64(t) - s) && point(p); ++k) {
+        }
+        m_model.CopyBoundary(*m_boundCood);
+        m_result.enabled.set(bit(Layer::BoundaryLines))
+            .set(bit(Layer::ColorSoilLayers))
+            .set(bit(Layer::BoundaryCoords));
+        return true;
+    }
+
+    bool slices() {
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        m_model.SliceCount = std::min(n, plotformat::kSlices);
+        for (int k = 0; k < n; ++k) {
+            double f[10];
+            if (!plain(10, f)) break;
+            if (k >= plotformat::kSlices) continue;
+            SliceRecord& s = m_model.Slices[static_cast<size_t>(k)];
+            s.x = f[1];
+            s.totalForce = f[2];
+            s.baseLength = f[3];
+            s.poreForce = f[4];
+            std::copy(f + 5, f + 10, s.unused.begin());
+        }
+        m_result.enabled.set(bit(Layer::TotalStresses)).set(bit(Layer::PoreWaterPressures));
+        return true;
+    }
+
+    bool loads() {
+        double v[1];
+        bool bad = false;
+        if (!numbers(1, v, bad)) return false;
+        if (bad) m_result.messages << plotmsg::kZoneCount;
+        const int n = count(v[0]);
+        m_model.ZoneCount = std::min(n, plotformat::kLoadZones);
+        for (qint64 k = 0; k < 4 * qint64(n) && !atEnd(); ++k) {
+            double f[2];
+            numbers(2, f, bad);
+            if (bad) m_result.messages << plotmsg::zonePoint(k + 1);
+            if (k < plotformat::kZonePoints) m_model.ZonePoints[static_cast<size_t>(k)] = scaled(f);
+        }
+        m_result.enabled.set(bit(Layer::SurfacePressures));
+        return true;
+    }
+
+    bool limits() {
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        m_model.LimitCount = std::min(n, plotformat::kLimitLines);
+        for (int k = 0; k < n; ++k) {
+            PlotPoint a, b;
+            if (!point(a) || !point(b)) break;
+            if (k < plotformat::kLimitLines) m_model.SearchLimits[static_cast<size_t>(k)] = {a, b};
+        }
+        m_result.enabled.set(bit(Layer::SearchLimits));
+        return true;
+    }
+
+    bool newHeader() {
+        header();
+        return true;
+    }
+
+    bool reinforcement() {
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        m_model.ReinfCount = std::min(n, plotformat::kReinforcementLines);
+        for (int k = 0; k < n; ++k)
+            if (!polyLine(k < plotformat::kReinforcementLines ? &m_model.ReinfLines[static_cast<size_t>(k)]
+                                                              : nullptr,
+                          plotformat::kReinforcementPoints))
+                break;
+        if (n > 0) m_result.enabled.set(bit(Layer::ReinfLines));
+        return true;
+    }
+
+    bool surface() {
+        PlotModel& m = m_model;
+        const int k = ++m.TrialCount;
+        double v[2];
+        bool bad = false;
+        if (!numbers(2, v, bad)) return false;
+        if (bad) m_result.messages << plotmsg::surfaceCount(k);
+        const int n = count(v[0]);
+        PolyLine* target =
+            k <= plotformat::kTrialSurfaces ? &m.TrialSurface[static_cast<size_t>(k)] : nullptr;
+        if (target) target->count = std::min(n, plotformat::kSurfacePoints);
+        m.FactorOfSafety = v[1];
+        for (int j = 0; j < n; ++j) {
+            PlotPoint p;
+            if (!point(p)) break;
+            if (target && j < plotformat::kSurfacePoints) target->points[static_cast<size_t>(j)] = p;
+        }
+        m_result.enabled.set(bit(Layer::AllTrialSurfaces))
+            .set(bit(Layer::SoilLayerNumbers))
+            .set(bit(Layer::SolutionInformation));
+        return true;
+    }
+
+    bool tenCritical() {
+        PlotModel& m = m_model;
+        for (int b = 0; b < plotformat::kCriticalSurfaces && !atEnd(); ++b) {
+            PolyLine& c = m.CriticalSurfaces[static_cast<size_t>(b)];
+            double v[1], s[4];
+            if (!plain(1, v) || !plain(4, s)) break;
+            const int n = count(v[0]);
+            c.count = std::min(n, plotformat::kSurfacePoints);
+            for (int j = 0; j < n; ++j) {
+                PlotPoint p;
+                if (!point(p)) break;
+                if (j < plotformat::kSurfacePoints) c.points[static_cast<size_t>(j)] = p;
+            }
+            if (b == 0) solution(c, s);
+        }
+        m_result.enabled.set(bit(Layer::SolutionInformation))
+            .set(bit(Layer::TenSlipSurfaces))
+            .set(bit(Layer::CriticalSlipSurface));
+        return true;
+    }
+
+    // The first of the ten: factor of safety, centre and radius; a centre not given falls back to the
+    // middle of the surface's ends.
+    void solution(const PolyLine& c, const double* s) {
+        PlotModel& m = m_model;
+        m.FactorOfSafety = s[0];
+        m.CentreX = s[1];
+        m.CentreY = s[2];
+        m.Radius = s[3];
+        if (c.count > 0) {
+            const PlotPoint& first = c.points[0];
+            const PlotPoint& last = c.points[static_cast<size_t>(c.count - 1)];
+            if (m.CentreX < 0.0001) m.CentreX = (first.x + last.x) / 2;
+            if (m.CentreY < 0.0001) m.CentreY = (first.y + last.y) / 2;
+        }
+    }
+
+    bool tiebacks() {
+        m_result.enabled.set(bit(Layer::TieBacks));
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        m_model.TieBackCount = std::min(n, plotformat::kTiebacks);
+        for (int k = 0; k < n; ++k) {
+            std::array<PlotPoint, 3> t;
+            if (!point(t[0]) || !point(t[1]) || !point(t[2])) break;
+            if (k < plotformat::kTiebacks) m_model.TieBacks[static_cast<size_t>(k)] = t;
+        }
+        return true;
+    }
+
+    bool water() {
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        m_model.PiezoCount = std::min(n, plotformat::kPiezometricLines);
+        for (int k = 0; k < n; ++k)
+            if (!polyLine(k < plotformat::kPiezometricLines ? &m_model.PiezoLines[static_cast<size_t>(k)]
+                                                            : nullptr,
+                          plotformat::kPiezometricPoints))
+                break;
+        return true;
     }
 
 private:
@@ -341,6 +410,7 @@ private:
     QList<QByteArray> m_lines;
     qsizetype m_pos = 0;
     bool m_notedBadField = false;
+    const TGridTable* m_boundCood = nullptr;
 };
 
 } // namespace
@@ -353,7 +423,7 @@ PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood,
     result.noData = reader.atEnd();
     if (!reader.atEnd()) {
         QList<QByteArray> first = text.left(text.indexOf('\n')).split('\r');
-        if (first.value(0) == "END") {
+        if (first.value(0) == plotformat::record::kEnd) {
             result.messages << plotmsg::kNoData;
             result.noData = true;
             return result;

@@ -1,6 +1,8 @@
 #pragma once
 // The results read from the engine's plot file, in arrays of fixed capacity: what the graph
 // draws, and nothing more.
+#include "format/PlotFormat.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -49,7 +51,6 @@ struct PolyLine {
 struct SliceRecord {
     double x = 0, totalForce = 0, baseLength = 0, poreForce = 0;
     std::array<double, 5> unused{};
-    double totalTip = 0, poreTip = 0; // filled while drawing
 };
 
 struct BoundaryRow {
@@ -57,12 +58,6 @@ struct BoundaryRow {
     int32_t soil = 0;
     std::bitset<256> next, prev;
 };
-
-namespace plotcap {
-constexpr int kTrialSurfaces = 4000, kTrialPoints = 200, kCritical = 10, kCriticalPoints = 200, kSlices = 200,
-              kZonePoints = 140, kLimits = 140, kReinfLines = 50, kReinfPoints = 20, kTieBacks = 20,
-              kPiezoLines = 4, kPiezoPoints = 20, kBoundaryRows = 100, kRegions = 90, kRegionPoints = 90;
-}
 
 namespace plotmsg {
 inline const QString kNoData =
@@ -86,7 +81,7 @@ public:
     double ScaleFactor = 1;
     std::vector<PolyLine> TrialSurface; // index 0 unused; 1..4000
     int32_t TrialCount = 1;
-    std::array<PolyLine, plotcap::kCritical> CriticalSurfaces;
+    std::array<PolyLine, plotformat::kCriticalSurfaces> CriticalSurfaces;
     double FactorOfSafety = 0, CentreX = 0, CentreY = 0, Radius = 0;
     std::vector<SliceRecord> Slices;
     int32_t SliceCount = 0;
@@ -94,11 +89,11 @@ public:
     int32_t ZoneCount = 0;
     std::vector<std::pair<PlotPoint, PlotPoint>> SearchLimits;
     int32_t LimitCount = 0;
-    std::array<PolyLine, plotcap::kReinfLines> ReinfLines;
+    std::array<PolyLine, plotformat::kReinforcementLines> ReinfLines;
     int32_t ReinfCount = 0;
     std::vector<std::array<PlotPoint, 3>> TieBacks;
     int32_t TieBackCount = 0;
-    std::array<PolyLine, plotcap::kPiezoLines> PiezoLines;
+    std::array<PolyLine, plotformat::kPiezometricLines> PiezoLines;
     int32_t PiezoCount = 0;
     std::vector<BoundaryRow> Boundary;
     int32_t BoundaryCount = 0;
