@@ -1,5 +1,6 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
 #include "base/Errors.h"
+#include "format/NumberFormat.h"
 #include "graph/GraphView.h"
 #include "model/AnalysisRun.h"
 #include "model/ProgramData.h"
@@ -119,7 +120,7 @@ QString criticalFactor(const QString& resultFile) {
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QJsonArray surfaces = QJsonDocument::fromJson(f.readAll()).object().value("surfaces").toArray();
     if (surfaces.isEmpty()) return {};
-    return QString::number(surfaces.first().toObject().value("fs").toDouble(), 'f', 3);
+    return QString::fromStdString(numfmt::fixed(surfaces.first().toObject().value("fs").toDouble(), 3));
 }
 
 int run(const QStringList& args) {

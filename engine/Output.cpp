@@ -84,12 +84,7 @@ std::vector<Point> thinned(const std::vector<Point>& pts, size_t limit) {
 } // namespace
 
 std::string fixed(double value, int decimals) {
-    if (!std::isfinite(value)) return "n/a";
-    char buf[128];
-    auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    std::string s(buf, r.ptr);
-    if (s.find_first_not_of("-0.") == std::string::npos && s[0] == '-') s.erase(0, 1);
-    return s;
+    return std::isfinite(value) ? numfmt::fixed(value, decimals) : "n/a";
 }
 
 std::string general(double value, int digits) {

@@ -82,21 +82,19 @@ std::string generalPoint(long double value) {
     return s.substr(0, e) + ".0" + s.substr(e);
 }
 
-std::string fixed2(long double value) {
+std::string fixed(long double value, int decimals) {
     if (!std::isfinite(value)) return general(value, 8);
-    if (std::fabs(value) >= 1e8L) return scientific(toDecimal(value, 8));
-    // Round the way the value reads as text (18 digits), then half away from zero at two places.
+    decimals = std::clamp(decimals, 0, 17);
+    // Round the way the value reads as text (18 digits), then half away from zero.
     Decimal d = toDecimal(value, 18);
-    // Collect the digits at positions 10^exponent ... 10^-3.
-    int last = -3;
+    const int last = -decimals - 1;
     std::string all; // digits from 10^max(exponent,0) down to 10^last
-    int top = std::max(d.exponent, 0);
+    const int top = std::max(d.exponent, 0);
     for (int p = top; p >= last; --p) {
-        int idx = d.exponent - p;
+        const int idx = d.exponent - p;
         all += (idx >= 0 && idx < static_cast<int>(d.digits.size())) ? d.digits[idx] : '0';
     }
-    // all has digits for 10^top..10^-3; round at 10^-2 using the 10^-3 digit and beyond.
-    bool roundUp = all.back() >= '5';
+    const bool roundUp = all.back() >= '5';
     all.pop_back();
     if (roundUp) {
         int i = static_cast<int>(all.size()) - 1;
@@ -106,12 +104,17 @@ std::string fixed2(long double value) {
         else
             all.insert(all.begin(), '1');
     }
-    std::string intPart = all.substr(0, all.size() - 2);
-    std::string frac = all.substr(all.size() - 2);
-    size_t nz = intPart.find_first_not_of('0');
+    std::string intPart = all.substr(0, all.size() - decimals);
+    const std::string frac = all.substr(all.size() - decimals);
+    const size_t nz = intPart.find_first_not_of('0');
     intPart = nz == std::string::npos ? "0" : intPart.substr(nz);
-    bool isZero = intPart == "0" && frac == "00";
-    return (d.negative && !isZero ? "-" : "") + intPart + "." + frac;
+    const bool isZero = intPart == "0" && frac.find_first_not_of('0') == std::string::npos;
+    return (d.negative && !isZero ? "-" : "") + intPart + (decimals > 0 ? "." + frac : "");
+}
+
+std::string fixed2(long double value) {
+    if (std::isfinite(value) && std::fabs(value) >= 1e8L) return scientific(toDecimal(value, 8));
+    return fixed(value, 2);
 }
 
 std::string hex(long double value) {

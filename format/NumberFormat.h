@@ -17,7 +17,11 @@ std::string general(long double value, int digits);
 // engine sees a real. A one-digit scientific mantissa gets ".0" (1.0E-5) to stay a valid number.
 std::string generalPoint(long double value);
 
-// Two decimals, half-way values away from zero; scientific from 1E8 on.
+// Fixed notation with exactly `decimals` decimals (0 to 17), rounded as the value reads as text:
+// half-way values go away from zero (0.125 gives 0.13). The one fixed formatter of the program.
+std::string fixed(long double value, int decimals);
+
+// The problem file's two-decimal items: fixed(value, 2), scientific from 1E8 on.
 std::string fixed2(long double value);
 
 // Entry-field hexadecimal text: "$" and at least four upper-case digits of the rounded value.

@@ -76,6 +76,24 @@ TEST(NumberFormat, WriterFormats) {
         EXPECT_EQ(numfmt::generalPoint(c.value), c.point) << c.point;
         EXPECT_EQ(numfmt::fixed2(c.value), c.fixed) << c.fixed;
     }
+    // The one fixed formatter, for every number of decimals the program shows.
+    const struct {
+        long double value;
+        int decimals;
+        const char* text;
+    } fixedCases[] = {
+        {0.125L, 2, "0.13"},
+        {-0.5L, 0, "-1"},
+        {2.5L, 0, "3"},
+        {1234.5678L, 1, "1234.6"},
+        {-0.0001L, 3, "0.000"},
+        {9.9999L, 3, "10.000"},
+        {1e20L, 2, "100000000000000000000.00"},
+        {0.98552L, 4, "0.9855"},
+        {-45, 3, "-45.000"},
+        {0, 0, "0"},
+    };
+    for (const auto& c : fixedCases) EXPECT_EQ(numfmt::fixed(c.value, c.decimals), c.text) << c.text;
     EXPECT_EQ(numfmt::hex(255), "$00FF");
     EXPECT_EQ(numfmt::hex(70000), "$11170");
     EXPECT_EQ(numfmt::hex(2.5L), "$0002");
