@@ -62,7 +62,7 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
     QSettings& s = m_services.settings;
     EditorPath = s.value(settingsKey(mainmsg::kWordProcessor)).toString();
     if (EditorPath.isEmpty()) EditorPath = DefaultEditorPath();
-    RecentFiles.fill(QString());
+    RecentFiles = QStringList(kRecentSlots, QString());
 }
 
 TMainForm::~TMainForm() {
@@ -99,7 +99,7 @@ void TMainForm::buildMenus() {
     })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     add(file, QStringLiteral("Save &As..."), QStringLiteral("FileSaveAs"), [this] { FileSaveAsClick(); });
     file->addSeparator();
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kRecentSlots; ++i) {
         QAction* a = file->addAction(QString());
         a->setObjectName(QStringLiteral("Recent%1").arg(i));
         a->setVisible(false);
@@ -232,12 +232,11 @@ void TMainForm::FormShow() {
     if (s.status() == QSettings::NoError) {
         const QString editor = s.value(settingsKey(mainmsg::kWordProcessor)).toString();
         if (!editor.isEmpty()) EditorPath = editor;
-        for (int i = 0; i < 10; ++i)
-            RecentFiles[static_cast<size_t>(i)] =
-                s.value(settingsKey(QStringLiteral("File%1").arg(i + 1))).toString();
+        for (int i = 0; i < kRecentSlots; ++i)
+            RecentFiles[i] = s.value(settingsKey(QStringLiteral("File%1").arg(i + 1))).toString();
     } else {
         EditorPath.clear();
-        RecentFiles.fill(QString());
+        RecentFiles = QStringList(kRecentSlots, QString());
     }
     RecentCount = static_cast<int>(
         std::count_if(RecentFiles.begin(), RecentFiles.end(), [](const QString& f) { return !f.isEmpty(); }));
@@ -397,32 +396,28 @@ QString TMainForm::RecentShownName(const QString& path) const {
 
 void TMainForm::FileMenuClick() {
     CommitActiveChild();
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kRecentSlots; ++i) {
         QAction* a = m_recent[static_cast<size_t>(i)];
         a->setVisible(i < RecentCount);
         if (i < RecentCount)
-            a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(
-                escapeMnemonic(RecentShownName(RecentFiles[static_cast<size_t>(i)]))));
+            a->setText(
+                QStringLiteral("&%1 %2").arg(i + 1).arg(escapeMnemonic(RecentShownName(RecentFiles[i]))));
     }
     m_recentSeparator->setVisible(RecentCount > 0);
 }
 
 void TMainForm::MyFilePopupHandler(int slot) {
-    const QString path = RecentFiles[static_cast<size_t>(slot)];
+    const QString path = RecentFiles.value(slot);
     if (QuerySaveChanges()) OpenFileName(path);
 }
 
 void TMainForm::UpdatePrevFile(const QString& path) {
-    if (RecentFiles[0] == path) return;
-    int found = 10;
-    for (int k = 1; k < 10; ++k)
-        if (RecentFiles[static_cast<size_t>(k)] == path) {
-            found = k;
-            break;
-        }
-    for (int k = std::min(found, 9); k > 0; --k)
-        RecentFiles[static_cast<size_t>(k)] = RecentFiles[static_cast<size_t>(k - 1)];
-    RecentFiles[0] = path;
+    if (RecentFiles.first() == path) return;
+    // The path moves to the front; the slots before its old place move down one, and when it was
+    // not in the list the oldest entry drops out. Empty slots keep their places.
+    RecentFiles.removeAll(path);
+    RecentFiles.prepend(path);
+    RecentFiles.resize(kRecentSlots);
     UpdateRegistry();
     RecentCount = static_cast<int>(
         std::count_if(RecentFiles.begin(), RecentFiles.end(), [](const QString& f) { return !f.isEmpty(); }));
@@ -431,8 +426,8 @@ void TMainForm::UpdatePrevFile(const QString& path) {
 void TMainForm::UpdateRegistry() {
     QSettings& s = m_services.settings;
     s.setValue(settingsKey(mainmsg::kWordProcessor), EditorPath);
-    for (int i = 0; i < 10; ++i)
-        s.setValue(settingsKey(QStringLiteral("File%1").arg(i + 1)), RecentFiles[static_cast<size_t>(i)]);
+    for (int i = 0; i < kRecentSlots; ++i)
+        s.setValue(settingsKey(QStringLiteral("File%1").arg(i + 1)), RecentFiles[i]);
     s.sync();
 }
 

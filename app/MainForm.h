@@ -106,7 +106,8 @@ public:
     void WindowArrangeClick();
 
     QString EditorPath;
-    std::array<QString, 10> RecentFiles;
+    static constexpr int kRecentSlots = 10;
+    QStringList RecentFiles; // always ten slots, the most recent first; an empty slot is ""
     int RecentCount = 0;
     int OpenFilterIndex = 1; // the open dialog's filter, last chosen
 
@@ -140,7 +141,7 @@ private:
     QString m_programFolder;
     QMdiArea* m_mdi;
     bool m_shown = false;
-    std::array<QAction*, 10> m_recent{};
+    std::array<QAction*, kRecentSlots> m_recent{};
     std::array<QAction*, 50> m_windows{};
     std::array<QAction*, 3> m_units{};
     QAction* m_recentSeparator = nullptr; // N14
