@@ -1,6 +1,7 @@
 #include "Analysis.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace velda {
 
@@ -25,7 +26,7 @@ EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& s
     e.janbuFactor = janbuCorrection(e.sliced.surface, slices);
     if (e.janbu.ok) e.janbuCorrected = e.janbu.fs * e.janbuFactor;
     const double start = e.bishop.ok ? e.bishop.fs : (e.ordinary.ok ? e.ordinary.fs : 1.0);
-    const double lambda0 = std::tan(interSliceAngleDegrees * 3.14159265358979323846 / 180);
+    const double lambda0 = std::tan(interSliceAngleDegrees * std::numbers::pi / 180);
     e.spencer = rigorousMethod(slices, e.circle.centre, Interslice::Constant, start, lambda0);
     e.morgensternPrice =
         rigorousMethod(slices, e.circle.centre, Interslice::HalfSine, e.spencer.ok ? e.spencer.fs : start,

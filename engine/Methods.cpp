@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <numeric>
 
 namespace velda {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr int kMaxIterations = 200;
 
 std::string sliceText(size_t i) {
@@ -96,8 +96,8 @@ Circle fitCircle(const std::vector<Point>& pts) {
             double longest = 0;
             for (size_t i = 0; i + 1 < pts.size(); ++i)
                 longest = std::max(longest, std::hypot(pts[i + 1].x - pts[i].x, pts[i + 1].y - pts[i].y));
-            c.exact =
-                worst <= 1e-3 * std::min(c.radius, chord) && longest <= 2 * c.radius * std::sin(kPi / 12);
+            c.exact = worst <= 1e-3 * std::min(c.radius, chord) &&
+                      longest <= 2 * c.radius * std::sin(std::numbers::pi / 12);
             return c;
         }
     }
@@ -349,7 +349,7 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
     if (function == Interslice::HalfSine)
         for (size_t i = 0; i <= slices.size(); ++i) {
             const double x = i < slices.size() ? slices[i].xl : xb;
-            f[i] = std::sin(kPi * (x - xa) / (xb - xa));
+            f[i] = std::sin(std::numbers::pi * (x - xa) / (xb - xa));
         }
     const double w = weightSum(slices);
     Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9)};

@@ -8,11 +8,10 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <numbers>
 
 namespace velda {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 std::string pad(const std::string& s, size_t width) {
     return s.size() >= width ? s : std::string(width - s.size(), ' ') + s;
@@ -207,7 +206,7 @@ std::string reportText(const Problem& p, const Slope& slope, const AnalysisResul
             const double n = i < m.normal.size() ? m.normal[i] : 0;
             const double avail = i < m.available.size() ? m.available[i] : 0;
             o += pad(std::to_string(i + 1), 5) + pad(fixed(s.base.x, 3), 11) + pad(fixed(s.width, 3), 11) +
-                 pad(fixed(s.alpha() * 180 / kPi, 2), 9) + pad(fixed(s.weight, 2), 14) +
+                 pad(fixed(s.alpha() * 180 / std::numbers::pi, 2), 9) + pad(fixed(s.weight, 2), 14) +
                  pad(fixed(s.poreForce, 2), 14) + pad(fixed(n, 2), 14) + pad(fixed(n - s.poreForce, 2), 16) +
                  pad(fixed(avail, 2), 14) + pad(fixed(m.ok && m.fs > 0 ? avail / m.fs : 0, 2), 14) + "\n";
         }
@@ -225,7 +224,8 @@ std::string reportText(const Problem& p, const Slope& slope, const AnalysisResul
         corrected.fs = e.janbuCorrected;
         row("Janbu corrected", corrected, "f0 = " + fixed(e.janbuFactor, 3));
         row("Spencer", e.spencer,
-            "interslice inclination " + fixed(std::atan(e.spencer.lambda) * 180 / kPi, 2) + " deg");
+            "interslice inclination " + fixed(std::atan(e.spencer.lambda) * 180 / std::numbers::pi, 2) +
+                " deg");
         row("Morgenstern-Price (half-sine)", e.morgensternPrice,
             "lambda = " + fixed(e.morgensternPrice.lambda, 4));
         o += "\nFactor of safety of the critical surface (" + e.representedBy + "): " + fixed(e.fs, 3) + "\n";
@@ -308,7 +308,7 @@ std::string plotText(const Problem& p, const Slope& slope, const AnalysisResult&
         o += "TIE\n" + std::to_string(n) + "\n";
         for (size_t i = 0; i < n; ++i) {
             const Tieback& tb = p.tiebacks[i];
-            const double a = tb.inclination * kPi / 180;
+            const double a = tb.inclination * std::numbers::pi / 180;
             const double bond = std::max(0.3 * tb.freeLength, 0.02 * (x1 - x0));
             const Point e1{tb.head.x + tb.freeLength * std::cos(a), tb.head.y - tb.freeLength * std::sin(a)};
             const Point e2{e1.x + bond * std::cos(a), e1.y - bond * std::sin(a)};
@@ -359,7 +359,7 @@ std::string plotText(const Problem& p, const Slope& slope, const AnalysisResult&
             const double avail = i < m.available.size() ? m.available[i] : 0;
             o += std::to_string(i + 1) + " " + general(sl.base.x) + " " + general(normal) + " " +
                  general(sl.baseLength) + " " + general(sl.poreForce) + " " + general(sl.weight) + " " +
-                 general(sl.alpha() * 180 / kPi) + " " + general(normal - sl.poreForce) + " " +
+                 general(sl.alpha() * 180 / std::numbers::pi) + " " + general(normal - sl.poreForce) + " " +
                  general(avail) + " " + general(m.ok && m.fs > 0 ? avail / m.fs : 0) + "\n";
         }
     }

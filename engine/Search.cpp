@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <optional>
 #include <random>
 
 namespace velda {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kDeg = kPi / 180;
+constexpr double kDeg = std::numbers::pi / 180;
 constexpr size_t kMaxPoints = 2000;    // points of one trial surface
 constexpr long kMaxSurfaces = 2000000; // generated surfaces of one search
 constexpr size_t kPlotCapacity = 3999; // trial surfaces the graph holds
@@ -204,7 +204,8 @@ std::optional<std::vector<Point>> Searcher::circleSurface(const Point& c, double
     const double step = 2 * std::asin(seg / (2 * r));
     std::vector<Point> pts{{c.x + r * std::cos(startAngle), c.y + r * std::sin(startAngle)}};
     bool inside = false;
-    for (double a = startAngle + step; a < startAngle + 2 * kPi && pts.size() < kMaxPoints; a += step) {
+    for (double a = startAngle + step; a < startAngle + 2 * std::numbers::pi && pts.size() < kMaxPoints;
+         a += step) {
         const Point q{c.x + r * std::cos(a), c.y + r * std::sin(a)};
         const double depth = m_s.groundY(q.x) - q.y;
         if (depth > m_tol) {
@@ -281,7 +282,7 @@ void Searcher::generateIrregular() {
             double dir = (m_par.cwLimit + (m_par.ccwLimit - m_par.cwLimit) * unit(m_random)) * kDeg;
             std::vector<Point> pts{p};
             bool inside = false, done = false;
-            while (pts.size() < kMaxPoints && dir < kPi / 2) {
+            while (pts.size() < kMaxPoints && dir < std::numbers::pi / 2) {
                 const Point q{pts.back().x + seg * std::cos(dir), pts.back().y + seg * std::sin(dir)};
                 const double depth = m_s.groundY(q.x) - q.y;
                 if (depth > m_tol) {
@@ -342,8 +343,8 @@ std::optional<std::vector<Point>> Searcher::blockSurface(const std::vector<doubl
     const double step = m_par.blockSegmentLength;
     const double phiFirst = m_s.frictionAngleAt(base.front().x, base.front().y) * kDeg;
     const double phiLast = m_s.frictionAngleAt(base.back().x, base.back().y) * kDeg;
-    auto passive = wedge(base.front(), kPi / 4 - phiFirst / 2, step, true);
-    auto active = wedge(base.back(), kPi / 4 + phiLast / 2, step, false);
+    auto passive = wedge(base.front(), std::numbers::pi / 4 - phiFirst / 2, step, true);
+    auto active = wedge(base.back(), std::numbers::pi / 4 + phiLast / 2, step, false);
     if (!passive || !active) return std::nullopt;
     std::vector<Point> pts(passive->rbegin(), passive->rend());
     pts.insert(pts.end(), base.begin() + 1, base.end());

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace velda {
 namespace {
-
-constexpr double kPi = 3.14159265358979323846;
 
 double lerp(const Point& a, const Point& b, double x) {
     if (b.x == a.x) return b.y;
@@ -85,7 +84,7 @@ Slope::Slope(const Problem& problem) : m_problem(problem) {
             m_yMin = std::min(m_yMin, p.y);
             m_yMax = std::max(m_yMax, p.y);
         }
-    for (const Soil& soil : m_problem.soils) m_tanPhi.push_back(std::tan(soil.phi * kPi / 180));
+    for (const Soil& soil : m_problem.soils) m_tanPhi.push_back(std::tan(soil.phi * std::numbers::pi / 180));
     const double scale = std::max({xMax() - xMin(), m_yMax - m_yMin, 1.0});
     m_tolerance = 1e-9 * scale;
     addStaticEdges();
@@ -356,7 +355,7 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         double c = soil.cohesion;
         s.tanPhi = m_tanPhi[static_cast<size_t>(s.soil)];
         if (!soil.anisotropy.empty()) {
-            const double deg = s.alpha() * 180 / kPi;
+            const double deg = s.alpha() * 180 / std::numbers::pi;
             const AnisotropyRow* row = &soil.anisotropy.back();
             for (const AnisotropyRow& a : soil.anisotropy)
                 if (a.ccwLimit >= deg) {
@@ -364,7 +363,7 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
                     break;
                 }
             c = row->cohesion;
-            s.tanPhi = std::tan(row->phi * kPi / 180);
+            s.tanPhi = std::tan(row->phi * std::numbers::pi / 180);
         }
         s.cohesion = c;
 
@@ -406,7 +405,7 @@ void Slope::applyLoads(SlicedSurface& out) const {
     };
     for (const SurchargeLoad& load : pr.loads) {
         if (!(load.rightX > load.leftX) || load.intensity == 0) continue;
-        const double d = load.inclination * kPi / 180;
+        const double d = load.inclination * std::numbers::pi / 180;
         for (Slice& s : out.slices) {
             const double l = std::max(s.xl, load.leftX), r = std::min(s.xr, load.rightX);
             if (r <= l) continue;
@@ -418,7 +417,7 @@ void Slope::applyLoads(SlicedSurface& out) const {
     const auto& surf = out.surface;
     for (const Tieback& t : pr.tiebacks) {
         if (!(t.spacing > 0)) continue;
-        const double i = t.inclination * kPi / 180;
+        const double i = t.inclination * std::numbers::pi / 180;
         const Point dir{std::cos(i), -std::sin(i)};
         const Point end{t.head.x + t.freeLength * dir.x, t.head.y + t.freeLength * dir.y};
         bool crosses = false;
