@@ -11,7 +11,7 @@ void fillAll(TGridTable& t, int rows) {
     t.SetRowCount(rows);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < t.ColumnCount(); ++c)
-            if (t.Column(c)->KindCode() == 2) t.Column(c)->SetFloat(r, 1000.0L / (r + c + 3));
+            if (t.Column(c)->Kind() == ColumnKind::Float) t.Column(c)->SetFloat(r, 1000.0L / (r + c + 3));
 }
 
 void largestProblem(ProblemSession& s) {

@@ -1,6 +1,7 @@
 #include "PlotModel.h"
 
 #include "format/NumberFormat.h"
+#include "model/TableSet.h"
 #include "tables/ColumnTypes.h"
 
 #include <QFile>
@@ -56,11 +57,12 @@ void PlotModel::CopyBoundary(const TGridTable& t) {
     for (int r = 0; r < rows; ++r) {
         BoundaryRow& b = Boundary[static_cast<size_t>(r)];
         b = BoundaryRow{};
-        b.x1 = static_cast<double>(t.Cell(0, r).GetFloat());
-        b.y1 = static_cast<double>(t.Cell(1, r).GetFloat());
-        b.x2 = static_cast<double>(t.Cell(2, r).GetFloat());
-        b.y2 = static_cast<double>(t.Cell(3, r).GetFloat());
-        b.soil = t.Cell(4, r).GetInteger();
+        namespace c = cols::boundary;
+        b.x1 = static_cast<double>(t.Cell(c::kLeftX, r).GetFloat());
+        b.y1 = static_cast<double>(t.Cell(c::kLeftY, r).GetFloat());
+        b.x2 = static_cast<double>(t.Cell(c::kRightX, r).GetFloat());
+        b.y2 = static_cast<double>(t.Cell(c::kRightY, r).GetFloat());
+        b.soil = t.Cell(c::kSoil, r).GetInteger();
     }
     BoundaryCount = rows;
 }

@@ -97,8 +97,9 @@ private:
             static_cast<int32_t>(std::min<qsizetype>(n, std::max(reachable, qsizetype(table.MaxRows)))));
     }
 
-    void reals(TGridTable& table, int row, int firstColumn, int count) {
-        for (int c = firstColumn; c < firstColumn + count; ++c) table.Cell(c, row).SetFloat(real());
+    // Reals into the columns first ... last of the row.
+    void reals(TGridTable& table, int row, int first, int last) {
+        for (int c = first; c <= last; ++c) table.Cell(c, row).SetFloat(real());
     }
 
     bool is(const char* keyword) const { return m_keyword == QLatin1String(keyword); }
@@ -131,8 +132,8 @@ private:
         m_doc.SurfaceLineCount = integer();
         if (m_current) m_doc.SetUnitSystem(integer());
         for (int i = 0; i < n; ++i) {
-            reals(*m_tables.BoundCood, i, 0, 4);
-            m_tables.BoundCood->Cell(4, i).SetInteger(integer());
+            reals(*m_tables.BoundCood, i, cols::boundary::kLeftX, cols::boundary::kRightY);
+            m_tables.BoundCood->Cell(cols::boundary::kSoil, i).SetInteger(integer());
         }
         line();
     }
@@ -141,8 +142,8 @@ private:
         const int32_t n = integer();
         setRows(*m_tables.SoilData, n, 7);
         for (int i = 0; i < n; ++i) {
-            reals(*m_tables.SoilData, i, 0, 6);
-            m_tables.SoilData->Cell(6, i).SetInteger(integer());
+            reals(*m_tables.SoilData, i, cols::soil::kMoistWeight, cols::soil::kPoreConstant);
+            m_tables.SoilData->Cell(cols::soil::kPiezometricSurface, i).SetInteger(integer());
         }
         line();
     }
@@ -155,10 +156,11 @@ private:
             if (soil < 1 || soil > soils)
                 throw EInOutError(wordmsg::lineItem(m_words.lastLine(), m_words.lastItem()) +
                                   QStringLiteral("The soil number must be between 1 and %1.").arg(soils));
-            TGridTable& nested = *m_tables.SoilData->Cell(7, soil - 1).Table();
+            TGridTable& nested = *m_tables.SoilData->Cell(cols::soil::kAnisotropy, soil - 1).Table();
             const int32_t m = integer();
             setRows(nested, m, 3);
-            for (int r = 0; r < m; ++r) reals(nested, r, 0, 3);
+            for (int r = 0; r < m; ++r)
+                reals(nested, r, cols::anisotropy::kDirectionLimit, cols::anisotropy::kFrictionAngle);
         }
     }
 
@@ -203,10 +205,10 @@ private:
         if (!m_current) integer();
         m_doc.WaterUnitWeight = real();
         for (int i = 0; i < n; ++i) {
-            TGridTable& points = *m_tables.WaterSurfaceSet->Cell(0, i).Table();
+            TGridTable& points = *m_tables.WaterSurfaceSet->Cell(cols::kNested, i).Table();
             const int32_t m = integer();
             setRows(points, m, 2);
-            for (int r = 0; r < m; ++r) reals(points, r, 0, 2);
+            for (int r = 0; r < m; ++r) reals(points, r, cols::point::kX, cols::point::kY);
         }
         nextKeyword();
     }
@@ -215,7 +217,8 @@ private:
         m_doc.LoadsOn = true;
         const int32_t n = integer();
         setRows(*m_tables.SurchargeLoad, n, 4);
-        for (int i = 0; i < n; ++i) reals(*m_tables.SurchargeLoad, i, 0, 4);
+        for (int i = 0; i < n; ++i)
+            reals(*m_tables.SurchargeLoad, i, cols::surcharge::kLeftX, cols::surcharge::kInclination);
         nextKeyword();
     }
 
@@ -232,7 +235,7 @@ private:
         const int32_t n = integer();
         integer();
         setRows(*m_tables.limit, n, 4);
-        for (int i = 0; i < n; ++i) reals(*m_tables.limit, i, 0, 4);
+        for (int i = 0; i < n; ++i) reals(*m_tables.limit, i, cols::limit::kLeftX, cols::limit::kRightY);
         nextKeyword();
     }
 
@@ -241,9 +244,9 @@ private:
         const int32_t n = integer();
         setRows(*m_tables.TiebackCoord, n, m_current ? 7 : 6);
         for (int i = 0; i < n; ++i) {
-            m_tables.TiebackCoord->Cell(0, i).SetInteger(integer());
-            if (m_current) m_tables.TiebackCoord->Cell(1, i).SetFloat(real());
-            reals(*m_tables.TiebackCoord, i, 2, 5);
+            m_tables.TiebackCoord->Cell(cols::tieback::kSurface, i).SetInteger(integer());
+            if (m_current) m_tables.TiebackCoord->Cell(cols::tieback::kX, i).SetFloat(real());
+            reals(*m_tables.TiebackCoord, i, cols::tieback::kY, cols::tieback::kFreeLength);
         }
         nextKeyword();
     }
@@ -254,10 +257,10 @@ private:
         const int32_t n = integer();
         setRows(*m_tables.ReinEarthLayerSet, n, 1);
         for (int i = 0; i < n; ++i) {
-            TGridTable& layers = *m_tables.ReinEarthLayerSet->Cell(0, i).Table();
+            TGridTable& layers = *m_tables.ReinEarthLayerSet->Cell(cols::kNested, i).Table();
             const int32_t m = integer();
             setRows(layers, m, 4);
-            for (int r = 0; r < m; ++r) reals(layers, r, 0, 4);
+            for (int r = 0; r < m; ++r) reals(layers, r, cols::layer::kX, cols::layer::kInclinationFactor);
         }
         nextKeyword();
     }
@@ -295,7 +298,7 @@ private:
         m_doc.SearchMethod = search::UserSurface;
         const int32_t n = integer();
         setRows(*m_tables.FailSurface, n, 2);
-        for (int i = 0; i < n; ++i) reals(*m_tables.FailSurface, i, 0, 2);
+        for (int i = 0; i < n; ++i) reals(*m_tables.FailSurface, i, cols::point::kX, cols::point::kY);
         endSearch(true);
     }
 
@@ -340,7 +343,7 @@ private:
         m_doc.BlockSegmentLength = real();
         setRows(*m_tables.BoxCoord, n, 5);
         for (int i = 0; i < n; ++i) {
-            reals(*m_tables.BoxCoord, i, 0, 5);
+            reals(*m_tables.BoxCoord, i, cols::box::kLeftX, cols::box::kSideLength);
             line();
         }
         endSearch(false);

@@ -84,7 +84,7 @@ private:
             QStringList items;
             for (int c = firstColumn; c <= lastColumn; ++c) {
                 const TColumn* column = table.Column(c);
-                if (column->KindCode() != 2) {
+                if (column->Kind() != ColumnKind::Float) {
                     items << column->GetText(r);
                     continue;
                 }
@@ -109,27 +109,27 @@ private:
         title.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace('\r', ' ').replace('\n', ' ');
         add(title);
         add({integer(t.BoundCood->RowCount()), integer(d.SurfaceLineCount), integer(d.UnitSystem)});
-        rows(*t.BoundCood, 0, 4);
+        rows(*t.BoundCood, cols::boundary::kLeftX, cols::boundary::kSoil);
     }
 
     void soils() {
         add(kw::kSoil);
         add(integer(t.SoilData->RowCount()));
-        rows(*t.SoilData, 0, 6);
+        rows(*t.SoilData, cols::soil::kMoistWeight, cols::soil::kPiezometricSurface);
     }
 
     void anisotropy() {
         int anisotropic = 0;
         for (int s = 0; s < t.SoilData->RowCount(); ++s)
-            if (hasAnisotropy(t.SoilData->Cell(7, s).Table())) ++anisotropic;
+            if (hasAnisotropy(t.SoilData->Cell(cols::soil::kAnisotropy, s).Table())) ++anisotropic;
         if (anisotropic == 0) return;
         add(kw::kAnisotropy);
         add(integer(anisotropic));
         for (int s = 0; s < t.SoilData->RowCount(); ++s) {
-            const TGridTable* nested = t.SoilData->Cell(7, s).Table();
+            const TGridTable* nested = t.SoilData->Cell(cols::soil::kAnisotropy, s).Table();
             if (!hasAnisotropy(nested)) continue;
             add({integer(s + 1), integer(nested->RowCount())});
-            rows(*nested, 0, 2);
+            rows(*nested, cols::anisotropy::kDirectionLimit, cols::anisotropy::kFrictionAngle);
         }
     }
 
@@ -137,7 +137,7 @@ private:
     // count is not taken for it.
     void nested(const TGridTable& set, int lastColumn) {
         for (int i = 0; i < set.RowCount(); ++i) {
-            const TGridTable* rowsOf = set.Cell(0, i).Table();
+            const TGridTable* rowsOf = set.Cell(cols::kNested, i).Table();
             add(integer(rowsOf ? rowsOf->RowCount() : 0));
             if (rowsOf) rows(*rowsOf, 0, lastColumn);
         }
@@ -146,13 +146,13 @@ private:
     void water() {
         add(kw::kWater);
         add({integer(t.WaterSurfaceSet->RowCount()), general(d.WaterUnitWeight, "unit weight of water")});
-        nested(*t.WaterSurfaceSet, 1);
+        nested(*t.WaterSurfaceSet, cols::point::kY);
     }
 
     void loads() {
         add(kw::kLoads);
         add(integer(t.SurchargeLoad->RowCount()));
-        rows(*t.SurchargeLoad, 0, 3);
+        rows(*t.SurchargeLoad, cols::surcharge::kLeftX, cols::surcharge::kInclination);
     }
 
     void earthquake() {
@@ -165,19 +165,19 @@ private:
     void limits() {
         add(kw::kLimits);
         add({integer(t.limit->RowCount()), integer(t.limit->RowCount())});
-        rows(*t.limit, 0, 3);
+        rows(*t.limit, cols::limit::kLeftX, cols::limit::kRightY);
     }
 
     void tiebacks() {
         add(kw::kTiebacks);
         add(integer(t.TiebackCoord->RowCount()));
-        rows(*t.TiebackCoord, 0, 6);
+        rows(*t.TiebackCoord, cols::tieback::kSurface, cols::tieback::kFreeLength);
     }
 
     void reinforcement() {
         add(kw::kReinforcement);
         add(integer(t.ReinEarthLayerSet->RowCount()));
-        nested(*t.ReinEarthLayerSet, 3);
+        nested(*t.ReinEarthLayerSet, cols::layer::kInclinationFactor);
     }
 
     QStringList counts() { return {wholeGeneral(d.InitiationPoints), wholeGeneral(d.SurfacesPerPoint)}; }
@@ -197,7 +197,7 @@ private:
             if (!d.UserSurfaceOn) break;
             add(d.ReinfLayersOn == 1 ? kw::kSurfaceReinforced : kw::kSurface);
             add(integer(t.FailSurface->RowCount()));
-            rows(*t.FailSurface, 0, 1);
+            rows(*t.FailSurface, cols::point::kX, cols::point::kY);
             break;
         case search::JanbuCircle:
         case search::BishopCircle:
@@ -220,7 +220,7 @@ private:
             add(kw::kBlock);
             add({wholeGeneral(d.SurfacesPerPoint), integer(t.BoxCoord->RowCount()),
                  point(d.BlockSegmentLength, "block segment length")});
-            rows(*t.BoxCoord, 0, 4);
+            rows(*t.BoxCoord, cols::box::kLeftX, cols::box::kSideLength);
             break;
         default: break;
         }

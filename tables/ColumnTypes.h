@@ -1,6 +1,9 @@
 #pragma once
 #include "Table.h"
 
+// The column kinds; the value is the kind code of the column definition stream.
+enum class ColumnKind : int { Enumeration = 0, Integer = 1, Float = 2, Table = 3, Text = 4 };
+
 class TColumn {
 public:
     explicit TColumn(TGridTable* table) : m_table(table) {}
@@ -8,7 +11,8 @@ public:
     TColumn(const TColumn&) = delete;
     TColumn& operator=(const TColumn&) = delete;
 
-    virtual int KindCode() const = 0;
+    virtual ColumnKind Kind() const = 0;
+    int KindCode() const { return static_cast<int>(Kind()); }
 
     std::vector<std::unique_ptr<TData>> Cells;
     QStringList Headers;
@@ -84,7 +88,7 @@ protected:
 class TEnumColumn : public TEditorColumn {
 public:
     using TEditorColumn::TEditorColumn;
-    int KindCode() const override { return 0; }
+    ColumnKind Kind() const override { return ColumnKind::Enumeration; }
     QStringList Items() const { return m_items; }
     void SetItems(const QStringList& items);
     int32_t GetInteger(int row) const override;
@@ -110,7 +114,7 @@ private:
 class TIntColumn : public TColumn {
 public:
     using TColumn::TColumn;
-    int KindCode() const override { return 1; }
+    ColumnKind Kind() const override { return ColumnKind::Integer; }
     int32_t Default = 0;
     int32_t MinValue = INT32_MIN;
     int32_t MaxValue = INT32_MAX;
@@ -134,7 +138,7 @@ private:
 class TFloatColumn : public TColumn {
 public:
     using TColumn::TColumn;
-    int KindCode() const override { return 2; }
+    ColumnKind Kind() const override { return ColumnKind::Float; }
     bool TopDepth = false;
     QString UnitCategory;
     long double Default = 0;
@@ -162,7 +166,7 @@ private:
 class TTableColumn : public TEditorColumn {
 public:
     using TEditorColumn::TEditorColumn;
-    int KindCode() const override { return 3; }
+    ColumnKind Kind() const override { return ColumnKind::Table; }
     TGridTableList Templates;
     TGridTable* GetTable(int row) const override;
     TCellObject* GetObject(int row) const override;
@@ -193,7 +197,7 @@ private:
 class TStringColumn : public TColumn {
 public:
     using TColumn::TColumn;
-    int KindCode() const override { return 4; }
+    ColumnKind Kind() const override { return ColumnKind::Text; }
     QString DefaultText;
     long double MinWidth = 0; // inches
     QString GetText(int row) const override;

@@ -8,8 +8,6 @@
 
 namespace {
 
-TableWindowProvider* g_windowProvider = nullptr;
-
 const ColumnKindRegistry& gridKinds() {
     static const ColumnKindRegistry kinds = ColumnKindRegistry::withStandardKinds();
     return kinds;
@@ -283,11 +281,11 @@ void TGridTable::ReadDefinition(ColReader& reader) {
 }
 
 void TGridTable::ShowWindow() {
-    if (g_windowProvider) g_windowProvider->show(*this, false);
+    if (TableWindowProvider* provider = m_registry.WindowProvider()) provider->show(*this, false);
 }
 
 void TGridTable::ShowModalWindow() {
-    if (g_windowProvider) g_windowProvider->show(*this, true);
+    if (TableWindowProvider* provider = m_registry.WindowProvider()) provider->show(*this, true);
 }
 
 void TGridTable::CloseWindow() {
@@ -308,16 +306,13 @@ void TGridTable::DetachWindow() {
     for (auto& c : m_columns) c->ReleaseEditors();
 }
 
-void TGridTable::SetWindowProvider(TableWindowProvider* provider) {
-    g_windowProvider = provider;
-}
-
 const ColumnKindRegistry& TGridTable::ColumnKinds() const {
     return gridKinds();
 }
 
 void TGridTable::NotifyCellChanged(TColumn* column, int row) {
-    if (!m_columns.empty() && column == m_columns.front().get() && column->KindCode() == 0) {
+    if (!m_columns.empty() && column == m_columns.front().get() &&
+        column->Kind() == ColumnKind::Enumeration) {
         for (auto& c : m_columns)
             if (auto* tc = dynamic_cast<TTableColumn*>(c.get())) {
                 tc->RebuildCell(row);

@@ -17,6 +17,7 @@ class TColumn;
 class TData;
 class TGridTable;
 class TableWindow;
+class TableWindowProvider;
 class EditorHost;
 class CellEditor;
 
@@ -46,9 +47,12 @@ public:
     virtual ~TCellObject() = default;
 };
 
-// The live tables of one family and the counter that hands out their identifiers.
+// The live tables of one family, the counter that hands out their identifiers, and the user
+// interface's way of showing their windows (none: tables without windows, as in the core's tools).
 class TableRegistry {
 public:
+    void SetWindowProvider(TableWindowProvider* provider) { m_provider = provider; }
+    TableWindowProvider* WindowProvider() const { return m_provider; }
     TGridTable* FindTableByIdentifier(int identifier) const;
     TGridTable* TableAt(int index) const;
     int count() const { return static_cast<int>(m_live.size()); }
@@ -58,6 +62,7 @@ private:
     friend class TGridTable;
     std::vector<TGridTable*> m_live;
     int m_counter = 0;
+    TableWindowProvider* m_provider = nullptr;
 };
 
 // The column kinds a family knows, by stream kind code.
@@ -191,7 +196,6 @@ public:
     void DetachWindow();
     TableWindow* Window() const { return m_window; }
     bool HasWindow() const { return m_window != nullptr; }
-    static void SetWindowProvider(TableWindowProvider* provider);
 
     TGridTable* OwnerTable() const { return m_ownerTable; }
     TableRegistry& Registry() const { return m_registry; }

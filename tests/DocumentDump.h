@@ -19,14 +19,15 @@ inline void dumpTable(QString& out, const TGridTable& t, const QString& indent) 
         out += indent + QString::number(r) + ':';
         for (int c = 0; c < t.ColumnCount(); ++c) {
             const TColumn* col = t.Column(c);
-            if (col->KindCode() == 2)
+            if (col->Kind() == ColumnKind::Float)
                 out += ' ' + exact(col->GetFloat(r));
-            else if (col->KindCode() != 3)
+            else if (col->Kind() != ColumnKind::Table)
                 out += ' ' + col->GetText(r);
         }
         out += '\n';
         for (int c = 0; c < t.ColumnCount(); ++c)
-            if (const TGridTable* nested = t.Column(c)->KindCode() == 3 ? t.Column(c)->GetTable(r) : nullptr)
+            if (const TGridTable* nested =
+                    t.Column(c)->Kind() == ColumnKind::Table ? t.Column(c)->GetTable(r) : nullptr)
                 dumpTable(out, *nested, indent + QStringLiteral("    "));
     }
 }

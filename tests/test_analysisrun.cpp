@@ -97,14 +97,16 @@ TEST_F(AnalysisRun, LibraryMissingOrWithoutEntryPoint) {
     // can be told apart.
     const QString library = QDir(program.path()).filePath("VELDA2015_DLL.so");
     EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed\r\r"
-                                          "Library could not be located (" + library + ")"});
+                                          "Library could not be located (" +
+                                          library + ")"});
     EXPECT_FALSE(engine::libraryObject());
     EXPECT_FALSE(namesLeft());
     messages.shown.clear();
     installEngine(QStringLiteral(DIZIROVI_NOENTRY_LIBRARY));
     form->RunAnalysisClick();
     EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed\r\r"
-                                          "The library " + library + " does not export _IVELDA."});
+                                          "The library " +
+                                          library + " does not export _IVELDA."});
     EXPECT_FALSE(engine::libraryObject());
     messages.shown.clear();
     QFile::remove(library);
@@ -127,7 +129,8 @@ TEST_F(AnalysisRun, NamesThatWouldLoseFilesAreRefused) {
         SCOPED_TRACE(name);
         messages.shown.clear();
         const QString problem = dir.filePath(name);
-        ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem));
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem));
         form->OpenFileName(problem);
         form->RunAnalysisClick();
         ASSERT_EQ(messages.shown.size(), 1);
@@ -152,7 +155,8 @@ TEST_F(AnalysisRun, OldResultsThatStay) {
     form->RunAnalysisClick();
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown[0].startsWith("information: The results of the last analysis could not be "
-                                             "removed:\r" + dir.filePath("Janbu.sl4o")))
+                                             "removed:\r" +
+                                             dir.filePath("Janbu.sl4o")))
         << messages.shown[0].toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4r"))) << "the engine was not called";
     EXPECT_FALSE(namesLeft());

@@ -223,9 +223,9 @@ public:
         for (int r = 0; r < rows; ++r)
             for (int c = 0; c < t.ColumnCount(); ++c) {
                 TColumn* col = t.Column(c);
-                if (col->KindCode() == 2)
+                if (col->Kind() == ColumnKind::Float)
                     col->SetFloat(r, value());
-                else if (col->KindCode() == 1 && integers)
+                else if (col->Kind() == ColumnKind::Integer && integers)
                     col->SetInteger(r, pick(-5, 60));
             }
     }
