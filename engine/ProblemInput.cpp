@@ -84,14 +84,7 @@ private:
         if (end < m_text.size())
             m_next =
                 end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
-        m_items.clear();
-        size_t i = 0;
-        while (i < m_lineText.size()) {
-            while (i < m_lineText.size() && static_cast<unsigned char>(m_lineText[i]) <= 32) ++i;
-            const size_t b = i;
-            while (i < m_lineText.size() && static_cast<unsigned char>(m_lineText[i]) > 32) ++i;
-            if (i > b) m_items.push_back(m_lineText.substr(b, i - b));
-        }
+        splitItems(m_lineText, m_items);
         m_item = 0;
         m_hasLine = true;
     }
@@ -99,6 +92,25 @@ private:
         ++m_index;
         load(m_next);
     }
+    // As the program's word reader splits: characters up to code 32 are stripped from both ends;
+    // an item ends at a blank or a tab, after which such characters are stripped again. Other
+    // control characters stay inside an item (which then is no number).
+    static void splitItems(std::string_view line, std::vector<std::string_view>& items) {
+        items.clear();
+        auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+        size_t b = 0, e = line.size();
+        while (b < e && low(line[b])) ++b;
+        while (e > b && low(line[e - 1])) --e;
+        std::string_view rest = line.substr(b, e - b);
+        while (!rest.empty()) {
+            const size_t end = std::min(rest.find(' '), rest.find('\t'));
+            items.push_back(rest.substr(0, end));
+            if (end == std::string_view::npos) break;
+            rest.remove_prefix(end + 1);
+            while (!rest.empty() && low(rest.front())) rest.remove_prefix(1);
+        }
+    }
+
     // Items not yet taken, or more: every later item takes at least two characters of the text.
     size_t itemsLeftAtMost() const {
         if (atEnd()) return 0;

@@ -48,27 +48,28 @@ public:
 
     bool foundSection() const { return m_found; }
 
-    // The first line after the scan that is neither numbers nor "EXECUT": a misspelt keyword or a
-    // section in a place where it is not read. Empty when there is none.
+    // The first line after the scan other than "EXECUT" (and empty lines): a misspelt or misplaced
+    // section, or stray data. Empty when everything up to "EXECUT" was read.
     std::optional<std::pair<int, QString>> firstUnreadSection() {
-        int number = m_keywordLine;
-        QString text = m_keyword;
-        // An older-layout search ends the scan without a keyword line; the reader's position does.
-        bool fromReader = m_keywordMadeUp;
-        for (;;) {
-            if (fromReader) {
-                if (m_words.AtEnd()) return std::nullopt;
-                number = m_words.lineNumber();
-                text = m_words.ReadLine();
-            }
-            fromReader = true;
-            const QStringList items = TWordReader::splitItems(text);
-            if (items.isEmpty()) continue;
-            if (items.size() == 1 && items.first() == QLatin1String(kw::kExecute)) return std::nullopt;
-            const QByteArray first = items.first().toLatin1();
-            if (!numfmt::parseDecimal(std::string_view(first.constData(), first.size())))
-                return std::pair{number, text.trimmed()};
+        if (m_skipped) return m_skipped;
+        std::optional<std::pair<int, QString>> found;
+        // A line counts unless it is empty; "EXECUT" ends the search.
+        auto check = [&found](int number, const QString& text) {
+            if (text.trimmed().isEmpty()) return false;
+            if (text == QLatin1String(kw::kExecute)) return true;
+            found = std::pair{number, text.trimmed()};
+            return true;
+        };
+        if (m_keywordMadeUp) {
+            if (!m_words.AtEnd()) m_words.ReadLine(); // the rest of the search block's last line
+        } else if (!m_keywordIsBlockLine && check(m_keywordLine, m_keyword)) {
+            return found;
         }
+        while (!m_words.AtEnd()) {
+            const int number = m_words.lineNumber();
+            if (check(number, m_words.ReadLine())) return found;
+        }
+        return std::nullopt;
     }
 
 private:
@@ -106,16 +107,32 @@ private:
 
     // ---- the head: profile, soils and anisotropy, in this order ----
 
+    // A line taken to test for a keyword that holds no number was a section left unread.
+    void noteSkipped(const QString& line, int number) {
+        if (m_skipped) return;
+        const QStringList items = TWordReader::splitItems(line);
+        if (items.isEmpty()) return;
+        const QByteArray first = items.first().toLatin1();
+        if (!numfmt::parseDecimal(std::string_view(first.constData(), first.size())))
+            m_skipped = std::pair{number, line.trimmed()};
+    }
+
     void readHead() {
+        int number = m_words.lineNumber();
         QString keyword = line();
         if (keyword == QLatin1String(kw::kProfile) || keyword == QLatin1String(kw::kProfileLong)) {
             m_found = true;
             readProfile();
+        } else {
+            noteSkipped(keyword, number);
         }
+        number = m_words.lineNumber();
         keyword = line();
         if (keyword == QLatin1String(kw::kSoil)) {
             m_found = true;
             readSoils();
+        } else {
+            noteSkipped(keyword, number);
         }
         takeKeyword();
         if (is(kw::kAnisotropy)) {
@@ -280,16 +297,19 @@ private:
         if (integer() > 0) integer();
     }
 
-    // The end of a search section: the older layout stops the scan there. The current layout
-    // either finishes the line first or takes the line holding the last items as keyword line.
-    void endSearch(bool finishLine) {
+    // How a search section ends. The older layout stops the scan there. The current layout either
+    // finishes the line and takes the next, or takes the line holding the block's last items as
+    // keyword line (it matches no keyword, so the scan ends there), or takes the next line.
+    enum class End { FinishLine, BlockLine, NextLine };
+    void endSearch(End end) {
         if (!m_current) {
             m_keyword = QLatin1String(kw::kExecute);
             m_keywordMadeUp = true;
-        } else if (finishLine) {
+        } else if (end == End::FinishLine) {
             nextKeyword();
         } else {
             takeKeyword();
+            m_keywordIsBlockLine = end == End::BlockLine;
         }
     }
 
@@ -299,7 +319,7 @@ private:
         const int32_t n = integer();
         setRows(*m_tables.FailSurface, n, 2);
         for (int i = 0; i < n; ++i) reals(*m_tables.FailSurface, i, cols::point::kX, cols::point::kY);
-        endSearch(true);
+        endSearch(End::FinishLine);
     }
 
     void readJanbuCircle() {
@@ -307,14 +327,14 @@ private:
         m_doc.SearchMethod = search::JanbuCircle;
         janbuItems();
         searchBlock();
-        endSearch(false);
+        endSearch(End::BlockLine);
     }
 
     void readBishopCircle() {
         m_doc.BishopOn = true;
         m_doc.SearchMethod = search::BishopCircle;
         searchBlock();
-        endSearch(true);
+        endSearch(End::FinishLine);
     }
 
     void readSpencer() {
@@ -322,8 +342,13 @@ private:
         m_doc.SearchMethod = search::Spencer;
         m_doc.InterSliceAngle = real();
         line();
-        if (line() == QLatin1String(kw::kBishopCircle)) searchBlock();
-        endSearch(false);
+        const int number = m_words.lineNumber();
+        if (const QString next = line(); next != QLatin1String(kw::kBishopCircle)) {
+            noteSkipped(next, number);
+            return endSearch(End::NextLine);
+        }
+        searchBlock();
+        endSearch(End::BlockLine);
     }
 
     void readIrregular() {
@@ -331,7 +356,7 @@ private:
         m_doc.SearchMethod = search::Irregular;
         janbuItems();
         searchBlock();
-        endSearch(false);
+        endSearch(End::BlockLine);
     }
 
     void readBlock() {
@@ -346,7 +371,7 @@ private:
             reals(*m_tables.BoxCoord, i, cols::box::kLeftX, cols::box::kSideLength);
             line();
         }
-        endSearch(false);
+        endSearch(End::NextLine);
     }
 
     TProgramData& m_doc;
@@ -355,8 +380,10 @@ private:
     bool m_current;
     QString m_keyword;
     int m_keywordLine = 0;
-    bool m_keywordMadeUp = false; // the older layout ends the scan without reading a keyword line
+    bool m_keywordMadeUp = false;      // the older layout ends the scan without reading a keyword line
+    bool m_keywordIsBlockLine = false; // the keyword line holds the search block's last items
     bool m_found = false;
+    std::optional<std::pair<int, QString>> m_skipped;
 };
 
 } // namespace

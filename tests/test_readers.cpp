@@ -1,0 +1,171 @@
+// The program's reader and the engine's reader take the same problem files the same way: each
+// accepts or refuses a file alike, except for the few differences listed here on purpose.
+#include "QtPrinters.h"
+#include "engine/ProblemInput.h"
+#include "model/ProgramData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList lines(const QByteArray& text) {
+    return QString::fromLatin1(text).split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+}
+
+bool hasLine(const QByteArray& text, const QString& line) {
+    // Only the line that ends the engine's reading counts.
+    for (const QString& l : lines(text))
+        if (l.trimmed() == line) return true;
+    return false;
+}
+
+// Without the characters up to code 32 at either end, as the engine compares keywords.
+QString lowTrimmed(const QString& line) {
+    qsizetype b = 0, e = line.size();
+    while (b < e && line[b].unicode() <= 32) ++b;
+    while (e > b && line[e - 1].unicode() <= 32) --e;
+    return line.mid(b, e - b);
+}
+
+bool keywordLike(const QString& line) {
+    static const QRegularExpression keyword(QStringLiteral("^[A-Z][A-Z0-9]{2,7}$"));
+    return keyword.match(lowTrimmed(line)).hasMatch();
+}
+
+// The differences kept on purpose, each with the reason. A difference is explained when the file,
+// changed by `mend` so that the reason no longer applies, is taken alike by both readers (or, for
+// the order of sections, when the order is one the program does not read).
+struct Difference {
+    const char* why;
+    QByteArray (*mend)(const QByteArray& text); // the text unchanged: the reason does not apply
+};
+const Difference kIntended[] = {
+    {"The engine needs the closing EXECUT; the program reads what the sections hold.",
+     [](const QByteArray& t) { return hasLine(t, "EXECUT") ? t : t + "\r\nEXECUT\r\n"; }},
+    {"The engine trims blanks around keywords and skips empty lines between sections; the program compares "
+     "keyword lines whole.",
+     [](const QByteArray& t) {
+         QStringList kept;
+         for (const QString& line : lines(t))
+             if (!lowTrimmed(line).isEmpty()) kept << (keywordLike(line) ? lowTrimmed(line) : line);
+         return kept.join(QStringLiteral("\r\n")).toLatin1();
+     }},
+};
+
+// The program reads PROFIL, SOIL and ANISO only at the start and in that order, and its scan ends
+// at a search section; the engine takes sections in any order until EXECUT.
+bool sectionsOutOfTheProgramsOrder(const QByteArray& text) {
+    QStringList keywords;
+    for (const QString& line : lines(text))
+        if (keywordLike(line)) keywords << lowTrimmed(line);
+    static const QRegularExpression search(
+        QStringLiteral("^(CIRCLE|CIRCL2|SPENCR|RANDOM|BLOCK|SURFAC|SURBIS)$"));
+    const qsizetype at = keywords.indexOf(search);
+    const qsizetype execute = keywords.indexOf(QStringLiteral("EXECUT"));
+    const qsizetype allowed = at < 0 ? -1 : at + (keywords[at] == QLatin1String("SPENCR") ? 2 : 1);
+    // The head sections, each once, before the others.
+    const qsizetype soil = keywords.indexOf(QStringLiteral("SOIL")),
+                    aniso = keywords.indexOf(QStringLiteral("ANISO"));
+    return (at >= 0 && execute > allowed) || soil > 1 || aniso > 2 ||
+           keywords.count(QStringLiteral("SOIL")) > 1 || keywords.count(QStringLiteral("ANISO")) > 1 ||
+           keywords.count(QStringLiteral("PROFIL")) > 1;
+}
+
+struct Decision {
+    bool program = false, engine = false;
+    QString programWhy;
+    std::string engineWhy;
+};
+
+class Readers : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    ProblemSession session;
+
+    Decision decide(const QByteArray& text) {
+        const QString name = dir.filePath("p.sl4d");
+        QFile f(name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+        f.close();
+        Decision d;
+        session.adopt(TProgramData::CreateFromFile(session, name, true, nullptr, &d.programWhy));
+        d.program = d.programWhy.isEmpty();
+        d.engine = velda::readProblem(text.toStdString(), d.engineWhy).has_value();
+        return d;
+    }
+};
+
+TEST_F(Readers, AgreeOnExamplesFixturesAndCorpora) {
+    QStringList folders = {QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples"),
+                           QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/fuzz/engine-reader"),
+                           QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/fuzz/problem-reader")};
+    int files = 0, agreed = 0;
+    std::map<const char*, int> explained;
+    for (const QString& folder : folders)
+        for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files)) {
+            QFile f(info.filePath());
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray text = f.readAll();
+            ++files;
+            const Decision d = decide(text);
+            if (d.program == d.engine) {
+                ++agreed;
+                continue;
+            }
+            const char* why = nullptr;
+            for (const Difference& k : kIntended) {
+                const QByteArray mended = k.mend(text);
+                if (mended == text) continue;
+                const Decision m = decide(mended);
+                if (m.program == m.engine) {
+                    why = k.why;
+                    break;
+                }
+            }
+            if (!why && sectionsOutOfTheProgramsOrder(text))
+                why = "The program reads sections only in its own order; the engine in any.";
+            EXPECT_TRUE(why) << info.filePath().toStdString() << ": program " << d.program << " ("
+                             << d.programWhy.toStdString() << "), engine " << d.engine << " (" << d.engineWhy
+                             << ")";
+            if (why) ++explained[why];
+        }
+    EXPECT_GT(files, 100);
+    for (const auto& [why, n] : explained) std::printf("%d files differ: %s\n", n, why);
+    EXPECT_GT(agreed, files / 2);
+}
+
+// Each listed difference is real, and the disagreements once found are gone.
+TEST_F(Readers, ListedDifferencesAndMendedOnes) {
+    const QByteArray head = "PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\n";
+    const struct {
+        QByteArray text;
+        bool differ;
+    } cases[] = {
+        {head + "\r\n", true}, // no EXECUT
+        {head + "SURFAC\r\n2\r\n0 0\r\n1 0\r\nLOADS\r\n1\r\n1 2 3 4\r\nEXECUT\r\n",
+         false}, // SURFAC ends nothing
+        {head + "CIRCLE\r\n1 1\r\n0 1 2 3\r\n4 5 6 -7\r\nLOADS\r\n1\r\n1 2 3 4\r\nEXECUT\r\n", true},
+        {head + "LOADS \r\n1\r\n1 2 3 4\r\nEXECUT\r\n", true},    // a blank after a keyword
+        {head + "\r\nLOADS\r\n1\r\n1 2 3 4\r\nEXECUT\r\n", true}, // an empty line between sections
+        // Once read differently, now alike: a control character inside an item, stray numbers after a
+        // section, a misspelt head keyword, a line that should have been CIRCL2.
+        {"PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10.\x18 0. 1\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n", false},
+        {head + "1 2\r\nEXECUT\r\n", false},
+        {"PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\nSOLI\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n", false},
+        {head + "SPENCR\r\n10.\r\nCIRCLE\r\n1 1\r\n0 1 2 3 4 5 6 -7\r\nEXECUT\r\n", false},
+        {head + "EXECUT\r\nnotes after the end\r\n", false},
+    };
+    for (const auto& c : cases) {
+        const Decision d = decide(c.text);
+        EXPECT_EQ(d.program != d.engine, c.differ)
+            << c.text.toStdString() << "\nprogram: " << d.programWhy.toStdString()
+            << "\nengine: " << d.engineWhy;
+    }
+}
+
+} // namespace
