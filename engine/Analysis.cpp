@@ -31,17 +31,27 @@ EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& s
     e.morgensternPrice =
         rigorousMethod(slices, e.circle.centre, Interslice::HalfSine, e.spencer.ok ? e.spencer.fs : start,
                        e.spencer.ok ? e.spencer.lambda : 0);
-    int bounded = 0;
     for (const MethodResult* m : {&e.bishop, &e.spencer, &e.morgensternPrice})
-        bounded = std::max(bounded, m->tensionSlices);
-    if (bounded > 0)
-        e.warnings.push_back(
-            std::to_string(bounded) +
-            " slice base(s) would carry a negative effective normal force; friction was dropped there.");
+        e.negativeBases = std::max(e.negativeBases, m->negativeBases);
+    if (e.negativeBases > 0)
+        e.warnings.push_back(std::to_string(e.negativeBases) +
+                             " slice bases carry a negative effective normal force; the classical equations "
+                             "keep its negative frictional term (a tension the soil may not sustain). Check "
+                             "the pore pressures near the ends of the surface.");
     if (!circle && !e.circle.exact)
         e.warnings.push_back(
             "The surface is not circular: Bishop's and the Ordinary method take moments about the "
             "best-fitting circle's centre, so their factors are approximate.");
+    const std::pair<const char*, const MethodResult*> order[] = {
+        {"Spencer", &e.spencer},
+        {"Morgenstern-Price", &e.morgensternPrice},
+        e.circle.exact ? std::pair{"Bishop simplified", &e.bishop} : std::pair{"Janbu corrected", &e.janbu}};
+    for (const auto& [name, m] : order)
+        if (m->ok) {
+            e.fs = m == &e.janbu ? e.janbuCorrected : m->fs;
+            e.representedBy = name;
+            break;
+        }
     e.ok = true;
     return e;
 }

@@ -12,6 +12,7 @@ struct EvaluatedSurface {
     Circle circle;
     MethodResult ordinary, bishop, janbu, spencer, morgensternPrice;
     double janbuFactor = 1; // f0
+    int negativeBases = 0;  // the most bases with a negative effective normal force, of any method
     double janbuCorrected = 0;
     // The method whose factor represents the surface (ranks it in a search, goes to the plot file).
     std::string representedBy;
@@ -22,7 +23,10 @@ struct EvaluatedSurface {
 };
 
 // Every method on one surface. `circle` gives the centre for circular surfaces; otherwise the
-// best-fitting circle is used and Bishop's method is marked as approximate.
+// best-fitting circle is used and Bishop's method is marked as approximate. The surface's factor
+// (`fs`, `representedBy`) is Spencer's; without one, Morgenstern-Price's; without that, Bishop's on a
+// circle or Janbu's corrected factor on any other surface (force equilibrium means something there,
+// moments about a fitted centre do not).
 EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& surface, const Circle* circle,
                                  double interSliceAngleDegrees);
 

@@ -20,17 +20,6 @@ AnalysisResult userSurface(const Problem& p, const Slope& slope) {
         r.warnings.push_back("The failure surface was not evaluated: " + e.reason);
         return r;
     }
-    // The plot shows Spencer's factor; when Spencer has no answer the next rigorous or simplified
-    // method stands in, and the report says so.
-    const std::pair<const char*, const MethodResult*> order[] = {{"Spencer", &e.spencer},
-                                                                 {"Morgenstern-Price", &e.morgensternPrice},
-                                                                 {"Bishop simplified", &e.bishop}};
-    for (const auto& [name, m] : order)
-        if (m->ok) {
-            e.fs = m->fs;
-            e.representedBy = name;
-            break;
-        }
     if (e.representedBy.empty()) {
         r.warnings.push_back("No method gave a factor of safety for the failure surface.");
         r.best = e;

@@ -8,8 +8,6 @@
 namespace velda {
 namespace {
 
-constexpr int kMaxIterations = 200;
-
 std::string sliceText(size_t i) {
     return "slice " + std::to_string(i + 1);
 }
@@ -30,16 +28,14 @@ double weightSum(const std::vector<Slice>& slices) {
 }
 
 // Normal force from vertical equilibrium with horizontal side forces, for a trial factor.
-double verticalNormal(const Slice& s, double f, bool& bounded) {
-    const double m = s.cosA + s.sinA * s.tanPhi / f;
-    double n = (-s.fy - (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) * s.sinA / f) / m;
-    bounded = n < s.poreForce;
-    if (bounded) n = (-s.fy - s.cohesion * s.baseLength * s.sinA / f) / s.cosA;
-    return n;
+double verticalNormal(const Slice& s, double f) {
+    const double mAlpha = s.cosA + s.sinA * s.tanPhi / f;
+    return (-s.fy - (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) * s.sinA / f) / mAlpha;
 }
 
+// c l + (N - U) tan(phi): the classical term, negative where the effective normal force is.
 double availableShear(const Slice& s, double n) {
-    return s.cohesion * s.baseLength + std::max(0.0, n - s.poreForce) * s.tanPhi;
+    return s.cohesion * s.baseLength + (n - s.poreForce) * s.tanPhi;
 }
 
 } // namespace
@@ -117,7 +113,7 @@ MethodResult ordinaryMethod(const std::vector<Slice>& slices, const Point& o) {
     for (const Slice& s : slices) {
         const Arms a = arms(s, o);
         const double n = s.fx * s.sinA - s.fy * s.cosA;
-        if (n < s.poreForce) ++r.tensionSlices;
+        if (n < s.poreForce) ++r.negativeBases;
         const double avail = availableShear(s, n);
         r.normal.push_back(n);
         r.available.push_back(avail);
@@ -140,10 +136,12 @@ namespace {
 // Both simplified methods take the normal forces from vertical equilibrium with horizontal side
 // forces and differ only in the sum they balance: `sums` gives (resisting, driving) for a trial
 // factor, and the factor is their ratio, iterated until it stands still.
-template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, double start, Sums sums) {
+template <class Sums>
+MethodResult simplified(const std::vector<Slice>& slices, double start, const SolverSettings& settings,
+                        Sums sums) {
     MethodResult r;
     double f = start > 0 ? start : 1.0;
-    for (int it = 1; it <= kMaxIterations; ++it) {
+    for (int it = 1; it <= settings.maxIterations; ++it) {
         const auto [resisting, driving] = sums(f);
         if (!(driving > 0)) {
             r.message = "The forces on the mass do not drive it toward the toe.";
@@ -155,7 +153,7 @@ template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, 
             r.message = "The iteration left the range of positive factors of safety.";
             return r;
         }
-        const bool done = std::fabs(next - f) <= 1e-10 * next;
+        const bool done = std::fabs(next - f) <= settings.tolerance * next;
         f = next;
         if (done) {
             r.ok = true;
@@ -163,7 +161,7 @@ template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, 
         }
     }
     if (!r.ok) {
-        r.message = "The iteration did not converge in " + std::to_string(kMaxIterations) + " steps.";
+        r.message = "The iteration did not converge in " + std::to_string(settings.maxIterations) + " steps.";
         return r;
     }
     r.fs = f;
@@ -171,14 +169,13 @@ template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, 
     r.available.reserve(slices.size());
     for (size_t i = 0; i < slices.size(); ++i) {
         const Slice& s = slices[i];
-        if (s.cosA + s.sinA * s.tanPhi / f <= kMinimumBaseFactor) {
+        if (s.cosA + s.sinA * s.tanPhi / f <= settings.minimumBaseFactor) {
             r.ok = false;
             r.message = "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
             return r;
         }
-        bool bounded = false;
-        const double n = verticalNormal(s, f, bounded);
-        r.tensionSlices += bounded;
+        const double n = verticalNormal(s, f);
+        r.negativeBases += n < s.poreForce;
         r.normal.push_back(n);
         r.available.push_back(availableShear(s, n));
     }
@@ -187,16 +184,16 @@ template <class Sums> MethodResult simplified(const std::vector<Slice>& slices, 
 
 } // namespace
 
-MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start) {
+MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start,
+                          const SolverSettings& settings) {
     // Moments about the centre; the arms do not change from one iteration to the next.
     std::vector<Arms> arm;
     arm.reserve(slices.size());
     for (const Slice& s : slices) arm.push_back(arms(s, o));
-    return simplified(slices, start, [&](double f) {
+    return simplified(slices, start, settings, [&](double f) {
         double resisting = 0, driving = 0;
         for (size_t i = 0; i < slices.size(); ++i) {
-            bool bounded = false;
-            const double n = verticalNormal(slices[i], f, bounded);
+            const double n = verticalNormal(slices[i], f);
             resisting += arm[i].shear * availableShear(slices[i], n);
             driving -= arm[i].external + arm[i].normal * n;
         }
@@ -204,13 +201,12 @@ MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, doub
     });
 }
 
-MethodResult janbuMethod(const std::vector<Slice>& slices, double start) {
+MethodResult janbuMethod(const std::vector<Slice>& slices, double start, const SolverSettings& settings) {
     // Horizontal forces.
-    return simplified(slices, start, [&](double f) {
+    return simplified(slices, start, settings, [&](double f) {
         double resisting = 0, driving = 0;
         for (const Slice& s : slices) {
-            bool bounded = false;
-            const double n = verticalNormal(s, f, bounded);
+            const double n = verticalNormal(s, f);
             resisting += availableShear(s, n) * s.cosA;
             driving += n * s.sinA - s.fx;
         }
@@ -243,59 +239,56 @@ struct Rigorous {
     Point o;
     std::vector<double> f; // interslice function at the n + 1 side faces
     double forceScale, momentScale;
+    const SolverSettings& settings;
 
-    // Marches the side forces from the toe; returns the side force left over at the crest and
-    // the moment left over about the centre, both relative to the slope's loads.
-    void residual(double fs, double lambda, double& rf, double& rm, MethodResult* out = nullptr) const {
-        double e = 0, moment = 0;
+    // Marches the side forces from the toe for a trial F and lambda; returns the side force left
+    // over at the crest and the moment left over about the centre, both relative to the loads.
+    void residual(double fs, double lambda, double& forceResidual, double& momentResidual,
+                  MethodResult* out = nullptr) const {
+        double sideForce = 0, moment = 0; // E on the left face of the slice; sum of moments about O
         for (size_t i = 0; i < slices.size(); ++i) {
             const Slice& s = slices[i];
-            const double fl = f[i], fr = f[i + 1];
-            double a = (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) / fs, b = s.tanPhi / fs;
-            auto solve = [&](double& n, double& den) {
-                den = s.cosA + b * s.sinA + lambda * fr * (s.sinA - b * s.cosA);
-                n = (lambda * (fr - fl) * e + lambda * fr * (a * s.cosA + s.fx) - a * s.sinA - s.fy) / den;
-            };
-            double n = 0, den = 1;
-            solve(n, den);
-            bool bounded = false;
-            if (n < s.poreForce && s.tanPhi > 0) {
-                // No tension between soil grains: the friction term drops out.
-                a = s.cohesion * s.baseLength / fs;
-                b = 0;
-                solve(n, den);
-                bounded = true;
-            }
-            const double shear = a + b * n;
-            e = e + n * (-s.sinA + b * s.cosA) + a * s.cosA + s.fx;
+            const double fL = f[i], fR = f[i + 1];
+            const double cohesionTerm = (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) / fs; // a
+            const double frictionTerm = s.tanPhi / fs;                                             // b
+            const double denominator =
+                s.cosA + frictionTerm * s.sinA + lambda * fR * (s.sinA - frictionTerm * s.cosA);
+            const double n = (lambda * (fR - fL) * sideForce + lambda * fR * (cohesionTerm * s.cosA + s.fx) -
+                              cohesionTerm * s.sinA - s.fy) /
+                             denominator;
+            const double shear = cohesionTerm + frictionTerm * n;
+            sideForce += n * (frictionTerm * s.cosA - s.sinA) + cohesionTerm * s.cosA + s.fx;
             const Arms ar = arms(s, o);
             moment += ar.normal * n + ar.shear * shear + ar.external;
             if (out) {
                 out->normal.push_back(n);
                 out->available.push_back(shear * fs);
-                out->tensionSlices += bounded;
+                out->negativeBases += n < s.poreForce;
                 // The same admissibility test as the simplified methods (m-alpha), and no base whose
                 // normal force the side forces would turn inside out.
                 const double mAlpha = s.cosA + s.sinA * s.tanPhi / fs;
-                if (out->message.empty() && (mAlpha <= kMinimumBaseFactor || den <= 0))
+                if (out->message.empty() && (mAlpha <= settings.minimumBaseFactor || denominator <= 0))
                     out->message =
                         "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
             }
         }
-        rf = e / forceScale;
-        rm = moment / momentScale;
+        forceResidual = sideForce / forceScale;
+        momentResidual = moment / momentScale;
     }
 };
 
+// Newton's method on (F, lambda) with differences for the Jacobian, steps limited in size and
+// halved until the residuals' norm falls.
 bool newton(const Rigorous& rg, double& fs, double& lambda, int& iterations) {
+    const SolverSettings& st = rg.settings;
     double r1 = 0, r2 = 0;
     rg.residual(fs, lambda, r1, r2);
-    for (int it = 1; it <= 60; ++it) {
+    for (int it = 1; it <= st.newtonIterations; ++it) {
         iterations = it;
         const double norm = std::hypot(r1, r2);
         if (!std::isfinite(norm)) return false;
-        if (norm < 1e-12) return true;
-        const double hf = 1e-7 * std::max(1.0, fs), hl = 1e-7;
+        if (norm < st.residualNegligible) return true;
+        const double hf = st.finiteDifference * std::max(1.0, fs), hl = st.finiteDifference;
         double a1, a2, b1, b2;
         rg.residual(fs + hf, lambda, a1, a2);
         rg.residual(fs, lambda + hl, b1, b2);
@@ -304,41 +297,42 @@ bool newton(const Rigorous& rg, double& fs, double& lambda, int& iterations) {
         if (!std::isfinite(det) || det == 0) return false;
         double df = -(j22 * r1 - j12 * r2) / det;
         double dl = -(-j21 * r1 + j11 * r2) / det;
-        const double limitF = 0.5 * fs;
+        const double limitF = st.maxRelativeStepF * fs;
         if (std::fabs(df) > limitF) {
             const double k = limitF / std::fabs(df);
             df *= k;
             dl *= k;
         }
-        if (std::fabs(dl) > 0.5) {
-            const double k = 0.5 / std::fabs(dl);
+        if (std::fabs(dl) > st.maxStepLambda) {
+            const double k = st.maxStepLambda / std::fabs(dl);
             df *= k;
             dl *= k;
         }
         double t = 1;
         double nf = fs, nl = lambda, n1 = r1, n2 = r2;
-        for (int halving = 0; halving < 20; ++halving, t /= 2) {
+        for (int halving = 0; halving < st.lineSearchHalvings; ++halving, t /= 2) {
             nf = fs + t * df;
             nl = lambda + t * dl;
             if (nf <= 0) continue;
             rg.residual(nf, nl, n1, n2);
             if (std::isfinite(n1) && std::isfinite(n2) && std::hypot(n1, n2) < norm) break;
         }
-        if (nf <= 0 || !(std::hypot(n1, n2) < norm)) return norm < 1e-9;
-        const bool small = std::fabs(nf - fs) <= 1e-12 * nf && std::fabs(nl - lambda) <= 1e-12;
+        if (nf <= 0 || !(std::hypot(n1, n2) < norm)) return norm < st.residualTolerance;
+        const bool small =
+            std::fabs(nf - fs) <= st.stepTolerance * nf && std::fabs(nl - lambda) <= st.stepTolerance;
         fs = nf;
         lambda = nl;
         r1 = n1;
         r2 = n2;
-        if (small) return std::hypot(r1, r2) < 1e-9;
+        if (small) return std::hypot(r1, r2) < st.residualTolerance;
     }
-    return std::hypot(r1, r2) < 1e-9;
+    return std::hypot(r1, r2) < st.residualTolerance;
 }
 
 } // namespace
 
 MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre, Interslice function,
-                            double startFs, double startLambda) {
+                            double startFs, double startLambda, const SolverSettings& settings) {
     MethodResult r;
     if (slices.empty()) {
         r.message = "There are no slices.";
@@ -352,7 +346,7 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
             f[i] = std::sin(std::numbers::pi * (x - xa) / (xb - xa));
         }
     const double w = weightSum(slices);
-    Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9)};
+    Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9), settings};
     const double fs0 = startFs > 0 && std::isfinite(startFs) ? startFs : 1.0;
     // Newton from the given start, then from a few others before giving up.
     const double starts[][2] = {{fs0, startLambda}, {fs0, 0.0}, {fs0, 0.3},
