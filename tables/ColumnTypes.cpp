@@ -413,7 +413,13 @@ std::unique_ptr<TCellObject> TTableColumn::MakeCell(int row) {
     if (table->ColumnCount() > 0)
         if (auto* e = dynamic_cast<TEnumColumn*>(table->Column(0)); e && row < e->StoredRows())
             choice = e->GetInteger(row);
-    if (TGridTable* tmpl = ResolveTemplate(choice - 1)) return TGridTable::CopyTable(table, row + 1, *tmpl);
+    // A table cannot hold copies of itself or of a table that holds it: the copies would never end.
+    // Beyond a few levels no definition means what it says, so nesting stops there as well.
+    TGridTable* tmpl = ResolveTemplate(choice - 1);
+    int depth = 0;
+    for (const TGridTable* t = table; t && tmpl; t = t->OwnerTable(), ++depth)
+        if (t == tmpl || depth >= kMaxNesting) tmpl = nullptr;
+    if (tmpl) return TGridTable::CopyTable(table, row + 1, *tmpl);
     if (table->OnInitRow) {
         std::unique_ptr<TCellObject> object = table->OnInitRow(*table, row);
         if (table->OnSetRow) table->OnSetRow(*table, row, object.get());

@@ -166,6 +166,7 @@ private:
 class TTableColumn : public TEditorColumn {
 public:
     using TEditorColumn::TEditorColumn;
+    static constexpr int kMaxNesting = 4;
     ColumnKind Kind() const override { return ColumnKind::Table; }
     TGridTableList Templates;
     TGridTable* GetTable(int row) const override;

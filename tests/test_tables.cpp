@@ -690,6 +690,27 @@ TEST(ColStream, BinaryEncodingUsesTheSmallestInteger) {
                  ETableError);
 }
 
+// A definition whose table column names its own table (found by the fuzzer: the copies recursed
+// until the stack ran out) gets empty cells; cycles through other templates stop at a few levels.
+TEST(ColStream, TablesThatWouldHoldThemselves) {
+    TableRegistry registry;
+    auto self = tableFrom(registry, "1 3 ('Surface #') True False 'FLEXCOLUMN' 0");
+    self->SetRowCount(3);
+    EXPECT_EQ(self->Cell(0, 2).Table(), nullptr);
+    TableRegistry other;
+    TGridTable a(other), b(other);
+    a.SetIdentifier(50);
+    b.SetIdentifier(51);
+    ColReader ra(decodeColText("1 3 ('B') True False 'FLEXCOLUMN2' (51)"));
+    a.ReadDefinition(ra);
+    ColReader rb(decodeColText("1 3 ('A') True False 'FLEXCOLUMN2' (50)"));
+    b.ReadDefinition(rb);
+    a.SetRowCount(1);
+    int depth = 0;
+    for (TGridTable* t = &a; t && t->RowCount() > 0; t = t->Cell(0, 0).Table()) ++depth;
+    EXPECT_LE(depth, TTableColumn::kMaxNesting + 1);
+}
+
 TEST(ColStream, OlderColumnForms) {
     TableRegistry registry;
     TGridTable first(registry);  // registry position 0

@@ -28,12 +28,16 @@ fi
 cmake --build "$out" --parallel "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 export QT_QPA_PLATFORM=offscreen
+failed=()
 for t in "${targets[@]}"; do
     corpus="tests/data/fuzz/${t//_/-}"
     found="$(mktemp -d)"
     echo "== fuzz_$t for ${seconds}s on $corpus"
-    "$out/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
-        -print_final_stats=1 "$found" "$corpus"
+    # A crash leaves its input as crash-* here and stops this target; the others still run.
+    if ! "$out/bin/fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 \
+        -print_final_stats=1 "$found" "$corpus"; then
+        failed+=("$t")
+    fi
     # Minimise: keep the smallest set of inputs that covers what the corpus and the new finds cover.
     merged="$(mktemp -d)"
     "$out/bin/fuzz_$t" -merge=1 -timeout=10 -rss_limit_mb=2048 "$merged" "$corpus" "$found" 2>/dev/null
@@ -44,3 +48,7 @@ for t in "${targets[@]}"; do
     rm -rf "$found" "$merged"
     echo "== $corpus: $(ls "$corpus" | wc -l) inputs"
 done
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "Failed: ${failed[*]} (inputs in crash-*, leak-* or timeout-* files here)"
+    exit 1
+fi
