@@ -119,7 +119,7 @@ int runFromDirectory(const std::string& directory) {
     ResultTexts texts;
     texts.plot = plotText(*problem, slope, result, clipped);
     result.warnings.insert(result.warnings.end(), clipped.begin(), clipped.end());
-    texts.report = reportText(*problem, slope, result, files);
+    texts.report = reportText(*problem, result, files);
     texts.result = resultJson(&*problem, &result, {});
     std::string writeError;
     if (publish(files, texts, writeError)) return 0;

@@ -14,8 +14,10 @@ struct Decimal {
     int exponent = 0;   // value = 0.d1d2d3... * 10^(exponent+1), i.e. d1 stands at 10^exponent
 };
 
-// Rounds |value| to `digits` significant decimal digits.
-Decimal toDecimal(long double value, int digits) {
+// Rounds |value| to `digits` significant decimal digits. Converting a double directly gives the
+// same digits as converting it as an extended value (both round the same exact value), several
+// times faster.
+template <class Real> Decimal toDecimal(Real value, int digits) {
     Decimal d;
     d.negative = std::signbit(value) && value != 0;
     char buf[128];
@@ -61,9 +63,7 @@ std::string fixedFromDecimal(const Decimal& d) {
     return out;
 }
 
-} // namespace
-
-std::string general(long double value, int digits) {
+template <class Real> std::string generalOf(Real value, int digits) {
     if (value == 0 || !std::isfinite(value)) {
         if (std::isnan(value)) return "NAN";
         if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
@@ -72,6 +72,16 @@ std::string general(long double value, int digits) {
     Decimal d = toDecimal(value, digits);
     if (d.exponent < digits && d.exponent >= -4) return fixedFromDecimal(d);
     return scientific(d);
+}
+
+} // namespace
+
+std::string general(long double value, int digits) {
+    return generalOf(value, digits);
+}
+
+std::string general(double value, int digits) {
+    return generalOf(value, digits);
 }
 
 std::string generalPoint(long double value) {

@@ -12,6 +12,7 @@
 #include <clocale>
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace {
 
@@ -105,6 +106,20 @@ TEST(NumberFormat, WriterFormats) {
     EXPECT_EQ(numfmt::hex(std::numeric_limits<long double>::quiet_NaN()), "$0000");
     EXPECT_EQ(numfmt::truncatedInteger(-3.9L), "-3");
     EXPECT_EQ(numfmt::truncatedInteger(-0.5L), "0");
+}
+
+// The fast path for doubles writes exactly the text of the extended path, digit for digit.
+TEST(NumberFormat, DoublesFormatLikeExtendedValues) {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-30, 30);
+    for (int i = 0; i < 20000; ++i) {
+        const double v = mantissa(random) * std::pow(10.0, exponent(random));
+        for (int digits : {8, 10, 12, 17})
+            ASSERT_EQ(numfmt::general(v, digits), numfmt::general(static_cast<long double>(v), digits)) << v;
+    }
+    for (double v : {0.0, -0.0, 1e-5, 99999999.5, 0.5, 2.5e-308, 1.7976931348623157e308})
+        EXPECT_EQ(numfmt::general(v, 10), numfmt::general(static_cast<long double>(v), 10)) << v;
 }
 
 // Formats must not follow the process locale (Qt applications switch it to the user's).

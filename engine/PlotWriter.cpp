@@ -1,0 +1,231 @@
+// The plot file the graph reads: a header, then one record per kind of data (format/PlotFormat.h),
+// each within the graph's capacities. One function per record.
+#include "Output.h"
+#include "format/PlotFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace velda {
+namespace {
+
+namespace rec = plotformat::record;
+
+// At most `limit` points, evenly chosen, both ends kept.
+std::vector<Point> thinned(const std::vector<Point>& pts, size_t limit) {
+    if (pts.size() <= limit) return pts;
+    std::vector<Point> out;
+    out.reserve(limit);
+    for (size_t i = 0; i < limit; ++i) out.push_back(pts[i * (pts.size() - 1) / (limit - 1)]);
+    return out;
+}
+
+class PlotWriter {
+public:
+    PlotWriter(const Problem& p, const Slope& slope, std::vector<std::string>& clipped)
+        : p(p), slope(slope), clipped(clipped), x0(slope.xMin()), x1(slope.xMax()), y0(slope.yMin()),
+          y1(slope.yMax()) {}
+
+    std::string text(const AnalysisResult& r) {
+        header();
+        boundary();
+        limits();
+        water();
+        loads();
+        tiebacks();
+        reinforcement();
+        for (const TrialSurface& t : r.trials) trial(t);
+        tenCritical(r);
+        if (r.found) slices(r.best);
+        word(rec::kEnd);
+        return o;
+    }
+
+private:
+    void word(const char* name) {
+        o += name;
+        o += '\n';
+    }
+    void count(size_t n) {
+        o += std::to_string(n);
+        o += '\n';
+    }
+    void point(const Point& q) {
+        o += general(q.x);
+        o += ' ';
+        o += general(q.y);
+        o += '\n';
+    }
+    size_t capped(size_t n, int capacity, const std::string& what) {
+        if (n > static_cast<size_t>(capacity))
+            clipped.push_back("Only " + std::to_string(capacity) + " of " + std::to_string(n) + " " + what +
+                              " are drawn in the graph.");
+        return std::min(n, static_cast<size_t>(capacity));
+    }
+
+    // Fifteen lines of one number; line 11 is the scale factor, 1 here.
+    void header() {
+        const double values[plotformat::kHeaderLines] = {
+            x0, x1, y0, y1, (x1 - x0) / 10, (y1 - y0) / 10, 0.0, 0.0, 0.0, 1.0, 1.0, 0.0, 0.0, 0.0, 0.0};
+        for (double v : values) {
+            o += general(v);
+            o += '\n';
+        }
+    }
+
+    // The ground surface's points, then both ends of every other boundary line.
+    void boundary() {
+        const auto& ground = slope.ground();
+        const size_t s = ground.size();
+        const size_t t = s + p.lines.size() - static_cast<size_t>(p.surfaceLineCount);
+        word(rec::kBoundary);
+        o += general(ground.front().x) + " " + general(ground.front().y) + " " + std::to_string(s) + " " +
+             std::to_string(t) + "\n";
+        for (const Point& q : ground) point(q);
+        for (size_t i = static_cast<size_t>(p.surfaceLineCount); i < p.lines.size(); ++i) {
+            point(p.lines[i].left);
+            point(p.lines[i].right);
+        }
+    }
+
+    void limits() {
+        if (p.limits.empty()) return;
+        const size_t n = capped(p.limits.size(), plotformat::kLimitLines, "limit lines");
+        word(rec::kLimits);
+        count(n);
+        for (size_t i = 0; i < n; ++i) {
+            point(p.limits[i].a);
+            point(p.limits[i].b);
+        }
+    }
+
+    void water() {
+        if (!p.waterOn || p.piezometricSurfaces.empty()) return;
+        const size_t n =
+            capped(p.piezometricSurfaces.size(), plotformat::kPiezometricLines, "piezometric surfaces");
+        word(rec::kWater);
+        count(n);
+        for (size_t i = 0; i < n; ++i) {
+            const auto& pts = p.piezometricSurfaces[i];
+            if (pts.size() > static_cast<size_t>(plotformat::kPiezometricPoints))
+                clipped.push_back("Piezometric surface " + std::to_string(i + 1) + " is drawn with " +
+                                  std::to_string(plotformat::kPiezometricPoints) + " of its " +
+                                  std::to_string(pts.size()) + " points.");
+            const auto shown = thinned(pts, plotformat::kPiezometricPoints);
+            count(shown.size());
+            for (const Point& q : shown) point(q);
+        }
+    }
+
+    // Each strip load as a box standing on the ground, as high as its intensity on a common scale.
+    void loads() {
+        if (p.loads.empty()) return;
+        const size_t n = capped(p.loads.size(), plotformat::kLoadZones, "surcharge loads");
+        double qmax = 0;
+        for (const auto& l : p.loads) qmax = std::max(qmax, std::fabs(l.intensity));
+        const double height = 0.08 * std::max(y1 - y0, (x1 - x0) / 4);
+        word(rec::kLoads);
+        count(n);
+        for (size_t i = 0; i < n; ++i) {
+            const auto& l = p.loads[i];
+            const double h = qmax > 0 ? height * std::fabs(l.intensity) / qmax : 0;
+            const double gl = slope.groundY(l.leftX), gr = slope.groundY(l.rightX);
+            point({l.leftX, gl});
+            point({l.rightX, gr});
+            point({l.rightX, gr + h});
+            point({l.leftX, gl + h});
+        }
+    }
+
+    // Head, end of the free length, and end of a bond length drawn as 30 % of the free length.
+    void tiebacks() {
+        if (p.tiebacks.empty()) return;
+        const size_t n = capped(p.tiebacks.size(), plotformat::kTiebacks, "tiebacks");
+        word(rec::kTiebacks);
+        count(n);
+        for (size_t i = 0; i < n; ++i) {
+            const Tieback& tb = p.tiebacks[i];
+            const double a = tb.inclination * std::numbers::pi / 180;
+            const double bond = std::max(0.3 * tb.freeLength, 0.02 * (x1 - x0));
+            const Point e1{tb.head.x + tb.freeLength * std::cos(a), tb.head.y - tb.freeLength * std::sin(a)};
+            const Point e2{e1.x + bond * std::cos(a), e1.y - bond * std::sin(a)};
+            point(tb.head);
+            point(e1);
+            point(e2);
+        }
+    }
+
+    // Each layer from its start to the right edge of the model.
+    void reinforcement() {
+        if (p.reinforcementSets.empty()) return;
+        std::vector<ReinforcementLayer> layers;
+        for (const auto& set : p.reinforcementSets) layers.insert(layers.end(), set.begin(), set.end());
+        const size_t n = capped(layers.size(), plotformat::kReinforcementLines, "reinforcement layers");
+        word(rec::kReinforcement);
+        count(n);
+        for (size_t i = 0; i < n; ++i) {
+            count(2);
+            point(layers[i].start);
+            point({std::max(x1, layers[i].start.x), layers[i].start.y});
+        }
+    }
+
+    void trial(const TrialSurface& t) {
+        const auto pts = thinned(t.points, plotformat::kSurfacePoints);
+        word(rec::kSurface);
+        o += std::to_string(pts.size()) + " " + general(t.fs) + "\n";
+        for (const Point& q : pts) point(q);
+    }
+
+    // Ten blocks always; the missing ones empty.
+    void tenCritical(const AnalysisResult& r) {
+        word(rec::kTenCritical);
+        for (size_t b = 0; b < static_cast<size_t>(plotformat::kCriticalSurfaces); ++b) {
+            if (b >= r.critical.size()) {
+                o += "0\n0 0 0 0\n";
+                continue;
+            }
+            const TrialSurface& t = r.critical[b];
+            const auto pts = thinned(t.points, plotformat::kSurfacePoints);
+            count(pts.size());
+            if (t.circular)
+                o += general(t.fs) + " " + general(t.circle.centre.x) + " " + general(t.circle.centre.y) +
+                     " " + general(t.circle.radius) + "\n";
+            else
+                o += general(t.fs) + " 0 0 0\n";
+            for (const Point& q : pts) point(q);
+        }
+    }
+
+    void slices(const EvaluatedSurface& e) {
+        const MethodResult& m = e.spencer.ok ? e.spencer : (e.bishop.ok ? e.bishop : e.ordinary);
+        const size_t n = std::min<size_t>(e.sliced.slices.size(), plotformat::kSlices);
+        word(rec::kSlices);
+        count(n);
+        for (size_t i = 0; i < n; ++i) {
+            const Slice& sl = e.sliced.slices[i];
+            const double normal = i < m.normal.size() ? m.normal[i] : 0;
+            const double avail = i < m.available.size() ? m.available[i] : 0;
+            o += std::to_string(i + 1) + " " + general(sl.base.x) + " " + general(normal) + " " +
+                 general(sl.baseLength) + " " + general(sl.poreForce) + " " + general(sl.weight) + " " +
+                 general(sl.alpha() * 180 / std::numbers::pi) + " " + general(normal - sl.poreForce) + " " +
+                 general(avail) + " " + general(m.ok && m.fs > 0 ? avail / m.fs : 0) + "\n";
+        }
+    }
+
+    const Problem& p;
+    const Slope& slope;
+    std::vector<std::string>& clipped;
+    const double x0, x1, y0, y1;
+    std::string o;
+};
+
+} // namespace
+
+std::string plotText(const Problem& problem, const Slope& slope, const AnalysisResult& result,
+                     std::vector<std::string>& clipped) {
+    return PlotWriter(problem, slope, clipped).text(result);
+}
+
+} // namespace velda
