@@ -154,24 +154,41 @@ double Slope::piezometricY(int surface, double x) const {
     return polylineY(m_problem.piezometricSurfaces[static_cast<size_t>(surface - 1)], x);
 }
 
+// Cutting a surface into slices, in stages: check the input, clip it to the part below the ground,
+// find where slices must break, build each slice, then add the loads that act on single slices.
 SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) const {
     SlicedSurface out;
-    const double tol = m_tolerance;
-    if (input.size() < 2) {
-        out.reason = "The surface has fewer than two points.";
-        return out;
-    }
-    for (size_t i = 1; i < input.size(); ++i)
-        if (input[i].x < input[i - 1].x) {
-            out.reason = "The surface turns back on itself; its points must run from left to right.";
-            return out;
-        }
-    for (const Point& p : input)
-        if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-            out.reason = "The surface has a coordinate that is not a number.";
-            return out;
-        }
+    out.reason = invalidInput(input);
+    if (!out.reason.empty()) return out;
+    out.reason = clipToGround(input, out.surface);
+    if (!out.reason.empty()) return out;
+    const std::vector<double> cuts = sliceEdges(out.surface, minimumSlices);
+    out.slices.reserve(cuts.size());
+    SliceScratch scratch;
+    scratch.stack.reserve(m_lines.size());
+    scratch.piezo.resize(m_problem.piezometricSurfaces.size());
+    for (size_t i = 0; i + 1 < cuts.size(); ++i)
+        out.slices.push_back(buildSlice(cuts[i], cuts[i + 1], i, out.surface, scratch));
+    applyLoads(out);
+    out.ok = true;
+    return out;
+}
 
+std::string Slope::invalidInput(const std::vector<Point>& input) const {
+    if (input.size() < 2) return "The surface has fewer than two points.";
+    for (size_t i = 1; i < input.size(); ++i)
+        if (input[i].x < input[i - 1].x)
+            return "The surface turns back on itself; its points must run from left to right.";
+    for (const Point& p : input)
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return "The surface has a coordinate that is not a number.";
+    return {};
+}
+
+// The part of the surface below the ground, from where it enters to where it leaves; the reason
+// when there is none, or more than one.
+std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Point>& surf) const {
+    const double tol = m_tolerance;
     // Walk the surface with the ground's vertices added, noting how deep each point lies.
     struct Station {
         Point p;
@@ -203,50 +220,41 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
             end->p.y += end->depth;
             end->depth = 0;
         }
-    if (path.front().depth > tol) {
-        out.reason = "The surface begins below the ground surface; it must start on or above the ground.";
-        return out;
-    }
-    if (path.back().depth > tol) {
-        out.reason = "The surface ends below the ground surface; it must end on or above the ground.";
-        return out;
-    }
+    if (path.front().depth > tol)
+        return "The surface begins below the ground surface; it must start on or above the ground.";
+    if (path.back().depth > tol)
+        return "The surface ends below the ground surface; it must end on or above the ground.";
     size_t first = path.size(), last = 0;
     for (size_t i = 0; i < path.size(); ++i)
         if (path[i].depth > tol) {
             first = std::min(first, i);
             last = i;
         }
-    if (first == path.size()) {
-        out.reason = "The surface does not cut off a sliding mass: it lies on or above the ground surface.";
-        return out;
-    }
+    if (first == path.size())
+        return "The surface does not cut off a sliding mass: it lies on or above the ground surface.";
     for (size_t i = first; i <= last; ++i)
-        if (path[i].depth <= tol) {
-            out.reason = "The surface comes out of the ground between its ends.";
-            return out;
-        }
+        if (path[i].depth <= tol) return "The surface comes out of the ground between its ends.";
     if (input.front().x < xMin() - tol || input.back().x > xMax() + tol) {
         // Only the part below ground matters; it must lie over the ground surface's extent.
         const Point entry = crossing(path[first - 1], path[first]);
         const Point exit = crossing(path[last], path[last + 1]);
-        if (entry.x < xMin() - tol || exit.x > xMax() + tol) {
-            out.reason = "The sliding mass reaches beyond the ends of the ground surface.";
-            return out;
-        }
+        if (entry.x < xMin() - tol || exit.x > xMax() + tol)
+            return "The sliding mass reaches beyond the ends of the ground surface.";
     }
-    std::vector<Point>& surf = out.surface;
     surf.push_back(crossing(path[first - 1], path[first]));
     for (size_t i = first; i <= last; ++i)
         if (path[i].p.x != surf.back().x || path[i].p.y != surf.back().y) surf.push_back(path[i].p);
     surf.push_back(crossing(path[last], path[last + 1]));
     const double xa = surf.front().x, xb = surf.back().x;
-    if (!(xb - xa > tol)) {
-        out.reason = "The sliding mass has no width.";
-        return out;
-    }
+    if (!(xb - xa > tol)) return "The sliding mass has no width.";
+    return {};
+}
 
-    // Slice edges: wherever a line of the model meets the mass, so every slice is straight-sided.
+// Slice edges: wherever a line of the model meets the mass, so every slice is straight-sided, and
+// more between them until no slice is wider than the mass divided by `minimumSlices`.
+std::vector<double> Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices) const {
+    const double tol = m_tolerance;
+    const double xa = surf.front().x, xb = surf.back().x;
     std::vector<double> edges{xa, xb};
     for (double x : m_staticEdges)
         if (x > xa && x < xb) edges.push_back(x);
@@ -279,121 +287,134 @@ SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) c
         for (int k = 1; k <= parts; ++k) cuts.push_back(k == parts ? xs[i] : xs[i - 1] + w * k / parts);
     }
 
-    const Problem& pr = m_problem;
-    out.slices.reserve(cuts.size());
-    struct Edge {
-        double l, r;
-        int soil;
-    };
-    std::vector<Edge> stack; // reused by every slice
-    stack.reserve(m_lines.size());
-    // Water surface heights at the current slice's edges and middle, each looked up once.
-    struct Piezo {
-        size_t stamp = SIZE_MAX;
-        double l = 0, r = 0, m = 0;
-    };
-    std::vector<Piezo> piezo(pr.piezometricSurfaces.size());
-    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
-        Slice s;
-        s.xl = cuts[i];
-        s.xr = cuts[i + 1];
-        s.width = s.xr - s.xl;
+    return cuts;
+}
+// Water-surface heights at a slice's edges and middle, each looked up once per slice.
+const Slope::Piezo& Slope::water(SliceScratch& scratch, const Slice& s, int surface) const {
+    Piezo& w = scratch.piezo[static_cast<size_t>(surface - 1)];
+    if (w.stamp != scratch.index) {
         const double xm = (s.xl + s.xr) / 2;
-        auto water = [&, i](int surface) -> const Piezo& {
-            Piezo& w = piezo[static_cast<size_t>(surface - 1)];
-            if (w.stamp != i) {
-                w = {i, piezometricY(surface, s.xl), piezometricY(surface, s.xr), piezometricY(surface, xm)};
-            }
-            return w;
-        };
-        const size_t bs = segmentAt(surf, xm);
-        s.baseLeft = lerp(surf[bs], surf[bs + 1], s.xl);
-        s.baseRight = lerp(surf[bs], surf[bs + 1], s.xr);
-        const size_t gs = segmentAt(m_ground, xm);
-        s.topLeft = lerp(m_ground[gs], m_ground[gs + 1], s.xl);
-        s.topRight = lerp(m_ground[gs], m_ground[gs + 1], s.xr);
-        s.base = {xm, (s.baseLeft + s.baseRight) / 2};
-        s.baseLength = std::hypot(s.baseRight - s.baseLeft, s.width);
-        s.sinA = (s.baseRight - s.baseLeft) / s.baseLength;
-        s.cosA = s.width / s.baseLength;
-
-        // The column from the ground down to the base in bands of one soil each.
-        const double yRef = s.base.y;
-        stack.clear();
-        const double topMid = (s.topLeft + s.topRight) / 2;
-        for (const Line& l : m_lines) {
-            if (l.ground || l.a.x > s.xl + tol || l.b.x < s.xr - tol) continue;
-            const double yl = l.yAt(s.xl), yr = l.yAt(s.xr), ym = (yl + yr) / 2;
-            if (ym < topMid - tol && ym > s.base.y + tol) stack.push_back({yl, yr, l.soil});
-        }
-        std::sort(stack.begin(), stack.end(),
-                  [](const Edge& a, const Edge& b) { return a.l + a.r > b.l + b.r; });
-        Accumulator acc;
-        const int groundSoil = groundSoilAt(xm);
-        Edge upper{s.topLeft, s.topRight, groundSoil};
-        auto addBand = [&](const Edge& top, double bl, double br) {
-            const Soil& soil = pr.soils[static_cast<size_t>(top.soil)];
-            double cl = bl, cr = br; // top of the saturated part
-            if (pr.waterOn && soil.piezometricSurface > 0) {
-                const Piezo& w = water(soil.piezometricSurface);
-                cl = std::clamp(w.l, bl, std::max(bl, top.l));
-                cr = std::clamp(w.r, br, std::max(br, top.r));
-            }
-            acc.band(s.xl, s.width, bl - yRef, br - yRef, cl - yRef, cr - yRef, soil.saturatedWeight);
-            acc.band(s.xl, s.width, cl - yRef, cr - yRef, top.l - yRef, top.r - yRef, soil.moistWeight);
-        };
-        for (const Edge& e : stack) {
-            addBand(upper, e.l, e.r);
-            upper = e;
-        }
-        addBand(upper, s.baseLeft, s.baseRight);
-        s.soil = upper.soil;
-        s.weight = acc.weight;
-        s.centroid = acc.weight > 0 ? Point{acc.mx / acc.weight, yRef + acc.my / acc.weight} : s.base;
-
-        const Soil& soil = pr.soils[static_cast<size_t>(s.soil)];
-        double c = soil.cohesion;
-        s.tanPhi = m_tanPhi[static_cast<size_t>(s.soil)];
-        if (!soil.anisotropy.empty()) {
-            const double deg = s.alpha() * 180 / std::numbers::pi;
-            const AnisotropyRow* row = &soil.anisotropy.back();
-            for (const AnisotropyRow& a : soil.anisotropy)
-                if (a.ccwLimit >= deg) {
-                    row = &a;
-                    break;
-                }
-            c = row->cohesion;
-            s.tanPhi = std::tan(row->phi * std::numbers::pi / 180);
-        }
-        s.cohesion = c;
-
-        double u = 0;
-        if (pr.waterOn && soil.piezometricSurface > 0)
-            u += pr.waterUnitWeight * (water(soil.piezometricSurface).m - s.base.y);
-        u += soil.ru * s.weight / s.width + soil.poreConstant;
-        s.porePressure = std::max(u, -pr.cavitationPressure);
-        s.poreForce = s.porePressure * s.baseLength;
-
-        addForce(s, 0, -s.weight, s.centroid);
-        if (pr.equakeOn) addForce(s, -pr.kh * s.weight, pr.kv * s.weight, s.centroid);
-
-        // Water standing on the ground presses normally onto the slice top.
-        const int groundPiezo = pr.soils[static_cast<size_t>(groundSoil)].piezometricSurface;
-        if (pr.waterOn && groundPiezo > 0) {
-            const double dl = std::max(0.0, water(groundPiezo).l - s.topLeft);
-            const double dr = std::max(0.0, water(groundPiezo).r - s.topRight);
-            if (dl + dr > 0) {
-                const double p = pr.waterUnitWeight * s.width * (dl + dr) / 2;
-                const double xc = s.xl + s.width * (dl + 2 * dr) / (3 * (dl + dr));
-                const Point at{xc, s.topLeft + (s.topRight - s.topLeft) * (xc - s.xl) / s.width};
-                addForce(s, p * (s.topRight - s.topLeft) / s.width, -p, at);
-            }
-        }
-        out.slices.push_back(s);
+        w = {scratch.index, piezometricY(surface, s.xl), piezometricY(surface, s.xr),
+             piezometricY(surface, xm)};
     }
-    applyLoads(out);
-    out.ok = true;
-    return out;
+    return w;
+}
+
+Slice Slope::buildSlice(double xl, double xr, size_t index, const std::vector<Point>& surf,
+                        SliceScratch& scratch) const {
+    Slice s;
+    scratch.index = index;
+    sliceGeometry(s, xl, xr, surf);
+    const int groundSoil = weighColumn(s, scratch);
+    baseStrength(s);
+    porePressure(s, scratch);
+    bodyForces(s, groundSoil, scratch);
+    return s;
+}
+
+// Edges, top and base lines, the middle of the base and its inclination.
+void Slope::sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surf) const {
+    s.xl = xl;
+    s.xr = xr;
+    s.width = s.xr - s.xl;
+    const double xm = (s.xl + s.xr) / 2;
+    const size_t bs = segmentAt(surf, xm);
+    s.baseLeft = lerp(surf[bs], surf[bs + 1], s.xl);
+    s.baseRight = lerp(surf[bs], surf[bs + 1], s.xr);
+    const size_t gs = segmentAt(m_ground, xm);
+    s.topLeft = lerp(m_ground[gs], m_ground[gs + 1], s.xl);
+    s.topRight = lerp(m_ground[gs], m_ground[gs + 1], s.xr);
+    s.base = {xm, (s.baseLeft + s.baseRight) / 2};
+    s.baseLength = std::hypot(s.baseRight - s.baseLeft, s.width);
+    s.sinA = (s.baseRight - s.baseLeft) / s.baseLength;
+    s.cosA = s.width / s.baseLength;
+}
+
+// The column from the ground down to the base in bands of one soil each, moist above that soil's
+// water surface and saturated below it: weight, centroid and the soil of the base. Returns the soil
+// at the ground.
+int Slope::weighColumn(Slice& s, SliceScratch& scratch) const {
+    const double tol = m_tolerance;
+    const Problem& pr = m_problem;
+    const double yRef = s.base.y;
+    std::vector<Edge>& stack = scratch.stack;
+    stack.clear();
+    const double topMid = (s.topLeft + s.topRight) / 2;
+    for (const Line& l : m_lines) {
+        if (l.ground || l.a.x > s.xl + tol || l.b.x < s.xr - tol) continue;
+        const double yl = l.yAt(s.xl), yr = l.yAt(s.xr), ym = (yl + yr) / 2;
+        if (ym < topMid - tol && ym > s.base.y + tol) stack.push_back({yl, yr, l.soil});
+    }
+    std::sort(stack.begin(), stack.end(), [](const Edge& a, const Edge& b) { return a.l + a.r > b.l + b.r; });
+    Accumulator acc;
+    const int groundSoil = groundSoilAt(s.base.x);
+    Edge upper{s.topLeft, s.topRight, groundSoil};
+    auto addBand = [&](const Edge& top, double bl, double br) {
+        const Soil& soil = pr.soils[static_cast<size_t>(top.soil)];
+        double cl = bl, cr = br; // top of the saturated part
+        if (pr.waterOn && soil.piezometricSurface > 0) {
+            const Piezo& w = water(scratch, s, soil.piezometricSurface);
+            cl = std::clamp(w.l, bl, std::max(bl, top.l));
+            cr = std::clamp(w.r, br, std::max(br, top.r));
+        }
+        acc.band(s.xl, s.width, bl - yRef, br - yRef, cl - yRef, cr - yRef, soil.saturatedWeight);
+        acc.band(s.xl, s.width, cl - yRef, cr - yRef, top.l - yRef, top.r - yRef, soil.moistWeight);
+    };
+    for (const Edge& e : stack) {
+        addBand(upper, e.l, e.r);
+        upper = e;
+    }
+    addBand(upper, s.baseLeft, s.baseRight);
+    s.soil = upper.soil;
+    s.weight = acc.weight;
+    s.centroid = acc.weight > 0 ? Point{acc.mx / acc.weight, yRef + acc.my / acc.weight} : s.base;
+    return groundSoil;
+}
+
+// Cohesion and friction of the base's soil, from its anisotropy rows by the base inclination.
+void Slope::baseStrength(Slice& s) const {
+    const Soil& soil = m_problem.soils[static_cast<size_t>(s.soil)];
+    s.cohesion = soil.cohesion;
+    s.tanPhi = m_tanPhi[static_cast<size_t>(s.soil)];
+    if (soil.anisotropy.empty()) return;
+    const double deg = s.alpha() * 180 / std::numbers::pi;
+    const AnisotropyRow* row = &soil.anisotropy.back();
+    for (const AnisotropyRow& a : soil.anisotropy)
+        if (a.ccwLimit >= deg) {
+            row = &a;
+            break;
+        }
+    s.cohesion = row->cohesion;
+    s.tanPhi = std::tan(row->phi * std::numbers::pi / 180);
+}
+
+// Head of the soil's water surface above the base, ru times the vertical stress, and the constant;
+// suction no lower than the cavitation pressure.
+void Slope::porePressure(Slice& s, SliceScratch& scratch) const {
+    const Problem& pr = m_problem;
+    const Soil& soil = pr.soils[static_cast<size_t>(s.soil)];
+    double u = 0;
+    if (pr.waterOn && soil.piezometricSurface > 0)
+        u += pr.waterUnitWeight * (water(scratch, s, soil.piezometricSurface).m - s.base.y);
+    u += soil.ru * s.weight / s.width + soil.poreConstant;
+    s.porePressure = std::max(u, -pr.cavitationPressure);
+    s.poreForce = s.porePressure * s.baseLength;
+}
+
+// Weight and earthquake at the centroid, and water standing on the ground pressing normally on top.
+void Slope::bodyForces(Slice& s, int groundSoil, SliceScratch& scratch) const {
+    const Problem& pr = m_problem;
+    addForce(s, 0, -s.weight, s.centroid);
+    if (pr.equakeOn) addForce(s, -pr.kh * s.weight, pr.kv * s.weight, s.centroid);
+    const int groundPiezo = pr.soils[static_cast<size_t>(groundSoil)].piezometricSurface;
+    if (!pr.waterOn || groundPiezo <= 0) return;
+    const double dl = std::max(0.0, water(scratch, s, groundPiezo).l - s.topLeft);
+    const double dr = std::max(0.0, water(scratch, s, groundPiezo).r - s.topRight);
+    if (dl + dr <= 0) return;
+    const double p = pr.waterUnitWeight * s.width * (dl + dr) / 2;
+    const double xc = s.xl + s.width * (dl + 2 * dr) / (3 * (dl + dr));
+    const Point at{xc, s.topLeft + (s.topRight - s.topLeft) * (xc - s.xl) / s.width};
+    addForce(s, p * (s.topRight - s.topLeft) / s.width, -p, at);
 }
 
 void Slope::applyLoads(SlicedSurface& out) const {

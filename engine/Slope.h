@@ -3,6 +3,7 @@
 #include "Problem.h"
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -59,8 +60,34 @@ private:
         bool ground;
         double yAt(double x) const { return a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x); }
     };
+    struct Edge {
+        double l, r;
+        int soil;
+    };
+    struct Piezo {
+        size_t stamp = SIZE_MAX;
+        double l = 0, r = 0, m = 0;
+    };
+    // Reused by every slice of one surface.
+    struct SliceScratch {
+        size_t index = 0;
+        std::vector<Edge> stack;
+        std::vector<Piezo> piezo;
+    };
     int groundSoilAt(double x) const;
     void addStaticEdges();
+    // The stages of slice().
+    std::string invalidInput(const std::vector<Point>& input) const;
+    std::string clipToGround(const std::vector<Point>& input, std::vector<Point>& surface) const;
+    std::vector<double> sliceEdges(const std::vector<Point>& surface, int minimumSlices) const;
+    Slice buildSlice(double xl, double xr, size_t index, const std::vector<Point>& surface,
+                     SliceScratch& scratch) const;
+    void sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surface) const;
+    int weighColumn(Slice& s, SliceScratch& scratch) const;
+    void baseStrength(Slice& s) const;
+    void porePressure(Slice& s, SliceScratch& scratch) const;
+    void bodyForces(Slice& s, int groundSoil, SliceScratch& scratch) const;
+    const Piezo& water(SliceScratch& scratch, const Slice& s, int surface) const;
     void applyLoads(SlicedSurface& result) const;
 
     Problem m_problem;
