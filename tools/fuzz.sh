@@ -41,9 +41,12 @@ for t in "${targets[@]}"; do
     # Minimise: keep the smallest set of inputs that covers what the corpus and the new finds cover.
     merged="$(mktemp -d)"
     "$out/bin/fuzz_$t" -merge=1 -timeout=10 -rss_limit_mb=2048 "$merged" "$corpus" "$found" 2>/dev/null
+    # Inputs with names of their own (seeds, former crashes) stay; the rest are replaced.
     if [ -n "$(ls -A "$merged")" ]; then
-        rm -f "$corpus"/*
-        cp "$merged"/* "$corpus"/
+        find "$corpus" -maxdepth 1 -type f -regextype posix-extended -regex '.*/[0-9a-f]{40}' -delete
+        for f in "$merged"/*; do
+            [ -e "$corpus/$(basename "$f")" ] || cp "$f" "$corpus"/
+        done
     fi
     rm -rf "$found" "$merged"
     echo "== $corpus: $(ls "$corpus" | wc -l) inputs"
