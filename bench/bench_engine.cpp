@@ -1,9 +1,18 @@
 // The engine's speed: one surface with each method, slicing, and whole searches.
 #include "engine/Analysis.h"
+#include "engine/Engine.h"
 #include "engine/Search.h"
 #include "support/EngineSupport.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace engine_support;
 using namespace velda;
@@ -105,5 +114,74 @@ BENCHMARK(BM_SearchJanbuCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SearchSpencerCircles)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_SearchIrregular)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_SearchBlock)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The search phase of 10^5 circles on 1, 2 and every thread (0): surfaces per second of wall time.
+void BM_SearchThreads(benchmark::State& state) {
+    Problem p = threeLayers();
+    p.search = SearchKind::JanbuCircle;
+    p.parameters = caseBRanges(100, 1000);
+    const Slope slope(p);
+    SearchSettings settings;
+    settings.threads = static_cast<unsigned>(state.range(0));
+    long surfaces = 0;
+    for (auto _ : state) {
+        AnalysisResult r = searchSurfaces(p, slope, settings);
+        surfaces += r.generated;
+        benchmark::DoNotOptimize(r.best.fs);
+    }
+    state.counters["threads"] = settings.threads ? settings.threads : searchThreads();
+    state.counters["surfaces/s"] =
+        benchmark::Counter(static_cast<double>(surfaces), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SearchThreads)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
+
+// A whole run as the application starts it (problem file in, three files out) with N circles,
+// in a child process so that its peak memory is its own.
+void BM_WholeRun(benchmark::State& state) {
+    const long trials = state.range(0);
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("dizirovi-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string base = (dir / "run").string();
+    const long points = 100;
+    std::ofstream(base + ".sl4d") << "PROFIL\r\nBench\r\n3 3 2\r\n20. 25. 30. 25. 1\r\n30. 25. 50. 35. 1\r\n"
+                                     "50. 35. 70. 35. 1\r\nSOIL\r\n1\r\n20. 20. 3. 19.6 0. 0. 0\r\nCIRCLE\r\n"
+                                  << points << " " << trials / points
+                                  << "\r\n22. 30. 45. 60.\r\n20. 1. 0. -45.\r\nEXECUT\r\n";
+    std::ofstream(dir / "names.dat") << "2015.4.2\r\n"
+                                     << base << ".sl4d\r\n"
+                                     << base << ".sl4o\r\n"
+                                     << base << ".sl4p\r\n"
+                                     << base << ".sl4r\r\n";
+    double peakMB = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t child = ::fork();
+        if (child == 0) _exit(runFromDirectory(dir.string()));
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the run failed");
+        peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    }
+    std::filesystem::remove_all(dir);
+    state.counters["peak MB"] = peakMB;
+    state.counters["threads"] = searchThreads();
+}
+BENCHMARK(BM_WholeRun)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(1);
 
 } // namespace

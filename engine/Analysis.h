@@ -48,6 +48,7 @@ struct AnalysisResult {
     std::vector<std::string> warnings;
     std::vector<std::string> notes; // search statistics and the like, for the report
     long generated = 0, admissible = 0;
+    double bestGenerated = 0; // the best factor among the generated trials, before refinement
     std::vector<std::pair<std::string, long>> rejected;
 };
 

@@ -1,6 +1,8 @@
 // The plot file the graph reads: a header, then one record per kind of data (format/PlotFormat.h),
 // each within the graph's capacities. One function per record.
 #include "Output.h"
+#include "Parallel.h"
+#include "format/NumberFormat.h"
 #include "format/PlotFormat.h"
 
 #include <algorithm>
@@ -12,16 +14,42 @@ namespace {
 
 namespace rec = plotformat::record;
 
-// At most `limit` points, evenly chosen, both ends kept.
-std::vector<Point> thinned(const std::vector<Point>& pts, size_t limit) {
-    if (pts.size() <= limit) return pts;
-    std::vector<Point> out;
-    out.reserve(limit);
-    for (size_t i = 0; i < limit; ++i) out.push_back(pts[i * (pts.size() - 1) / (limit - 1)]);
-    return out;
-}
+// Lines of the plot file's text.
+struct Lines {
+    std::string o;
 
-class PlotWriter {
+    void word(const char* name) {
+        o += name;
+        o += '\n';
+    }
+    void count(size_t n) {
+        o += std::to_string(n);
+        o += '\n';
+    }
+    void number(double v) { numfmt::appendGeneral(o, v, 10); }
+    void point(const Point& q) {
+        number(q.x);
+        o += ' ';
+        number(q.y);
+        o += '\n';
+    }
+    // Up to `limit` points of a line, evenly chosen when there are more, both ends kept.
+    void points(const std::vector<Point>& pts, size_t limit) {
+        const size_t n = std::min(pts.size(), limit);
+        for (size_t i = 0; i < n; ++i)
+            point(pts.size() <= limit ? pts[i] : pts[i * (pts.size() - 1) / (limit - 1)]);
+    }
+    void trial(const TrialSurface& t) {
+        word(rec::kSurface);
+        o += std::to_string(std::min(t.points.size(), size_t{plotformat::kSurfacePoints}));
+        o += ' ';
+        number(t.fs);
+        o += '\n';
+        points(t.points, plotformat::kSurfacePoints);
+    }
+};
+
+class PlotWriter : Lines {
 public:
     PlotWriter(const Problem& p, const Slope& slope, std::vector<std::string>& clipped)
         : p(p), slope(slope), clipped(clipped), x0(slope.xMin()), x1(slope.xMax()), y0(slope.yMin()),
@@ -35,27 +63,26 @@ public:
         loads();
         tiebacks();
         reinforcement();
-        for (const TrialSurface& t : r.trials) trial(t);
+        trials(r.trials);
         tenCritical(r);
         if (r.found) slices(r.best);
         word(rec::kEnd);
-        return o;
+        return std::move(o);
     }
 
 private:
-    void word(const char* name) {
-        o += name;
-        o += '\n';
-    }
-    void count(size_t n) {
-        o += std::to_string(n);
-        o += '\n';
-    }
-    void point(const Point& q) {
-        o += general(q.x);
-        o += ' ';
-        o += general(q.y);
-        o += '\n';
+    // The trial surfaces are most of the file: written in pieces on every thread, joined in order.
+    void trials(const std::vector<TrialSurface>& all) {
+        constexpr size_t kPiece = 64;
+        std::vector<Lines> pieces((all.size() + kPiece - 1) / kPiece);
+        parallelFor(pieces.size(), searchThreads(), [&](size_t c) {
+            for (size_t i = c * kPiece; i < std::min(all.size(), (c + 1) * kPiece); ++i)
+                pieces[c].trial(all[i]);
+        });
+        size_t size = o.size();
+        for (const Lines& piece : pieces) size += piece.o.size();
+        o.reserve(size + 65536);
+        for (const Lines& piece : pieces) o += piece.o;
     }
     size_t capped(size_t n, int capacity, const std::string& what) {
         if (n > static_cast<size_t>(capacity))
@@ -112,9 +139,8 @@ private:
                 clipped.push_back("Piezometric surface " + std::to_string(i + 1) + " is drawn with " +
                                   std::to_string(plotformat::kPiezometricPoints) + " of its " +
                                   std::to_string(pts.size()) + " points.");
-            const auto shown = thinned(pts, plotformat::kPiezometricPoints);
-            count(shown.size());
-            for (const Point& q : shown) point(q);
+            count(std::min(pts.size(), size_t{plotformat::kPiezometricPoints}));
+            points(pts, plotformat::kPiezometricPoints);
         }
     }
 
@@ -171,13 +197,6 @@ private:
         }
     }
 
-    void trial(const TrialSurface& t) {
-        const auto pts = thinned(t.points, plotformat::kSurfacePoints);
-        word(rec::kSurface);
-        o += std::to_string(pts.size()) + " " + general(t.fs) + "\n";
-        for (const Point& q : pts) point(q);
-    }
-
     // Ten blocks always; the missing ones empty.
     void tenCritical(const AnalysisResult& r) {
         word(rec::kTenCritical);
@@ -187,14 +206,13 @@ private:
                 continue;
             }
             const TrialSurface& t = r.critical[b];
-            const auto pts = thinned(t.points, plotformat::kSurfacePoints);
-            count(pts.size());
+            count(std::min(t.points.size(), size_t{plotformat::kSurfacePoints}));
             if (t.circular)
                 o += general(t.fs) + " " + general(t.circle.centre.x) + " " + general(t.circle.centre.y) +
                      " " + general(t.circle.radius) + "\n";
             else
                 o += general(t.fs) + " 0 0 0\n";
-            for (const Point& q : pts) point(q);
+            points(t.points, plotformat::kSurfacePoints);
         }
     }
 
@@ -218,7 +236,6 @@ private:
     const Slope& slope;
     std::vector<std::string>& clipped;
     const double x0, x1, y0, y1;
-    std::string o;
 };
 
 } // namespace

@@ -10,6 +10,7 @@ namespace velda {
 struct Point {
     double x = 0;
     double y = 0;
+    bool operator==(const Point&) const = default;
 };
 
 struct BoundaryLine {

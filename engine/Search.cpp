@@ -1,481 +1,261 @@
 #include "Search.h"
 
 #include "Output.h"
+#include "Parallel.h"
+#include "Trials.h"
+#include "format/PlotFormat.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <map>
-#include <numbers>
-#include <optional>
-#include <random>
+#include <thread>
 
 namespace velda {
+
+unsigned searchThreads() {
+    if (const char* env = std::getenv("DIZIROVI_THREADS"); env && *env) {
+        const long n = std::strtol(env, nullptr, 10);
+        if (n >= 1 && n <= 256) return static_cast<unsigned>(n);
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? cores : 1;
+}
+
 namespace {
 
-constexpr double kDeg = std::numbers::pi / 180;
-constexpr size_t kMaxPoints = 2000;    // points of one trial surface
 constexpr long kMaxSurfaces = 2000000; // generated surfaces of one search
-constexpr size_t kPlotCapacity = 3999; // trial surfaces the graph holds
-
-enum class Ranking { JanbuCorrected, Bishop, Spencer };
-
-const char* rankingName(Ranking r) {
-    switch (r) {
-    case Ranking::JanbuCorrected: return "Janbu corrected";
-    case Ranking::Bishop: return "Bishop simplified";
-    default: return "Spencer";
-    }
-}
-
-const char* const kNoMass = "cuts off no sliding mass";
-const char* const kNoExit = "does not rise through the ground";
-const char* const kOutsideTermination = "ends outside the termination range";
-const char* const kOutsideInitiation = "starts outside the initiation range";
-const char* const kBelowMinimum = "goes below the minimum elevation";
-const char* const kCrossesLimit = "crosses a limit line";
-const char* const kNoFactor = "no factor of safety (no convergence or an inadmissible slice)";
-
-bool segmentsCross(const Point& p, const Point& q, const Point& r, const Point& s) {
-    auto side = [](const Point& a, const Point& b, const Point& c) {
-        return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-    };
-    const double d1 = side(r, s, p), d2 = side(r, s, q), d3 = side(p, q, r), d4 = side(p, q, s);
-    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
-}
-
-// Where the segment from a (below ground) to b (above ground) passes through the ground.
-Point groundCrossing(const Slope& slope, const Point& a, const Point& b) {
-    double lo = 0, hi = 1;
-    for (int i = 0; i < 60; ++i) {
-        const double t = (lo + hi) / 2;
-        const Point p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
-        (slope.groundY(p.x) - p.y > 0 ? lo : hi) = t;
-    }
-    const double t = (lo + hi) / 2;
-    return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
-}
+constexpr size_t kRound = 4096;        // trials made at once before their outcomes are taken in
+constexpr size_t kPool = 40;           // best generated trials kept for the ten and the refinement
+constexpr size_t kRefineStarts = 3;
 
 struct Candidate {
-    std::vector<Point> points;
+    size_t order = 0; // trial index; refined surfaces come after every trial
     double fs = 0;
-    Circle circle;
-    bool circular = false;
-    // What generated it, for the refinement.
-    std::vector<double> parameters;
+    TrialShape shape;
 };
 
-class Searcher {
+bool better(const Candidate& a, const Candidate& b) {
+    return a.fs < b.fs || (a.fs == b.fs && a.order < b.order);
+}
+
+// What the search keeps while it runs, whatever the number of trials: the counts, the best few
+// trials (without their points; they are made again when needed), and the surfaces for the plot
+// file. The plot takes the admissible trials among an even selection of at most 3999 trial
+// numbers: trial t is selected when floor(t S / N) and floor((t + 1) S / N) differ, S = min(N, 3999).
+class Collector {
 public:
-    Searcher(const Problem& p, const Slope& slope) : m_p(p), m_s(slope), m_par(p.parameters) {
-        switch (p.search) {
-        case SearchKind::BishopCircle: m_ranking = Ranking::Bishop; break;
-        case SearchKind::Spencer: m_ranking = Ranking::Spencer; break;
-        default: m_ranking = Ranking::JanbuCorrected;
+    explicit Collector(size_t trials)
+        : m_trials(trials), m_slots(std::min<size_t>(trials, plotformat::kTrialSurfacesWritten)) {}
+
+    bool plotted(size_t t) const { return (t * m_slots) / m_trials != ((t + 1) * m_slots) / m_trials; }
+
+    // Outcomes must come in trial order.
+    void take(size_t index, TrialOutcome&& o) {
+        ++generated;
+        if (o.rejectedFor) {
+            ++rejected[o.rejectedFor];
+            return;
         }
-        m_lambda0 = std::tan(m_par.interSliceAngle * kDeg);
-        m_tol = 1e-6 * std::max(slope.xMax() - slope.xMin(), 1.0);
+        ++admissible;
+        if (!o.points.empty()) plot.push_back({thinned(std::move(o.points)), o.fs, o.circle, o.circular});
+        Candidate c{index, o.fs, std::move(o.shape)};
+        if (pool.size() < kPool || better(c, pool.back())) {
+            pool.insert(std::upper_bound(pool.begin(), pool.end(), c, better), std::move(c));
+            if (pool.size() > kPool) pool.pop_back();
+        }
     }
+
+    long generated = 0, admissible = 0;
+    std::map<std::string, long> rejected;
+    std::vector<Candidate> pool; // sorted, best first
+    std::vector<TrialSurface> plot;
+
+private:
+    static std::vector<Point> thinned(std::vector<Point> pts) {
+        const size_t limit = plotformat::kSurfacePoints;
+        if (pts.size() <= limit) return pts;
+        std::vector<Point> out;
+        for (size_t i = 0; i < limit; ++i) out.push_back(pts[i * (pts.size() - 1) / (limit - 1)]);
+        return out;
+    }
+    size_t m_trials, m_slots;
+};
+
+class Search {
+public:
+    Search(const Problem& p, const Slope& slope, const SearchSettings& settings)
+        : m_p(p), m_s(slope), m_par(p.parameters), m_settings(settings),
+          m_trials(p, slope, settings.solver, settings.seed),
+          m_threads(settings.threads > 0 ? settings.threads : searchThreads()),
+          m_collected(m_trials.count()) {}
 
     AnalysisResult run();
 
 private:
-    // The factor of safety of the ranking method, or nothing with the reason counted.
-    std::optional<double> rank(const std::vector<Point>& pts, const Circle* circle, const char** why) const;
-    bool admissibleShape(const std::vector<Point>& pts, bool checkInitiation, bool checkTermination,
-                         const char** why) const;
-    void record(const std::vector<Point>& pts, const Circle* circle, std::vector<double> parameters);
-    void reject(const char* why) { ++m_rejected[why]; }
-
-    std::optional<std::vector<Point>> circleSurface(const Point& centre, double radius,
-                                                    double startAngle) const;
-    // The circle that leaves the ground at xEntry in the direction theta (degrees) and passes
-    // through the ground at xTarget, drawn until it rises through the ground.
-    std::optional<std::vector<Point>> circleThrough(double xEntry, double theta, double xTarget,
-                                                    Circle& circle, const char** why) const;
-    std::optional<std::vector<Point>> wedge(const Point& from, double angle, double step,
-                                            bool leftward) const;
-    std::optional<std::vector<Point>> blockSurface(const std::vector<double>& boxParameters) const;
-
-    void generateCircles();
-    void generateIrregular();
-    void generateBlocks();
-    void refine(AnalysisResult& result);
-    void boundaryWarnings(AnalysisResult& result, const Candidate& best) const;
-
-    std::vector<Point> initiationPoints() const;
+    void generate();
+    std::vector<Candidate> refine(AnalysisResult& result);
+    Candidate refineFrom(const Candidate& start) const;
+    TrialShape rankTheTen(AnalysisResult& result, std::vector<Candidate> refined);
+    void describe(AnalysisResult& result) const;
+    void admissibleShareWarning(AnalysisResult& result) const;
+    void boundaryWarnings(AnalysisResult& result, const TrialShape& best) const;
 
     const Problem& m_p;
     const Slope& m_s;
     const SearchParameters& m_par;
-    Ranking m_ranking;
-    double m_lambda0 = 0;
-    double m_tol = 1e-9;
-    std::vector<Candidate> m_candidates;
-    std::map<std::string, long> m_rejected;
-    long m_generated = 0;
-    std::mt19937_64 m_random{20150402};
+    SearchSettings m_settings;
+    Trials m_trials;
+    unsigned m_threads;
+    Collector m_collected;
 };
 
-std::vector<Point> Searcher::initiationPoints() const {
-    std::vector<Point> pts;
-    const int n = m_par.initiationPoints;
-    for (int i = 0; i < n; ++i) {
-        const double x =
-            n == 1 ? m_par.initLeftX : m_par.initLeftX + (m_par.initRightX - m_par.initLeftX) * i / (n - 1);
-        pts.push_back({x, m_s.groundY(x)});
-    }
-    return pts;
-}
-
-bool Searcher::admissibleShape(const std::vector<Point>& pts, bool checkInitiation, bool checkTermination,
-                               const char** why) const {
-    const double tol = m_tol;
-    if (checkTermination && (pts.back().x < m_par.termLeftX - tol || pts.back().x > m_par.termRightX + tol)) {
-        *why = kOutsideTermination;
-        return false;
-    }
-    if (checkInitiation &&
-        (pts.front().x < m_par.initLeftX - tol || pts.front().x > m_par.initRightX + tol)) {
-        *why = kOutsideInitiation;
-        return false;
-    }
-    for (const Point& q : pts)
-        if (q.y < m_par.minElevation - tol) {
-            *why = kBelowMinimum;
-            return false;
-        }
-    for (const LimitLine& l : m_p.limits)
-        for (size_t j = 0; j + 1 < pts.size(); ++j)
-            if (segmentsCross(pts[j], pts[j + 1], l.a, l.b)) {
-                *why = kCrossesLimit;
-                return false;
-            }
-    return true;
-}
-
-std::optional<double> Searcher::rank(const std::vector<Point>& pts, const Circle* circle,
-                                     const char** why) const {
-    const SlicedSurface sliced = m_s.slice(pts);
-    if (!sliced.ok) {
-        *why = kNoMass;
-        return std::nullopt;
-    }
-    const Circle c = circle ? *circle : fitCircle(sliced.surface);
-    MethodResult m;
-    switch (m_ranking) {
-    case Ranking::Bishop: m = bishopMethod(sliced.slices, c.centre); break;
-    case Ranking::Spencer: {
-        const MethodResult b = bishopMethod(sliced.slices, c.centre);
-        m = rigorousMethod(sliced.slices, c.centre, Interslice::Constant, b.ok ? b.fs : 1.0, m_lambda0);
-        break;
-    }
-    default:
-        m = janbuMethod(sliced.slices);
-        if (m.ok) m.fs *= janbuCorrection(sliced.surface, sliced.slices);
-    }
-    if (!m.ok) {
-        *why = kNoFactor;
-        return std::nullopt;
-    }
-    return m.fs;
-}
-
-void Searcher::record(const std::vector<Point>& pts, const Circle* circle, std::vector<double> parameters) {
-    ++m_generated;
-    const char* why = nullptr;
-    const bool circular = circle != nullptr;
-    if (!admissibleShape(pts, false, m_p.search != SearchKind::Block, &why)) return reject(why);
-    const auto fs = rank(pts, circle, &why);
-    if (!fs) return reject(why);
-    Candidate c;
-    c.points = pts;
-    c.fs = *fs;
-    if (circle) c.circle = *circle;
-    c.circular = circular;
-    c.parameters = std::move(parameters);
-    m_candidates.push_back(std::move(c));
-}
-
-// The arc of the circle from the point at `startAngle`, counterclockwise in chords of the
-// segment length, until it rises through the ground.
-std::optional<std::vector<Point>> Searcher::circleSurface(const Point& c, double r, double startAngle) const {
-    const double seg = m_par.segmentLength;
-    if (!(r > 0) || seg >= 2 * r) return std::nullopt;
-    const double step = 2 * std::asin(seg / (2 * r));
-    std::vector<Point> pts{{c.x + r * std::cos(startAngle), c.y + r * std::sin(startAngle)}};
-    bool inside = false;
-    for (double a = startAngle + step; a < startAngle + 2 * std::numbers::pi && pts.size() < kMaxPoints;
-         a += step) {
-        const Point q{c.x + r * std::cos(a), c.y + r * std::sin(a)};
-        const double depth = m_s.groundY(q.x) - q.y;
-        if (depth > m_tol) {
-            inside = true;
-        } else if (inside) {
-            pts.push_back(groundCrossing(m_s, pts.back(), q));
-            return pts;
-        } else if (pts.size() == 1) {
-            return std::nullopt; // leaves its point above the ground
-        }
-        if (q.x < pts.back().x) return std::nullopt; // turned back before leaving the ground
-        pts.push_back(q);
-    }
-    return std::nullopt;
-}
-
-std::optional<std::vector<Point>> Searcher::circleThrough(double xEntry, double theta, double xTarget,
-                                                          Circle& circle, const char** why) const {
-    const Point p{xEntry, m_s.groundY(xEntry)};
-    const double t = theta * kDeg;
-    const Point normal{-std::sin(t), std::cos(t)};
-    const Point q{xTarget, m_s.groundY(xTarget)};
-    const double dx = q.x - p.x, dy = q.y - p.y;
-    const double along = dx * normal.x + dy * normal.y;
-    if (!(along > 0)) {
-        *why = kNoMass;
-        return std::nullopt;
-    }
-    const double r = (dx * dx + dy * dy) / (2 * along);
-    const Point c{p.x + r * normal.x, p.y + r * normal.y};
-    auto pts = circleSurface(c, r, std::atan2(p.y - c.y, p.x - c.x));
-    if (!pts) {
-        *why = kNoExit;
-        return std::nullopt;
-    }
-    circle = Circle{c, r, true};
-    return pts;
-}
-
-void Searcher::generateCircles() {
-    const int n = std::max(1, m_par.surfacesPerPoint);
-    // Directions and exit targets on a grid, so each point's circles spread over the termination range.
-    const int directions = std::max(1, static_cast<int>(std::round(std::sqrt(static_cast<double>(n) / 2))));
-    const int exits = (n + directions - 1) / directions;
-    for (const Point& p : initiationPoints()) {
-        int made = 0;
-        for (int d = 0; d < directions && made < n; ++d) {
-            const double theta =
-                directions == 1 ? (m_par.cwLimit + m_par.ccwLimit) / 2
-                                : m_par.cwLimit + (m_par.ccwLimit - m_par.cwLimit) * d / (directions - 1);
-            for (int e = 0; e < exits && made < n; ++e, ++made) {
-                const double xt =
-                    exits == 1 ? (m_par.termLeftX + m_par.termRightX) / 2
-                               : m_par.termLeftX + (m_par.termRightX - m_par.termLeftX) * e / (exits - 1);
-                Circle circle;
-                const char* why = nullptr;
-                auto pts = circleThrough(p.x, theta, xt, circle, &why);
-                if (!pts) {
-                    ++m_generated;
-                    reject(why);
-                    continue;
-                }
-                record(*pts, &circle, {p.x, theta, xt});
-            }
-        }
+// The trials in rounds: each round is made on all threads, each trial into its own slot, and then
+// taken in trial order, so the outcome is the same for any number of threads.
+void Search::generate() {
+    const size_t n = m_trials.count();
+    std::vector<TrialOutcome> round;
+    for (size_t first = 0; first < n; first += kRound) {
+        const size_t size = std::min(kRound, n - first);
+        round.assign(size, TrialOutcome{});
+        parallelFor(size, m_threads, [&](size_t i) {
+            const size_t t = first + i;
+            round[i] = m_trials.evaluate(m_trials.shape(t), m_collected.plotted(t));
+        });
+        for (size_t i = 0; i < size; ++i) m_collected.take(first + i, std::move(round[i]));
     }
 }
 
-void Searcher::generateIrregular() {
-    std::uniform_real_distribution<double> unit(0, 1);
-    const double seg = m_par.segmentLength;
-    for (const Point& p : initiationPoints()) {
-        for (int k = 0; k < m_par.surfacesPerPoint; ++k) {
-            double dir = (m_par.cwLimit + (m_par.ccwLimit - m_par.cwLimit) * unit(m_random)) * kDeg;
-            std::vector<Point> pts{p};
-            bool inside = false, done = false;
-            while (pts.size() < kMaxPoints && dir < std::numbers::pi / 2) {
-                const Point q{pts.back().x + seg * std::cos(dir), pts.back().y + seg * std::sin(dir)};
-                const double depth = m_s.groundY(q.x) - q.y;
-                if (depth > m_tol) {
-                    inside = true;
-                } else if (inside) {
-                    pts.push_back(groundCrossing(m_s, pts.back(), q));
-                    done = true;
-                    break;
-                } else {
+// Compass search: every parameter is moved up and down by its step, which halves whenever no move
+// lowers the factor of safety.
+Candidate Search::refineFrom(const Candidate& start) const {
+    Candidate best = start;
+    std::vector<double> steps = m_trials.refinementSteps();
+    const double minStep = m_p.search == SearchKind::Block ? 1e-6 : 1e-4 * m_par.segmentLength;
+    int evaluations = 0;
+    for (int round = 0; round < 400 && evaluations < 20000; ++round) {
+        bool improved = false;
+        for (size_t i = 0; i < steps.size(); ++i) {
+            if (steps[i] <= 0) continue;
+            for (double sign : {1.0, -1.0}) {
+                TrialShape trial = best.shape;
+                trial.parameters[i] += sign * steps[i];
+                trial = m_trials.clamped(trial);
+                ++evaluations;
+                const TrialOutcome o = m_trials.evaluate(trial, false);
+                if (!o.rejectedFor && o.fs < best.fs - 1e-9) {
+                    best.fs = o.fs;
+                    best.shape = std::move(trial);
+                    improved = true;
                     break;
                 }
-                pts.push_back(q);
-                // Turning counterclockwise only keeps the surface concave; small turns are the
-                // more likely, so long flat stretches (weak seams) are reached.
-                const double u = unit(m_random);
-                dir += u * u * u * 30 * kDeg;
             }
-            if (!done) {
-                ++m_generated;
-                reject(inside ? kNoExit : kNoMass);
-                continue;
-            }
-            std::vector<double> ys;
-            for (const Point& q : pts) ys.push_back(q.y);
-            record(pts, nullptr, ys);
         }
+        if (improved) continue;
+        bool any = false;
+        for (double& st : steps) {
+            st /= 2;
+            any = any || st > minStep;
+        }
+        if (!any) break;
     }
+    return best;
 }
 
-std::optional<std::vector<Point>> Searcher::wedge(const Point& from, double angle, double step,
-                                                  bool leftward) const {
-    const Point d{leftward ? -std::cos(angle) : std::cos(angle), std::sin(angle)};
-    std::vector<Point> pts{from};
-    if (m_s.groundY(from.x) - from.y <= m_tol) return std::nullopt;
-    for (size_t i = 0; i < kMaxPoints; ++i) {
-        const Point q{pts.back().x + step * d.x, pts.back().y + step * d.y};
-        if (m_s.groundY(q.x) - q.y <= m_tol) {
-            pts.push_back(groundCrossing(m_s, pts.back(), q));
-            return pts;
-        }
-        pts.push_back(q);
-    }
-    return std::nullopt;
-}
-
-// Box parameters: for each box, the position along its centre line (0..1) and the vertical
-// offset from it (-0.5..0.5 of the side length).
-std::optional<std::vector<Point>> Searcher::blockSurface(const std::vector<double>& v) const {
-    std::vector<Point> base;
-    for (size_t i = 0; i < m_par.boxes.size(); ++i) {
-        const Box& b = m_par.boxes[i];
-        const double t = v[2 * i], off = v[2 * i + 1];
-        base.push_back(
-            {b.left.x + t * (b.right.x - b.left.x), b.left.y + t * (b.right.y - b.left.y) + off * b.height});
-    }
-    for (size_t i = 1; i < base.size(); ++i)
-        if (base[i].x < base[i - 1].x) return std::nullopt;
-    const double step = m_par.blockSegmentLength;
-    const double phiFirst = m_s.frictionAngleAt(base.front().x, base.front().y) * kDeg;
-    const double phiLast = m_s.frictionAngleAt(base.back().x, base.back().y) * kDeg;
-    auto passive = wedge(base.front(), std::numbers::pi / 4 - phiFirst / 2, step, true);
-    auto active = wedge(base.back(), std::numbers::pi / 4 + phiLast / 2, step, false);
-    if (!passive || !active) return std::nullopt;
-    std::vector<Point> pts(passive->rbegin(), passive->rend());
-    pts.insert(pts.end(), base.begin() + 1, base.end());
-    pts.insert(pts.end(), active->begin() + 1, active->end());
-    return pts;
-}
-
-void Searcher::generateBlocks() {
-    std::uniform_real_distribution<double> unit(0, 1);
-    for (int k = 0; k < m_par.surfacesPerPoint; ++k) {
-        std::vector<double> v;
-        for (size_t i = 0; i < m_par.boxes.size(); ++i) {
-            v.push_back(unit(m_random));
-            v.push_back(unit(m_random) - 0.5);
-        }
-        auto pts = blockSurface(v);
-        if (!pts) {
-            ++m_generated;
-            reject(kNoExit);
-            continue;
-        }
-        record(*pts, nullptr, v);
-    }
-}
-
-// Compass search from the best few surfaces: every parameter is moved up and down by a step
-// that halves whenever no move lowers the factor of safety.
-void Searcher::refine(AnalysisResult& result) {
-    if (m_candidates.empty()) return;
-    std::vector<size_t> order(m_candidates.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [this](size_t a, size_t b) { return m_candidates[a].fs < m_candidates[b].fs; });
-    const double bestGenerated = m_candidates[order.front()].fs;
-    const size_t starts = std::min<size_t>(3, order.size());
-    std::vector<Candidate> refined;
-    for (size_t s = 0; s < starts; ++s) {
-        Candidate best = m_candidates[order[s]];
-        std::vector<double> x = best.parameters;
-        if (x.empty()) continue;
-        auto build = [&](const std::vector<double>& v, Candidate& out) -> bool {
-            std::optional<std::vector<Point>> pts;
-            Circle circle;
-            if (best.circular) {
-                const char* why = nullptr;
-                const double lo = std::min(m_par.initLeftX, m_par.initRightX),
-                             hi = std::max(m_par.initLeftX, m_par.initRightX);
-                pts = circleThrough(
-                    std::clamp(v[0], lo, hi), std::clamp(v[1], m_par.cwLimit, m_par.ccwLimit),
-                    std::clamp(v[2], m_par.termLeftX, std::max(m_par.termLeftX, m_par.termRightX)), circle,
-                    &why);
-            } else if (m_p.search == SearchKind::Block) {
-                std::vector<double> w = v;
-                for (size_t i = 0; i < w.size(); i += 2) {
-                    w[i] = std::clamp(w[i], 0.0, 1.0);
-                    w[i + 1] = std::clamp(w[i + 1], -0.5, 0.5);
-                }
-                pts = blockSurface(w);
-            } else {
-                std::vector<Point> p = best.points;
-                for (size_t i = 1; i + 1 < p.size(); ++i) p[i].y = v[i];
-                pts = p;
-            }
-            if (!pts) return false;
-            const char* why = nullptr;
-            if (!admissibleShape(*pts, false, m_p.search != SearchKind::Block, &why)) return false;
-            if (m_p.search == SearchKind::Irregular)
-                for (size_t i = 1; i + 1 < pts->size(); ++i)
-                    if (m_s.groundY((*pts)[i].x) - (*pts)[i].y <= m_tol) return false;
-            auto fs = rank(*pts, best.circular ? &circle : nullptr, &why);
-            if (!fs) return false;
-            out.points = *pts;
-            out.fs = *fs;
-            out.circle = circle;
-            out.circular = best.circular;
-            out.parameters = v;
-            return true;
-        };
-        std::vector<double> steps(x.size());
-        for (size_t i = 0; i < x.size(); ++i) {
-            if (m_p.search == SearchKind::Block)
-                steps[i] = 0.1;
-            else if (best.circular && i == 1)
-                steps[i] = 2.0; // degrees
-            else
-                steps[i] = std::max(m_par.segmentLength, m_tol) * (best.circular ? 1.0 : 0.5);
-        }
-        const double minStep = 1e-4;
-        int evaluations = 0;
-        for (int round = 0; round < 400 && evaluations < 20000; ++round) {
-            bool improved = false;
-            for (size_t i = 0; i < x.size(); ++i) {
-                if (!best.circular && m_p.search != SearchKind::Block && (i == 0 || i + 1 == x.size()))
-                    continue;
-                for (double sign : {1.0, -1.0}) {
-                    std::vector<double> trial = x;
-                    trial[i] += sign * steps[i];
-                    Candidate c;
-                    ++evaluations;
-                    if (build(trial, c) && c.fs < best.fs - 1e-9) {
-                        best = c;
-                        x = trial;
-                        improved = true;
-                        break;
-                    }
-                }
-            }
-            if (!improved) {
-                bool any = false;
-                for (double& st : steps) {
-                    st /= 2;
-                    any =
-                        any || st > minStep * (m_p.search == SearchKind::Block ? 0.01 : m_par.segmentLength);
-                }
-                if (!any) break;
-            }
-        }
-        if (best.fs < m_candidates[order[s]].fs - 1e-12) refined.push_back(best);
-    }
+// From the best few trials, on as many threads as there are starts.
+std::vector<Candidate> Search::refine(AnalysisResult& result) {
+    const auto& pool = m_collected.pool;
+    const size_t starts = std::min(kRefineStarts, pool.size());
+    std::vector<Candidate> refined(starts);
+    parallelFor(starts, m_threads, [&](size_t s) { refined[s] = refineFrom(pool[s]); });
+    const double bestGenerated = pool.front().fs;
+    result.bestGenerated = bestGenerated;
     double bestRefined = bestGenerated;
-    for (Candidate& c : refined) {
-        bestRefined = std::min(bestRefined, c.fs);
-        m_candidates.push_back(std::move(c));
-    }
+    std::vector<Candidate> kept;
+    for (size_t s = 0; s < starts; ++s)
+        if (refined[s].fs < pool[s].fs - 1e-12) {
+            bestRefined = std::min(bestRefined, refined[s].fs);
+            refined[s].order = m_trials.count() + s;
+            kept.push_back(std::move(refined[s]));
+        }
     result.notes.push_back("Best generated factor of safety: " + fixed(bestGenerated, 4) +
                            "; after refinement: " + fixed(bestRefined, 4) + " (gain " +
                            fixed(bestGenerated - bestRefined, 4) + ").");
+    return kept;
 }
 
-void Searcher::boundaryWarnings(AnalysisResult& result, const Candidate& best) const {
-    if (!result.found) return;
+// The ten most critical surfaces, generated or refined, each listed once: refinements from
+// different starts often meet in one surface.
+TrialShape Search::rankTheTen(AnalysisResult& result, std::vector<Candidate> refined) {
+    std::vector<Candidate> all = m_collected.pool;
+    all.insert(all.end(), refined.begin(), refined.end());
+    std::sort(all.begin(), all.end(), better);
+    const double tol = 1e-2 * std::max(m_par.segmentLength, 1e-6 * std::max(m_s.xMax() - m_s.xMin(), 1.0));
+    auto same = [tol](const TrialSurface& a, const TrialSurface& b) {
+        return std::fabs(a.fs - b.fs) < 1e-5 && std::fabs(a.points.front().x - b.points.front().x) < tol &&
+               std::fabs(a.points.back().x - b.points.back().x) < tol &&
+               std::fabs(a.points.back().y - b.points.back().y) < tol;
+    };
+    TrialShape first;
+    for (const Candidate& c : all) {
+        if (result.critical.size() >= static_cast<size_t>(plotformat::kCriticalSurfaces)) break;
+        TrialOutcome o = m_trials.evaluate(c.shape, true);
+        if (o.rejectedFor) continue; // cannot happen: it was admissible when ranked
+        const TrialSurface t{std::move(o.points), c.fs, o.circle, o.circular};
+        if (!result.critical.empty() && same(t, result.critical.back())) continue;
+        if (result.critical.empty()) first = c.shape;
+        result.critical.push_back(t);
+    }
+    return first;
+}
+
+void Search::describe(AnalysisResult& result) const {
+    switch (m_p.search) {
+    case SearchKind::JanbuCircle:
+        result.kind = "Circular surfaces searched, ranked by Janbu's simplified method (corrected).";
+        break;
+    case SearchKind::BishopCircle:
+        result.kind = "Circular surfaces searched, ranked by Bishop's simplified method.";
+        break;
+    case SearchKind::Spencer: result.kind = "Circular surfaces searched, ranked by Spencer's method."; break;
+    case SearchKind::Irregular:
+        result.kind = "Irregular surfaces searched, ranked by Janbu's simplified method (corrected).";
+        break;
+    case SearchKind::Block:
+        result.kind = "Sliding blocks searched, ranked by Janbu's simplified method (corrected).";
+        break;
+    default: break;
+    }
+    if (m_p.search == SearchKind::Block) {
+        result.notes.push_back("Surfaces: " + std::to_string(m_par.surfacesPerPoint) + " through " +
+                               std::to_string(m_par.boxes.size()) + " boxes, segment length " +
+                               fixed(m_par.blockSegmentLength, 3));
+        return;
+    }
+    result.notes.push_back("Initiation points: " + std::to_string(m_par.initiationPoints) +
+                           " from x = " + fixed(m_par.initLeftX, 3) + " to " + fixed(m_par.initRightX, 3) +
+                           "; surfaces per point: " + std::to_string(m_par.surfacesPerPoint));
+    result.notes.push_back("Termination range: x = " + fixed(m_par.termLeftX, 3) + " to " +
+                           fixed(m_par.termRightX, 3) + "; minimum elevation " +
+                           fixed(m_par.minElevation, 3) + "; segment length " +
+                           fixed(m_par.segmentLength, 3) + "; direction limits " + fixed(m_par.cwLimit, 3) +
+                           " to " + fixed(m_par.ccwLimit, 3) + " degrees");
+}
+
+// Fewer than a tenth of the trials admissible: the ranges or limits rule out most surfaces.
+void Search::admissibleShareWarning(AnalysisResult& result) const {
+    if (result.generated == 0 || result.admissible * 10 >= result.generated) return;
+    const auto dominant = std::max_element(result.rejected.begin(), result.rejected.end(),
+                                           [](const auto& a, const auto& b) { return a.second < b.second; });
+    std::string w = "Only " + std::to_string(result.admissible) + " of " + std::to_string(result.generated) +
+                    " trial surfaces were admissible";
+    if (dominant != result.rejected.end())
+        w += "; most were rejected because the surface " + dominant->first + " (" +
+             std::to_string(dominant->second) + ")";
+    result.warnings.push_back(w + ". Check the search ranges, the minimum elevation and the limit lines.");
+}
+
+void Search::boundaryWarnings(AnalysisResult& result, const TrialShape& best) const {
     const auto& pts = result.best.sliced.surface;
     const double tol = std::max(0.01 * m_par.segmentLength, 1e-3 * (m_s.xMax() - m_s.xMin()));
     std::vector<std::string> touched;
@@ -491,19 +271,19 @@ void Searcher::boundaryWarnings(AnalysisResult& result, const Candidate& best) c
     }
     double lowest = pts.front().y;
     for (const Point& q : pts) lowest = std::min(lowest, q.y);
-    if (lowest - m_par.minElevation <= tol) touched.push_back("the minimum elevation");
-    for (const LimitLine& l : m_p.limits)
+    if (lowest - m_trials.minimumElevation() <= tol) touched.push_back("the minimum elevation");
+    auto nearLine = [&](const LimitLine& l) {
+        const double len = std::hypot(l.b.x - l.a.x, l.b.y - l.a.y);
+        if (len <= 0) return false;
         for (const Point& q : pts) {
-            const double len = std::hypot(l.b.x - l.a.x, l.b.y - l.a.y);
-            if (len <= 0) continue;
             const double t = std::clamp(
                 ((q.x - l.a.x) * (l.b.x - l.a.x) + (q.y - l.a.y) * (l.b.y - l.a.y)) / (len * len), 0.0, 1.0);
-            if (std::hypot(q.x - (l.a.x + t * (l.b.x - l.a.x)), q.y - (l.a.y + t * (l.b.y - l.a.y))) <= tol) {
-                touched.push_back("a limit line");
-                goto limitsDone;
-            }
+            if (std::hypot(q.x - (l.a.x + t * (l.b.x - l.a.x)), q.y - (l.a.y + t * (l.b.y - l.a.y))) <= tol)
+                return true;
         }
-limitsDone:
+        return false;
+    };
+    if (std::any_of(m_p.limits.begin(), m_p.limits.end(), nearLine)) touched.push_back("a limit line");
     if (m_p.search == SearchKind::Block)
         for (size_t i = 0; i < best.parameters.size(); ++i) {
             // Position along the centre line runs 0..1, the offset -0.5..0.5.
@@ -518,106 +298,42 @@ limitsDone:
                                   ": the true minimum may lie outside what was searched.");
 }
 
-AnalysisResult Searcher::run() {
+AnalysisResult Search::run() {
     AnalysisResult result;
-    result.rankedBy = rankingName(m_ranking);
-    const char* kind = "";
-    switch (m_p.search) {
-    case SearchKind::JanbuCircle:
-        kind = "Circular surfaces searched, ranked by Janbu's simplified method (corrected).";
-        break;
-    case SearchKind::BishopCircle:
-        kind = "Circular surfaces searched, ranked by Bishop's simplified method.";
-        break;
-    case SearchKind::Spencer: kind = "Circular surfaces searched, ranked by Spencer's method."; break;
-    case SearchKind::Irregular:
-        kind = "Irregular surfaces searched, ranked by Janbu's simplified method (corrected).";
-        break;
-    case SearchKind::Block:
-        kind = "Sliding blocks searched, ranked by Janbu's simplified method (corrected).";
-        break;
-    default: break;
-    }
-    result.kind = kind;
-    if (m_p.search == SearchKind::Block) {
-        result.notes.push_back("Surfaces: " + std::to_string(m_par.surfacesPerPoint) + " through " +
-                               std::to_string(m_par.boxes.size()) + " boxes, segment length " +
-                               fixed(m_par.blockSegmentLength, 3));
-    } else {
-        result.notes.push_back("Initiation points: " + std::to_string(m_par.initiationPoints) + " from x = " +
-                               fixed(m_par.initLeftX, 3) + " to " + fixed(m_par.initRightX, 3) +
-                               "; surfaces per point: " + std::to_string(m_par.surfacesPerPoint));
-        result.notes.push_back("Termination range: x = " + fixed(m_par.termLeftX, 3) + " to " +
-                               fixed(m_par.termRightX, 3) + "; minimum elevation " +
-                               fixed(m_par.minElevation, 3) + "; segment length " +
-                               fixed(m_par.segmentLength, 3) + "; direction limits " +
-                               fixed(m_par.cwLimit, 3) + " to " + fixed(m_par.ccwLimit, 3) + " degrees");
-    }
-    if (m_p.search == SearchKind::Block)
-        generateBlocks();
-    else if (m_p.search == SearchKind::Irregular)
-        generateIrregular();
-    else
-        generateCircles();
-    const size_t generatedAdmissible = m_candidates.size();
-    refine(result);
-
-    result.generated = m_generated;
-    result.admissible = static_cast<long>(generatedAdmissible);
-    for (const auto& [why, n] : m_rejected) result.rejected.emplace_back(why, n);
-    result.notes.push_back("Surfaces generated: " + std::to_string(m_generated) +
-                           ", admissible: " + std::to_string(generatedAdmissible) + ", rejected: " +
-                           std::to_string(m_generated - static_cast<long>(generatedAdmissible)));
-    for (const auto& [why, n] : m_rejected)
+    result.rankedBy = rankingName(m_trials.ranking());
+    describe(result);
+    generate();
+    result.generated = m_collected.generated;
+    result.admissible = m_collected.admissible;
+    for (const auto& [why, n] : m_collected.rejected) result.rejected.emplace_back(why, n);
+    std::vector<Candidate> refined;
+    if (!m_collected.pool.empty()) refined = refine(result);
+    result.notes.push_back("Surfaces generated: " + std::to_string(result.generated) +
+                           ", admissible: " + std::to_string(result.admissible) +
+                           ", rejected: " + std::to_string(result.generated - result.admissible));
+    for (const auto& [why, n] : m_collected.rejected)
         result.notes.push_back("  rejected, " + why + ": " + std::to_string(n));
-    if (m_candidates.empty()) {
+    if (m_collected.pool.empty())
         result.warnings.push_back(
             "No admissible failure surface was found; check the initiation and termination "
             "ranges, the minimum elevation, the direction limits and the limit lines.");
-        return result;
-    }
-    std::vector<size_t> order(m_candidates.size());
-    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [this](size_t a, size_t b) { return m_candidates[a].fs < m_candidates[b].fs; });
-    // Refinements from different starts often meet in one surface; it is listed once.
-    auto same = [this](const Candidate& a, const TrialSurface& b) {
-        const double tol = 1e-2 * std::max(m_par.segmentLength, m_tol);
-        return std::fabs(a.fs - b.fs) < 1e-5 && std::fabs(a.points.front().x - b.points.front().x) < tol &&
-               std::fabs(a.points.back().x - b.points.back().x) < tol &&
-               std::fabs(a.points.back().y - b.points.back().y) < tol;
-    };
-    for (size_t i = 0; i < order.size() && result.critical.size() < 10; ++i) {
-        const Candidate& c = m_candidates[order[i]];
-        if (!result.critical.empty() && same(c, result.critical.back())) continue;
-        result.critical.push_back({c.points, c.fs, c.circle, c.circular});
-    }
-    // The graph holds 3999 trial surfaces: an even selection that keeps the ten most critical.
-    std::vector<bool> keep(m_candidates.size(), m_candidates.size() <= kPlotCapacity);
-    if (m_candidates.size() > kPlotCapacity) {
-        for (size_t i = 0; i < 10 && i < order.size(); ++i) keep[order[i]] = true; // at least the ten best
-        const size_t room = kPlotCapacity - std::min<size_t>(10, order.size());
-        for (size_t k = 0; k < room; ++k) keep[k * m_candidates.size() / room] = true;
-    }
-    for (size_t i = 0; i < m_candidates.size(); ++i)
-        if (keep[i]) {
-            const Candidate& c = m_candidates[i];
-            result.trials.push_back({c.points, c.fs, c.circle, c.circular});
-            if (result.trials.size() >= kPlotCapacity) break;
-        }
-    const Candidate& best = m_candidates[order.front()];
+    admissibleShareWarning(result);
+    if (m_collected.pool.empty()) return result;
+    const TrialShape bestShape = rankTheTen(result, refined);
+    result.trials = std::move(m_collected.plot);
+    const TrialSurface& best = result.critical.front();
     result.best =
         evaluateSurface(m_s, best.points, best.circular ? &best.circle : nullptr, m_par.interSliceAngle);
     result.best.fs = best.fs;
-    result.best.representedBy = rankingName(m_ranking);
+    result.best.representedBy = result.rankedBy;
     result.found = result.best.ok;
-    boundaryWarnings(result, best);
+    if (result.found) boundaryWarnings(result, bestShape);
     return result;
 }
 
 } // namespace
 
-AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope) {
+AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope, const SearchSettings& settings) {
     const SearchParameters& s = problem.parameters;
     AnalysisResult invalid;
     invalid.rankedBy = "none";
@@ -643,7 +359,7 @@ AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope) {
     }
     if (static_cast<double>(std::max(1, s.initiationPoints)) * s.surfacesPerPoint > kMaxSurfaces)
         return refuse("The search asks for more than " + std::to_string(kMaxSurfaces) + " surfaces.");
-    return Searcher(problem, slope).run();
+    return Search(problem, slope, settings).run();
 }
 
 } // namespace velda

@@ -1,9 +1,20 @@
 #pragma once
 #include "Analysis.h"
+#include "Parallel.h"
+
+#include <cstdint>
 
 namespace velda {
 
-// The circular, irregular and block searches of the problem's search section.
-AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope);
+struct SearchSettings {
+    unsigned threads = 0; // 0: DIZIROVI_THREADS when set, else every core
+    uint64_t seed = 20150402;
+    SolverSettings solver;
+};
+
+// The circular, irregular and block searches of the problem's search section. Trials are made on
+// several threads and taken in trial order; memory does not grow with the number of trials.
+AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope,
+                              const SearchSettings& settings = {});
 
 } // namespace velda

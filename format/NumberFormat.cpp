@@ -8,6 +8,8 @@
 namespace numfmt {
 namespace {
 
+constexpr size_t kGeneralMax = 64;
+
 struct Decimal {
     bool negative = false;
     std::string digits; // significant digits, no leading zero, trailing zeros removed
@@ -45,33 +47,57 @@ std::string scientific(const Decimal& d) {
     return out;
 }
 
-std::string fixedFromDecimal(const Decimal& d) {
-    std::string out = d.negative ? "-" : "";
-    if (d.exponent >= 0) {
-        std::string intPart = d.digits.substr(0, std::min<size_t>(d.digits.size(), d.exponent + 1));
-        while (static_cast<int>(intPart.size()) < d.exponent + 1) intPart += '0';
-        out += intPart;
-        if (static_cast<int>(d.digits.size()) > d.exponent + 1) {
-            out += '.';
-            out += d.digits.substr(d.exponent + 1);
+// The general text written straight into a buffer: the engine's files hold millions of numbers,
+// and this avoids every allocation. Returns the length written (at most 64 for up to 40 digits).
+template <class Real> size_t writeGeneral(char* out, Real value, int digits) {
+    if (value == 0 || !std::isfinite(value)) {
+        const char* word = std::isnan(value) ? "NAN" : std::isinf(value) ? (value > 0 ? "INF" : "-INF") : "0";
+        const size_t n = std::char_traits<char>::length(word);
+        std::copy(word, word + n, out);
+        return n;
+    }
+    digits = std::clamp(digits, 1, 40);
+    char buf[128];
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, digits - 1);
+    // buf holds d[.ddd]e[+-]xx: collect the significant digits without trailing zeros.
+    char sig[48];
+    int n = 0, exponent = 0;
+    const char* p = buf;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') sig[n++] = *p;
+    std::from_chars(p + 1 + (p[1] == '+'), r.ptr, exponent);
+    while (n > 1 && sig[n - 1] == '0') --n;
+    char* o = out;
+    if (std::signbit(value)) *o++ = '-';
+    if (exponent < digits && exponent >= -4) {
+        if (exponent >= 0) {
+            for (int i = 0; i <= exponent; ++i) *o++ = i < n ? sig[i] : '0';
+            if (n > exponent + 1) {
+                *o++ = '.';
+                for (int i = exponent + 1; i < n; ++i) *o++ = sig[i];
+            }
+        } else {
+            *o++ = '0';
+            *o++ = '.';
+            for (int i = -1; i > exponent; --i) *o++ = '0';
+            for (int i = 0; i < n; ++i) *o++ = sig[i];
         }
     } else {
-        out += "0.";
-        out += std::string(-d.exponent - 1, '0');
-        out += d.digits;
+        *o++ = sig[0];
+        if (n > 1) {
+            *o++ = '.';
+            for (int i = 1; i < n; ++i) *o++ = sig[i];
+        }
+        *o++ = 'E';
+        o = std::to_chars(o, o + 8, exponent).ptr;
     }
-    return out;
+    return static_cast<size_t>(o - out);
 }
 
 template <class Real> std::string generalOf(Real value, int digits) {
-    if (value == 0 || !std::isfinite(value)) {
-        if (std::isnan(value)) return "NAN";
-        if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-        return "0";
-    }
-    Decimal d = toDecimal(value, digits);
-    if (d.exponent < digits && d.exponent >= -4) return fixedFromDecimal(d);
-    return scientific(d);
+    char buf[kGeneralMax];
+    return std::string(buf, writeGeneral(buf, value, digits));
 }
 
 } // namespace
@@ -82,6 +108,11 @@ std::string general(long double value, int digits) {
 
 std::string general(double value, int digits) {
     return generalOf(value, digits);
+}
+
+void appendGeneral(std::string& out, double value, int digits) {
+    char buf[kGeneralMax];
+    out.append(buf, writeGeneral(buf, value, digits));
 }
 
 std::string generalPoint(long double value) {

@@ -14,6 +14,8 @@ namespace numfmt {
 std::string general(long double value, int digits);
 // The same text for a double, several times faster (the engine's files hold millions of numbers).
 std::string general(double value, int digits);
+// The same text appended to `out` without a temporary string.
+void appendGeneral(std::string& out, double value, int digits);
 
 // The problem file's real items: the general text with 8 digits, always carrying a point so the
 // engine sees a real. A one-digit scientific mantissa gets ".0" (1.0E-5) to stay a valid number.

@@ -23,7 +23,7 @@ QString integer(int32_t v) {
 }
 // Whole-number fields in the general format: ten digits keep every 32-bit value exact.
 QString wholeGeneral(int32_t v) {
-    return QString::fromStdString(numfmt::general(v, 10));
+    return QString::fromStdString(numfmt::general(static_cast<long double>(v), 10));
 }
 
 // A soil whose anisotropy table is still the single row of zeros it was created with has no

@@ -1,6 +1,7 @@
 // The analysis engine: reading, slicing, the methods against published and hand-calculated
 // values, the files of a run and the searches.
 #include "engine/Engine.h"
+#include "engine/Output.h"
 #include "engine/ProblemInput.h"
 #include "engine/Search.h"
 #include "support/EngineSupport.h"
@@ -516,17 +517,28 @@ TEST_F(EngineRun, NoComputationReturnsOneAndSaysWhy) {
     EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
 }
 
-TEST_F(EngineRun, RunsAreRepeatable) {
-    problem("b.sl4d", exampleText("Irregular.sl4d"));
-    names("b.sl4d");
-    ASSERT_EQ(run(), 0);
-    auto strip = [](std::string s) {
-        return s.erase(s.find("Run: "), s.find('\n', s.find("Run: ")) - s.find("Run: "));
-    };
-    const std::string first = readText(dir / "b.sl4o"), plot = readText(dir / "b.sl4p");
-    ASSERT_EQ(run(), 0);
-    EXPECT_EQ(strip(readText(dir / "b.sl4o")), strip(first));
-    EXPECT_EQ(readText(dir / "b.sl4p"), plot);
+// The same problem gives the same three files byte for byte, however many threads search it.
+TEST_F(EngineRun, RunsDoNotDependOnTheNumberOfThreads) {
+    ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    for (const char* name :
+         {"Bishop.sl4d", "Block.sl4d", "Irregular.sl4d", "Janbu.sl4d", "Spencer.sl4d", "UserSurface.sl4d"}) {
+        SCOPED_TRACE(name);
+        problem(name, exampleText(name));
+        names(name);
+        const fs::path base = (dir / name).replace_extension();
+        std::vector<std::string> first;
+        for (const char* threads : {"1", "4", "3"}) {
+            ::setenv("DIZIROVI_THREADS", threads, 1);
+            ASSERT_EQ(run(), 0);
+            std::vector<std::string> files;
+            for (const char* ext : {".sl4o", ".sl4p", ".sl4r"})
+                files.push_back(readText(base.string() + ext));
+            if (first.empty()) first = files;
+            EXPECT_TRUE(files == first) << threads << " threads";
+        }
+    }
+    ::unsetenv("DIZIROVI_THREADS");
+    ::unsetenv("SOURCE_DATE_EPOCH");
 }
 
 // names.dat names the files a run may write; nothing else is touched.
@@ -741,6 +753,115 @@ TEST(Search, ImpossibleRangesEndWithoutACriticalSurface) {
     p.limits.push_back({{20, 24.9}, {70, 34.9}});
     const AnalysisResult blocked = search(p, SearchKind::BishopCircle, caseARanges());
     EXPECT_FALSE(blocked.found);
+}
+
+// A block search has no minimum elevation of its own: the same slope 100 lower gives the same factor.
+TEST(Search, BlockBelowElevationZero) {
+    std::string error;
+    auto original = readProblem(exampleText("Block.sl4d"), error);
+    ASSERT_TRUE(original) << error;
+    Problem lowered = *original;
+    for (BoundaryLine& l : lowered.lines) l.left.y -= 100, l.right.y -= 100;
+    for (auto& surface : lowered.piezometricSurfaces)
+        for (Point& q : surface) q.y -= 100;
+    for (Box& b : lowered.parameters.boxes) b.left.y -= 100, b.right.y -= 100;
+    const Slope a(*original), b(lowered);
+    const AnalysisResult ra = searchSurfaces(*original, a), rb = searchSurfaces(lowered, b);
+    ASSERT_TRUE(ra.found && rb.found) << (rb.warnings.empty() ? "" : rb.warnings.front());
+    EXPECT_NEAR(rb.best.fs, ra.best.fs, 1e-6 * ra.best.fs);
+}
+
+// A homogeneous slope 40 high under a water table.
+Problem wetSlope() {
+    Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+    p.soils = {soil(115, 300, 25, 125, 1)};
+    p.waterOn = true;
+    p.waterUnitWeight = 62.4;
+    p.piezometricSurfaces = {{{0, 18}, {40, 18}, {120, 44}, {180, 46}}};
+    return p;
+}
+
+// Irregular surfaces reach the termination range by construction, whatever the segment length;
+// more trials never find worse; refinement never reports worse than the trials; and the minimum
+// does not depend on the segment length, nor lie far above the best circle.
+TEST(Search, IrregularSurfaces) {
+    std::string error;
+    auto example = readProblem(exampleText("Irregular.sl4d"), error);
+    ASSERT_TRUE(example) << error;
+    const AnalysisResult ex = searchSurfaces(*example, Slope(*example));
+    EXPECT_GE(2 * ex.admissible, ex.generated) << "at least half admissible on the example";
+
+    Problem p = wetSlope();
+    p.search = SearchKind::Irregular;
+    std::vector<double> minima;
+    for (double share : {0.01, 0.05, 0.10, 0.15}) {
+        SCOPED_TRACE(share);
+        p.parameters = caseBRanges(10, 50);
+        p.parameters.segmentLength = 40 * share;
+        const Slope s(p);
+        const AnalysisResult r = searchSurfaces(p, s);
+        ASSERT_TRUE(r.found);
+        if (share <= 0.10) {
+            EXPECT_GE(2 * r.admissible, r.generated);
+        }
+        EXPECT_LE(r.best.fs, r.bestGenerated);
+        p.parameters.surfacesPerPoint = 100;
+        const AnalysisResult twice = searchSurfaces(p, s);
+        EXPECT_LE(twice.bestGenerated, r.bestGenerated)
+            << "the trials of 50 per point are among those of 100";
+        if (share >= 0.05) minima.push_back(twice.best.fs);
+    }
+    const auto [lo, hi] = std::minmax_element(minima.begin(), minima.end());
+    EXPECT_LE(*hi, 1.03 * *lo) << "5, 10 and 15 % segment lengths agree within 3 %";
+    p.search = SearchKind::JanbuCircle;
+    p.parameters = caseBRanges(20, 400);
+    p.parameters.segmentLength = 1;
+    const AnalysisResult circles = searchSurfaces(p, Slope(p));
+    ASSERT_TRUE(circles.found);
+    EXPECT_LE(*hi, 1.03 * circles.best.fs) << "no more than 3 % above the best circle";
+}
+
+// When few trials are admissible the report says why most were not.
+// More trials than one round takes, on one thread and on several: the same surfaces, in the same
+// order, with the same factors.
+TEST(Search, ThreadsDoNotChangeTheResult) {
+    for (SearchKind kind : {SearchKind::BishopCircle, SearchKind::Irregular}) {
+        Problem p = wetSlope();
+        p.search = kind;
+        p.parameters = caseBRanges(kind == SearchKind::Irregular ? 50 : 90, 100);
+        const Slope s(p);
+        SearchSettings settings;
+        settings.threads = 1;
+        const AnalysisResult one = searchSurfaces(p, s, settings);
+        settings.threads = 3;
+        const AnalysisResult three = searchSurfaces(p, s, settings);
+        ASSERT_GT(one.generated, 4096);
+        EXPECT_EQ(one.admissible, three.admissible);
+        EXPECT_EQ(one.best.fs, three.best.fs);
+        ASSERT_EQ(one.trials.size(), three.trials.size());
+        for (size_t i = 0; i < one.trials.size(); ++i) {
+            EXPECT_EQ(one.trials[i].fs, three.trials[i].fs) << i;
+            EXPECT_TRUE(one.trials[i].points == three.trials[i].points) << i;
+        }
+        ASSERT_EQ(one.critical.size(), three.critical.size());
+        for (size_t i = 0; i < one.critical.size(); ++i) EXPECT_EQ(one.critical[i].fs, three.critical[i].fs);
+    }
+}
+
+TEST(Search, FewAdmissibleTrialsAreReported) {
+    Problem p = wetSlope();
+    p.search = SearchKind::BishopCircle;
+    p.parameters = caseBRanges(10, 40);
+    p.parameters.minElevation = 19.5; // only circles from the lowest part of the face stay above it
+    const AnalysisResult r = searchSurfaces(p, Slope(p));
+    ASSERT_LT(r.admissible * 10, r.generated);
+    bool warned = false;
+    for (const std::string& w : r.warnings)
+        warned =
+            warned || w.find("most were rejected because the surface goes below the minimum elevation") !=
+                          std::string::npos;
+    EXPECT_TRUE(warned);
+    EXPECT_NE(resultJson(&p, &r, {}).find("most were rejected because"), std::string::npos);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <random>
 
@@ -108,15 +109,28 @@ TEST(NumberFormat, WriterFormats) {
     EXPECT_EQ(numfmt::truncatedInteger(-0.5L), "0");
 }
 
-// The fast path for doubles writes exactly the text of the extended path, digit for digit.
+// printf's %g rule with the exponent written bare (E8, E-5): an independent reference.
+std::string printfGeneral(long double v, int digits) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.*LG", digits, v);
+    std::string s = buf;
+    const auto e = s.find('E');
+    if (e == std::string::npos) return s;
+    return s.substr(0, e + 1) + std::to_string(std::stoi(s.substr(e + 1)));
+}
+
+// The fast path for doubles writes exactly the text of the extended path, digit for digit, and
+// both follow printf's rule.
 TEST(NumberFormat, DoublesFormatLikeExtendedValues) {
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> mantissa(-10, 10);
     std::uniform_int_distribution<int> exponent(-30, 30);
     for (int i = 0; i < 20000; ++i) {
         const double v = mantissa(random) * std::pow(10.0, exponent(random));
-        for (int digits : {8, 10, 12, 17})
+        for (int digits : {8, 10, 12, 17}) {
             ASSERT_EQ(numfmt::general(v, digits), numfmt::general(static_cast<long double>(v), digits)) << v;
+            ASSERT_EQ(numfmt::general(v, digits), printfGeneral(v, digits)) << v;
+        }
     }
     for (double v : {0.0, -0.0, 1e-5, 99999999.5, 0.5, 2.5e-308, 1.7976931348623157e308})
         EXPECT_EQ(numfmt::general(v, 10), numfmt::general(static_cast<long double>(v), 10)) << v;

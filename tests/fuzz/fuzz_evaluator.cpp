@@ -9,7 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        const long double v = Evaluate(QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+        const long double v =
+            Evaluate(QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
         if (!std::isfinite(v)) __builtin_trap();
     } catch (const EDiziOvi&) {
     }

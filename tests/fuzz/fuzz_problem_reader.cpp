@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             file.write(text);
             file.close();
             session.adopt(TProgramData::CreateFromFile(session, name, true, nullptr, &error));
-            if (!error.isEmpty() && !error.contains(QLatin1String("far more than any table holds"))) __builtin_trap();
+            if (!error.isEmpty() && !error.contains(QLatin1String("far more than any table holds")))
+                __builtin_trap();
         } catch (const EInOutError&) {
             // A value that is not finite is refused, as it must be.
         }

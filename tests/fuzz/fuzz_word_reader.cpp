@@ -19,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 0: reader.ReadLine(); break;
             case 1: reader.ReadReal(); break;
             case 2: reader.ReadInteger(); break;
-            default: (void)reader.itemsLeftAtMost(); reader.ReadReal(); break;
+            default:
+                (void)reader.itemsLeftAtMost();
+                reader.ReadReal();
+                break;
             }
         } catch (const EInOutError&) {
             break;

@@ -1,0 +1,415 @@
+#include "Trials.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace velda {
+namespace {
+
+constexpr double kDeg = std::numbers::pi / 180;
+constexpr size_t kMaxPoints = 2000; // points of one trial surface
+
+// Steering of irregular surfaces: how fast a surface turns toward its exit, as a length relative
+// to the distance from its start to its exit, drawn log-uniformly between these.
+constexpr double kSteerShortest = 0.05, kSteerLongest = 2.0;
+// The random turning over a whole surface (radians, standard deviation) is drawn up to this.
+constexpr double kMaxWander = 0.5;
+// Each irregular surface has a floor it does not go below: a line through a random depth under its
+// start, inclined up to this many degrees either way, so bases that follow a weak layer are drawn.
+constexpr double kFloorSlope = 15;
+
+uint64_t mix(uint64_t a, uint64_t b) {
+    uint64_t z = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+bool segmentsCross(const Point& p, const Point& q, const Point& r, const Point& s) {
+    auto side = [](const Point& a, const Point& b, const Point& c) {
+        return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+    };
+    const double d1 = side(r, s, p), d2 = side(r, s, q), d3 = side(p, q, r), d4 = side(p, q, s);
+    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+}
+
+// Where the segment from a (below ground) to b (above ground) passes through the ground.
+Point groundCrossing(const Slope& slope, const Point& a, const Point& b) {
+    double lo = 0, hi = 1;
+    for (int i = 0; i < 60; ++i) {
+        const double t = (lo + hi) / 2;
+        const Point p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+        (slope.groundY(p.x) - p.y > 0 ? lo : hi) = t;
+    }
+    const double t = (lo + hi) / 2;
+    return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+}
+
+} // namespace
+
+// SplitMix64: small, fast, and the same everywhere.
+uint64_t TrialRandom::next() {
+    uint64_t z = (m_state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+}
+
+double TrialRandom::uniform() {
+    return static_cast<double>(next() >> 11) * 0x1.0p-53;
+}
+
+double TrialRandom::normal() {
+    const double u1 = std::max(uniform(), 1e-300), u2 = uniform();
+    return std::sqrt(-2 * std::log(u1)) * std::cos(2 * std::numbers::pi * u2);
+}
+
+const char* rankingName(Ranking r) {
+    switch (r) {
+    case Ranking::JanbuCorrected: return "Janbu corrected";
+    case Ranking::Bishop: return "Bishop simplified";
+    default: return "Spencer";
+    }
+}
+
+Trials::Trials(const Problem& p, const Slope& slope, const SolverSettings& solver, uint64_t seed)
+    : m_p(p), m_s(slope), m_par(p.parameters), m_solver(solver), m_seed(seed) {
+    switch (p.search) {
+    case SearchKind::BishopCircle: m_ranking = Ranking::Bishop; break;
+    case SearchKind::Spencer: m_ranking = Ranking::Spencer; break;
+    default: m_ranking = Ranking::JanbuCorrected;
+    }
+    m_lambda0 = std::tan(m_par.interSliceAngle * kDeg);
+    m_tol = 1e-6 * std::max(slope.xMax() - slope.xMin(), 1.0);
+    const size_t perPoint = static_cast<size_t>(std::max(1, m_par.surfacesPerPoint));
+    if (p.search == SearchKind::Block) {
+        // A block search has no minimum elevation of its own: the model's bottom is the limit.
+        m_minElevation = slope.yMin();
+        m_count = perPoint;
+    } else {
+        m_minElevation = m_par.minElevation;
+        m_count = static_cast<size_t>(std::max(1, m_par.initiationPoints)) * perPoint;
+        // Circles: directions and exit targets on a grid, so each point's circles spread over the
+        // termination range.
+        m_directions =
+            std::max(1, static_cast<int>(std::round(std::sqrt(static_cast<double>(perPoint) / 2))));
+        m_exits = static_cast<int>((perPoint + static_cast<size_t>(m_directions) - 1) /
+                                   static_cast<size_t>(m_directions));
+    }
+}
+
+double Trials::initiationX(int point) const {
+    const int n = m_par.initiationPoints;
+    return n == 1 ? m_par.initLeftX
+                  : m_par.initLeftX + (m_par.initRightX - m_par.initLeftX) * point / (n - 1);
+}
+
+TrialShape Trials::shape(size_t index) const {
+    TrialShape s;
+    const size_t perPoint = static_cast<size_t>(std::max(1, m_par.surfacesPerPoint));
+    if (m_p.search == SearchKind::Block) {
+        TrialRandom random(mix(m_seed, index));
+        for (size_t i = 0; i < m_par.boxes.size(); ++i) {
+            s.parameters.push_back(random.uniform());       // position along the box's centre line
+            s.parameters.push_back(random.uniform() - 0.5); // offset across it, in box heights
+        }
+        return s;
+    }
+    const int point = static_cast<int>(index / perPoint);
+    const size_t k = index % perPoint;
+    const double x0 = initiationX(point);
+    if (m_p.search != SearchKind::Irregular) {
+        const int d = static_cast<int>(k / static_cast<size_t>(m_exits)),
+                  e = static_cast<int>(k % static_cast<size_t>(m_exits));
+        const double theta = m_directions == 1
+                                 ? (m_par.cwLimit + m_par.ccwLimit) / 2
+                                 : m_par.cwLimit + (m_par.ccwLimit - m_par.cwLimit) * d / (m_directions - 1);
+        const double xt = m_exits == 1
+                              ? (m_par.termLeftX + m_par.termRightX) / 2
+                              : m_par.termLeftX + (m_par.termRightX - m_par.termLeftX) * e / (m_exits - 1);
+        s.parameters = {x0, theta, xt};
+        return s;
+    }
+    // Irregular: the trial's numbers depend on its point and its number at that point only, so more
+    // surfaces per point keep the ones there were.
+    TrialRandom random(mix(mix(m_seed, static_cast<uint64_t>(point)), k));
+    const double xt = random.uniform(m_par.termLeftX, m_par.termRightX);
+    const Point start{x0, m_s.groundY(x0)}, target{xt, m_s.groundY(xt)};
+    const double chord = std::atan2(target.y - start.y, target.x - start.x) / kDeg;
+    const double highest = std::min(m_par.ccwLimit, chord);
+    const double theta = random.uniform(m_par.cwLimit, std::max(m_par.cwLimit, highest));
+    const double steer = random.uniform(std::log(kSteerShortest), std::log(kSteerLongest));
+    const double wander = random.uniform(0, kMaxWander);
+    const double floorDepth = random.uniform(0, 1);
+    const double dip = random.uniform(-1, 1); // weak layers mostly lie nearly flat
+    const double floorSlope = kFloorSlope * dip * dip * dip;
+    const double turnAt = random.uniform(0, 1);
+    s.parameters = {x0, theta, xt, steer, wander, floorDepth, floorSlope, turnAt};
+    s.seed = random.next();
+    return s;
+}
+
+TrialShape Trials::clamped(TrialShape s) const {
+    auto& v = s.parameters;
+    if (m_p.search == SearchKind::Block) {
+        for (size_t i = 0; i + 1 < v.size(); i += 2) {
+            v[i] = std::clamp(v[i], 0.0, 1.0);
+            v[i + 1] = std::clamp(v[i + 1], -0.5, 0.5);
+        }
+        return s;
+    }
+    const double lo = std::min(m_par.initLeftX, m_par.initRightX),
+                 hi = std::max(m_par.initLeftX, m_par.initRightX);
+    v[0] = std::clamp(v[0], lo, hi);
+    v[1] = std::clamp(v[1], m_par.cwLimit, std::max(m_par.cwLimit, m_par.ccwLimit));
+    v[2] = std::clamp(v[2], m_par.termLeftX, std::max(m_par.termLeftX, m_par.termRightX));
+    if (v.size() > 3) {
+        v[3] = std::clamp(v[3], std::log(kSteerShortest), std::log(kSteerLongest));
+        v[5] = std::clamp(v[5], 0.0, 1.0);
+        v[6] = std::clamp(v[6], -kFloorSlope, kFloorSlope);
+        v[7] = std::clamp(v[7], 0.0, 1.0);
+    }
+    return s;
+}
+
+std::vector<double> Trials::refinementSteps() const {
+    const double seg = std::max(m_par.segmentLength, m_tol);
+    switch (m_p.search) {
+    case SearchKind::Block: return std::vector<double>(2 * m_par.boxes.size(), 0.1);
+    case SearchKind::Irregular: return {0.5 * seg, 2.0, seg, 0.25, 0.0, 0.05, 2.0, 0.05};
+    default: return {seg, 2.0, seg};
+    }
+}
+
+TrialOutcome Trials::evaluate(const TrialShape& shape, bool keepPoints) const {
+    TrialOutcome out;
+    out.shape = shape;
+    const char* why = nullptr;
+    std::vector<Point> pts = surfaceOf(shape, out.circle, out.circular, &why);
+    if (pts.empty()) {
+        out.rejectedFor = why;
+        return out;
+    }
+    if (!admissible(pts, &why)) {
+        out.rejectedFor = why;
+        return out;
+    }
+    out.fs = rank(pts, out.circular ? &out.circle : nullptr, &why);
+    if (why) {
+        out.rejectedFor = why;
+        return out;
+    }
+    if (keepPoints) out.points = std::move(pts);
+    return out;
+}
+
+std::vector<Point> Trials::surfaceOf(const TrialShape& shape, Circle& c, bool& circular,
+                                     const char** why) const {
+    circular = false;
+    switch (m_p.search) {
+    case SearchKind::Block: return block(shape.parameters, why);
+    case SearchKind::Irregular: return irregular(shape, why);
+    default: circular = true; return circle(shape.parameters, c, why);
+    }
+}
+
+bool Trials::admissible(const std::vector<Point>& pts, const char** why) const {
+    const double tol = m_tol;
+    if (m_p.search != SearchKind::Block &&
+        (pts.back().x < m_par.termLeftX - tol || pts.back().x > m_par.termRightX + tol)) {
+        *why = rejection::kOutsideTermination;
+        return false;
+    }
+    for (const Point& q : pts)
+        if (q.y < m_minElevation - tol) {
+            *why = rejection::kBelowMinimum;
+            return false;
+        }
+    for (const LimitLine& l : m_p.limits)
+        for (size_t j = 0; j + 1 < pts.size(); ++j)
+            if (segmentsCross(pts[j], pts[j + 1], l.a, l.b)) {
+                *why = rejection::kCrossesLimit;
+                return false;
+            }
+    return true;
+}
+
+// The factor of safety of the ranking method; `why` set when there is none.
+double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const char** why) const {
+    const SlicedSurface sliced = m_s.slice(pts);
+    if (!sliced.ok) {
+        *why = rejection::kNoMass;
+        return 0;
+    }
+    const Circle c = circle ? *circle : fitCircle(sliced.surface);
+    MethodResult m;
+    switch (m_ranking) {
+    case Ranking::Bishop: m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver); break;
+    case Ranking::Spencer: {
+        const MethodResult b = bishopMethod(sliced.slices, c.centre, 1.0, m_solver);
+        m = rigorousMethod(sliced.slices, c.centre, Interslice::Constant, b.ok ? b.fs : 1.0, m_lambda0,
+                           m_solver);
+        break;
+    }
+    default:
+        m = janbuMethod(sliced.slices, 1.0, m_solver);
+        if (m.ok) m.fs *= janbuCorrection(sliced.surface, sliced.slices);
+    }
+    if (!m.ok) {
+        *why = rejection::kNoFactor;
+        return 0;
+    }
+    return m.fs;
+}
+
+// The arc of a circle from the point at `startAngle`, counterclockwise in chords of the segment
+// length, until it rises through the ground; empty when it does not.
+std::vector<Point> Trials::arc(const Point& c, double r, double startAngle) const {
+    const double seg = m_par.segmentLength;
+    if (!(r > 0) || seg >= 2 * r) return {};
+    const double step = 2 * std::asin(seg / (2 * r));
+    std::vector<Point> pts{{c.x + r * std::cos(startAngle), c.y + r * std::sin(startAngle)}};
+    bool inside = false;
+    for (double a = startAngle + step; a < startAngle + 2 * std::numbers::pi && pts.size() < kMaxPoints;
+         a += step) {
+        const Point q{c.x + r * std::cos(a), c.y + r * std::sin(a)};
+        const double depth = m_s.groundY(q.x) - q.y;
+        if (depth > m_tol) {
+            inside = true;
+        } else if (inside) {
+            pts.push_back(groundCrossing(m_s, pts.back(), q));
+            return pts;
+        } else if (pts.size() == 1) {
+            return {}; // leaves its point above the ground
+        }
+        if (q.x < pts.back().x) return {}; // turned back before leaving the ground
+        pts.push_back(q);
+    }
+    return {};
+}
+
+// The circle that leaves the ground at x0 in the direction theta (degrees) and passes through the
+// ground at xt, drawn until it rises through the ground.
+std::vector<Point> Trials::circle(const std::vector<double>& v, Circle& circle, const char** why) const {
+    const double x0 = v[0], theta = v[1], xt = v[2];
+    const Point p{x0, m_s.groundY(x0)};
+    const double t = theta * kDeg;
+    const Point normal{-std::sin(t), std::cos(t)};
+    const Point q{xt, m_s.groundY(xt)};
+    const double dx = q.x - p.x, dy = q.y - p.y;
+    const double along = dx * normal.x + dy * normal.y;
+    if (!(along > 0)) {
+        *why = rejection::kNoMass;
+        return {};
+    }
+    const double r = (dx * dx + dy * dy) / (2 * along);
+    const Point c{p.x + r * normal.x, p.y + r * normal.y};
+    auto pts = arc(c, r, std::atan2(p.y - c.y, p.x - c.x));
+    if (pts.empty()) {
+        *why = rejection::kNoExit;
+        return {};
+    }
+    circle = Circle{c, r, true};
+    return pts;
+}
+
+// An irregular surface steered toward its exit. From its start on the ground it runs in its
+// initial direction, turning only by random amounts, until it has covered a share of the way to its
+// exit point; from there it also turns toward the exit by a share of the remaining angle that
+// depends on the segment length over the surface's steering length (never longer than half the
+// way left). The random turns have a variance proportional to the segment length, so the shapes
+// drawn do not depend on the segment length. It only turns counterclockwise (it stays concave),
+// never heads above the exit point, never beyond vertical, and runs along its floor and the minimum
+// elevation rather than below them. It ends where it rises through the ground, near its exit point
+// by construction.
+std::vector<Point> Trials::irregular(const TrialShape& shape, const char** why) const {
+    const auto& v = shape.parameters;
+    const double seg = m_par.segmentLength;
+    const Point start{v[0], m_s.groundY(v[0])}, target{v[2], m_s.groundY(v[2])};
+    const double distance = std::hypot(target.x - start.x, target.y - start.y);
+    if (!(distance > seg)) {
+        *why = rejection::kNoMass;
+        return {};
+    }
+    const double steering = std::exp(v[3]) * distance;
+    const double wander = v[4] * std::sqrt(seg / distance);
+    const double floorStart = start.y - v[5] * std::min(distance, std::max(start.y - m_minElevation, 0.0));
+    const double floorTan = std::tan(v[6] * kDeg);
+    const double turnX = start.x + v[7] * (target.x - start.x);
+    auto lowest = [&](double x) { return std::max(m_minElevation, floorStart + floorTan * (x - start.x)); };
+    TrialRandom random(shape.seed);
+    double theta = v[1] * kDeg;
+    std::vector<Point> pts{start};
+    const size_t steps = std::min<size_t>(kMaxPoints, static_cast<size_t>(4 * distance / seg) + 100);
+    bool inside = false;
+    for (size_t i = 0; i < steps; ++i) {
+        const Point q = pts.back();
+        if (q.y + seg * std::sin(theta) < lowest(q.x + seg * std::cos(theta)))
+            theta = std::max(theta, std::asin(std::clamp((lowest(q.x + seg) - q.y) / seg, -1.0, 1.0)));
+        const Point n{q.x + seg * std::cos(theta), q.y + seg * std::sin(theta)};
+        if (m_s.groundY(n.x) - n.y > m_tol) {
+            inside = true;
+        } else if (inside) {
+            pts.push_back(groundCrossing(m_s, q, n));
+            return pts;
+        } else {
+            *why = rejection::kNoMass; // the first segment does not enter the ground
+            return {};
+        }
+        pts.push_back(n);
+        const double bearing = std::atan2(target.y - n.y, target.x - n.x);
+        double turn = wander * random.normal();
+        if (n.x >= turnX) {
+            const double left = std::hypot(target.x - n.x, target.y - n.y);
+            turn += (1 - std::exp(-seg / std::min(steering, 0.5 * left + seg))) * (bearing - theta);
+        }
+        theta = std::min({theta + std::max(0.0, turn), std::max(theta, bearing), std::numbers::pi / 2});
+    }
+    *why = rejection::kNoExit;
+    return {};
+}
+
+std::vector<Point> Trials::wedge(const Point& from, double angle, double step, bool leftward) const {
+    const Point d{leftward ? -std::cos(angle) : std::cos(angle), std::sin(angle)};
+    std::vector<Point> pts{from};
+    if (m_s.groundY(from.x) - from.y <= m_tol) return {};
+    for (size_t i = 0; i < kMaxPoints; ++i) {
+        const Point q{pts.back().x + step * d.x, pts.back().y + step * d.y};
+        if (m_s.groundY(q.x) - q.y <= m_tol) {
+            pts.push_back(groundCrossing(m_s, pts.back(), q));
+            return pts;
+        }
+        pts.push_back(q);
+    }
+    return {};
+}
+
+// A sliding block: a base through one point in each box (its position along the box's centre line
+// and its offset across it), with passive and active wedges at 45 -+ phi/2 to the ground.
+std::vector<Point> Trials::block(const std::vector<double>& v, const char** why) const {
+    std::vector<Point> base;
+    for (size_t i = 0; i < m_par.boxes.size(); ++i) {
+        const Box& b = m_par.boxes[i];
+        const double t = v[2 * i], off = v[2 * i + 1];
+        base.push_back(
+            {b.left.x + t * (b.right.x - b.left.x), b.left.y + t * (b.right.y - b.left.y) + off * b.height});
+    }
+    const std::vector<Point> none;
+    *why = rejection::kNoExit;
+    for (size_t i = 1; i < base.size(); ++i)
+        if (base[i].x < base[i - 1].x) return none;
+    const double step = m_par.blockSegmentLength;
+    const double phiFirst = m_s.frictionAngleAt(base.front().x, base.front().y) * kDeg;
+    const double phiLast = m_s.frictionAngleAt(base.back().x, base.back().y) * kDeg;
+    const auto passive = wedge(base.front(), std::numbers::pi / 4 - phiFirst / 2, step, true);
+    const auto active = wedge(base.back(), std::numbers::pi / 4 + phiLast / 2, step, false);
+    if (passive.empty() || active.empty()) return none;
+    *why = nullptr;
+    std::vector<Point> pts(passive.rbegin(), passive.rend());
+    pts.insert(pts.end(), base.begin() + 1, base.end());
+    pts.insert(pts.end(), active.begin() + 1, active.end());
+    return pts;
+}
+
+} // namespace velda
