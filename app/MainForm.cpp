@@ -73,31 +73,53 @@ QString TMainForm::settingsKey(const QString& name) const {
     return mainmsg::kSettingsGroup + '/' + name;
 }
 
-void TMainForm::buildMenus() {
-    auto add = [this](QMenu* m, const QString& text, const QString& name, auto slot) {
-        QAction* a = m->addAction(text);
-        a->setObjectName(name);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    auto pending = [](QMenu* m, const QString& text, const QString& name) {
-        // Present for its place in the menu; its command comes with its own window.
-        QAction* a = m->addAction(text);
-        a->setObjectName(name);
-        a->setEnabled(false);
-        return a;
-    };
+namespace {
 
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("File1"));
-    add(file, QStringLiteral("&New"), QStringLiteral("FileNew"), &TMainForm::FileNewClick)
+template <class Slot>
+QAction* addCommand(TMainForm* form, QMenu* m, const QString& text, const QString& name, Slot slot) {
+    QAction* a = m->addAction(text);
+    a->setObjectName(name);
+    QObject::connect(a, &QAction::triggered, form, slot);
+    return a;
+}
+
+// Present for its place in the menu; its command comes with its own window.
+QAction* addPending(QMenu* m, const QString& text, const QString& name) {
+    QAction* a = m->addAction(text);
+    a->setObjectName(name);
+    a->setEnabled(false);
+    return a;
+}
+
+QMenu* addMenu(QMenuBar* bar, const QString& text, const QString& name) {
+    QMenu* m = bar->addMenu(text);
+    m->setObjectName(name);
+    return m;
+}
+
+} // namespace
+
+void TMainForm::buildMenus() {
+    buildFileMenu();
+    buildDataMenu();
+    buildOptionsMenu();
+    buildComputationMenu();
+    buildViewMenu();
+    buildWindowMenu();
+    buildHelpMenu();
+}
+
+void TMainForm::buildFileMenu() {
+    QMenu* file = addMenu(menuBar(), QStringLiteral("&File"), QStringLiteral("File1"));
+    addCommand(this, file, QStringLiteral("&New"), QStringLiteral("FileNew"), &TMainForm::FileNewClick)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
-    add(file, QStringLiteral("&Open..."), QStringLiteral("FileOpen"), &TMainForm::FileOpenClick)
+    addCommand(this, file, QStringLiteral("&Open..."), QStringLiteral("FileOpen"), &TMainForm::FileOpenClick)
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    add(file, QStringLiteral("&Save"), QStringLiteral("FileSave"), [this] {
+    addCommand(this, file, QStringLiteral("&Save"), QStringLiteral("FileSave"), [this] {
         FileSaveClick();
     })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    add(file, QStringLiteral("Save &As..."), QStringLiteral("FileSaveAs"), [this] { FileSaveAsClick(); });
+    addCommand(this, file, QStringLiteral("Save &As..."), QStringLiteral("FileSaveAs"),
+               [this] { FileSaveAsClick(); });
     file->addSeparator();
     for (int i = 0; i < kRecentSlots; ++i) {
         QAction* a = file->addAction(QString());
@@ -109,39 +131,41 @@ void TMainForm::buildMenus() {
     m_recentSeparator = file->addSeparator();
     m_recentSeparator->setObjectName(QStringLiteral("N14"));
     m_recentSeparator->setVisible(false);
-    add(file, QStringLiteral("E&xit"), QStringLiteral("FileExit"), &TMainForm::FileExitClick);
+    addCommand(this, file, QStringLiteral("E&xit"), QStringLiteral("FileExit"), &TMainForm::FileExitClick);
     connect(file, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
+}
 
-    QMenu* data = menuBar()->addMenu(QStringLiteral("Da&ta"));
-    data->setObjectName(QStringLiteral("Data1"));
-    pending(data, QStringLiteral("&Title"), QStringLiteral("DataTitle"));
+void TMainForm::buildDataMenu() {
+    QMenu* data = addMenu(menuBar(), QStringLiteral("Da&ta"), QStringLiteral("Data1"));
+    addPending(data, QStringLiteral("&Title"), QStringLiteral("DataTitle"));
     data->addSeparator();
-    pending(data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"));
-    pending(data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"));
-    pending(data, QStringLiteral("Water Surface(s)"), QStringLiteral("DataWater"));
+    addPending(data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"));
+    addPending(data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"));
+    addPending(data, QStringLiteral("Water Surface(s)"), QStringLiteral("DataWater"));
     data->addSeparator();
     QMenu* loads = data->addMenu(QStringLiteral("Surcharge and Earthquake Loading (optional)"));
-    pending(loads, QStringLiteral("Surcharge Loading"), QStringLiteral("DataSurcharge"));
-    pending(loads, QStringLiteral("Earthquake Loading"), QStringLiteral("DataEarthquake"));
-    pending(data, QStringLiteral("Trial Surface Limits (optional)"), QStringLiteral("DataLimits"));
-    pending(data, QStringLiteral("Tiebacks (optional)"), QStringLiteral("DataTiebacks"));
-    pending(data, QStringLiteral("Sets of &Reinforced Earth Layers (optional)"),
-            QStringLiteral("DataReinforcement"));
+    addPending(loads, QStringLiteral("Surcharge Loading"), QStringLiteral("DataSurcharge"));
+    addPending(loads, QStringLiteral("Earthquake Loading"), QStringLiteral("DataEarthquake"));
+    addPending(data, QStringLiteral("Trial Surface Limits (optional)"), QStringLiteral("DataLimits"));
+    addPending(data, QStringLiteral("Tiebacks (optional)"), QStringLiteral("DataTiebacks"));
+    addPending(data, QStringLiteral("Sets of &Reinforced Earth Layers (optional)"),
+               QStringLiteral("DataReinforcement"));
     data->addSeparator();
     QMenu* searches = data->addMenu(QStringLiteral("Failure Surface Search Controls"));
-    pending(searches, QStringLiteral("User-Defined Failure Surface"), QStringLiteral("DataUserSurface"));
-    pending(searches, QStringLiteral("Circular Failure Surface Searched by Janbu's Method"),
-            QStringLiteral("DataJanbu"));
-    pending(searches, QStringLiteral("Circular Failure Surface Searched by Bishop's Method"),
-            QStringLiteral("DataBishop"));
-    pending(searches, QStringLiteral("Irregular failure Surface Search"), QStringLiteral("DataIrregular"));
-    pending(searches, QStringLiteral("Block Search Method (random method)"), QStringLiteral("DataBlock"));
-    pending(searches, QStringLiteral("Spencer's Method"), QStringLiteral("DataSpencer"));
+    addPending(searches, QStringLiteral("User-Defined Failure Surface"), QStringLiteral("DataUserSurface"));
+    addPending(searches, QStringLiteral("Circular Failure Surface Searched by Janbu's Method"),
+               QStringLiteral("DataJanbu"));
+    addPending(searches, QStringLiteral("Circular Failure Surface Searched by Bishop's Method"),
+               QStringLiteral("DataBishop"));
+    addPending(searches, QStringLiteral("Irregular failure Surface Search"), QStringLiteral("DataIrregular"));
+    addPending(searches, QStringLiteral("Block Search Method (random method)"), QStringLiteral("DataBlock"));
+    addPending(searches, QStringLiteral("Spencer's Method"), QStringLiteral("DataSpencer"));
     data->addSeparator();
     connect(data, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+}
 
-    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    options->setObjectName(QStringLiteral("Options1"));
+void TMainForm::buildOptionsMenu() {
+    QMenu* options = addMenu(menuBar(), QStringLiteral("&Options"), QStringLiteral("Options1"));
     QMenu* unitsMenu = options->addMenu(QStringLiteral("&Units"));
     unitsMenu->setObjectName(QStringLiteral("OptionsUnits"));
     auto* group = new QActionGroup(this);
@@ -160,33 +184,38 @@ void TMainForm::buildMenus() {
     }
     connect(unitsMenu, &QMenu::aboutToShow, this, &TMainForm::OptionsUnitsClick);
     options->addSeparator();
-    pending(options, QStringLiteral("&Text Editor"), QStringLiteral("OptionsTextEditor"));
+    addPending(options, QStringLiteral("&Text Editor"), QStringLiteral("OptionsTextEditor"));
     connect(options, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+}
 
-    QMenu* computation = menuBar()->addMenu(QStringLiteral("&Computation"));
-    computation->setObjectName(QStringLiteral("Computation1"));
-    add(computation, QStringLiteral("&Run Analysis"), QStringLiteral("RunAnalysis"),
-        &TMainForm::RunAnalysisClick);
+void TMainForm::buildComputationMenu() {
+    QMenu* computation = addMenu(menuBar(), QStringLiteral("&Computation"), QStringLiteral("Computation1"));
+    addCommand(this, computation, QStringLiteral("&Run Analysis"), QStringLiteral("RunAnalysis"),
+               &TMainForm::RunAnalysisClick);
     computation->addSeparator();
-    add(computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"),
-        &TMainForm::EditInputTextClick);
-    add(computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"),
-        &TMainForm::EditOutputTextClick);
-    add(computation, QStringLiteral("Error-Message Notes"), QStringLiteral("ErrorMessageNotes"),
-        &TMainForm::ErrorMessageNotesClick);
+    addCommand(this, computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"),
+               &TMainForm::EditInputTextClick);
+    addCommand(this, computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"),
+               &TMainForm::EditOutputTextClick);
+    addCommand(this, computation, QStringLiteral("Error-Message Notes"), QStringLiteral("ErrorMessageNotes"),
+               &TMainForm::ErrorMessageNotesClick);
     connect(computation, &QMenu::aboutToShow, this, &TMainForm::ComputationMenuClick);
+}
 
-    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
-    view->setObjectName(QStringLiteral("View1"));
-    add(view, QStringLiteral("&Graphics"), QStringLiteral("ViewGraphics"), &TMainForm::ViewGraphicsClick)
+void TMainForm::buildViewMenu() {
+    QMenu* view = addMenu(menuBar(), QStringLiteral("&View"), QStringLiteral("View1"));
+    addCommand(this, view, QStringLiteral("&Graphics"), QStringLiteral("ViewGraphics"),
+               &TMainForm::ViewGraphicsClick)
         ->setCheckable(true);
     connect(view, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
+}
 
-    QMenu* window = menuBar()->addMenu(QStringLiteral("&Window"));
-    window->setObjectName(QStringLiteral("Window1"));
-    add(window, QStringLiteral("&Cascade"), QStringLiteral("WindowCascade"), &TMainForm::WindowCascadeClick);
-    add(window, QStringLiteral("&Arrange Icons"), QStringLiteral("WindowArrange"),
-        &TMainForm::WindowArrangeClick);
+void TMainForm::buildWindowMenu() {
+    QMenu* window = addMenu(menuBar(), QStringLiteral("&Window"), QStringLiteral("Window1"));
+    addCommand(this, window, QStringLiteral("&Cascade"), QStringLiteral("WindowCascade"),
+               &TMainForm::WindowCascadeClick);
+    addCommand(this, window, QStringLiteral("&Arrange Icons"), QStringLiteral("WindowArrange"),
+               &TMainForm::WindowArrangeClick);
     m_windowSeparator = window->addSeparator();
     m_windowSeparator->setObjectName(QStringLiteral("N15"));
     m_windowSeparator->setVisible(false);
@@ -198,15 +227,16 @@ void TMainForm::buildMenus() {
         m_windows[static_cast<size_t>(i)] = a;
     }
     connect(window, &QMenu::aboutToShow, this, &TMainForm::ArrangeMenuClick);
+}
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("Help1"));
-    pending(help, QStringLiteral("&Contents"), QStringLiteral("HelpContents"));
+void TMainForm::buildHelpMenu() {
+    QMenu* help = addMenu(menuBar(), QStringLiteral("&Help"), QStringLiteral("Help1"));
+    addPending(help, QStringLiteral("&Contents"), QStringLiteral("HelpContents"));
     help->addSeparator();
-    pending(help, QStringLiteral("User's Manual"), QStringLiteral("HelpUsersManual"));
-    pending(help, QStringLiteral("Technical Manual"), QStringLiteral("HelpTechnicalManual"));
-    pending(help, QStringLiteral("&About..."), QStringLiteral("HelpAbout"));
-    pending(help, QStringLiteral("Check for Updates"), QStringLiteral("HelpUpdates"));
+    addPending(help, QStringLiteral("User's Manual"), QStringLiteral("HelpUsersManual"));
+    addPending(help, QStringLiteral("Technical Manual"), QStringLiteral("HelpTechnicalManual"));
+    addPending(help, QStringLiteral("&About..."), QStringLiteral("HelpAbout"));
+    addPending(help, QStringLiteral("Check for Updates"), QStringLiteral("HelpUpdates"));
     connect(help, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
 }
 

@@ -129,6 +129,13 @@ protected:
 private:
     void closeChildWindows() override { CloseChildWindows(); }
     void buildMenus();
+    void buildFileMenu();
+    void buildDataMenu();
+    void buildOptionsMenu();
+    void buildComputationMenu();
+    void buildViewMenu();
+    void buildWindowMenu();
+    void buildHelpMenu();
     void replaceDocument(std::unique_ptr<TProgramData> successor);
     void adoptPlotFile();
     SaveOutcome writeDocument(bool reportErrors);

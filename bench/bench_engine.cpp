@@ -2,6 +2,7 @@
 #include "engine/Analysis.h"
 #include "engine/Engine.h"
 #include "engine/Search.h"
+#include "format/Release.h"
 #include "support/EngineSupport.h"
 
 #include <benchmark/benchmark.h>
@@ -154,7 +155,7 @@ void BM_WholeRun(benchmark::State& state) {
                                      "50. 35. 70. 35. 1\r\nSOIL\r\n1\r\n20. 20. 3. 19.6 0. 0. 0\r\nCIRCLE\r\n"
                                   << points << " " << trials / points
                                   << "\r\n22. 30. 45. 60.\r\n20. 1. 0. -45.\r\nEXECUT\r\n";
-    std::ofstream(dir / "names.dat") << "2015.4.2\r\n"
+    std::ofstream(dir / "names.dat") << release::kVersion << "\r\n"
                                      << base << ".sl4d\r\n"
                                      << base << ".sl4o\r\n"
                                      << base << ".sl4p\r\n"

@@ -183,6 +183,51 @@ int run(const QStringList& args) {
     return kOk;
 }
 
+// The layers named by their captions, separated by commas; the usual ones when none are named.
+bool layerSwitches(const QString& captions, LayerSet& switches) {
+    if (captions.isEmpty()) {
+        for (Layer l : {Layer::ColorSoilLayers, Layer::BoundaryLines, Layer::PiezometricLine,
+                        Layer::AllTrialSurfaces, Layer::CriticalSlipSurface, Layer::Scale})
+            switches.set(bit(l));
+        return true;
+    }
+    for (QString caption : captions.split(',')) {
+        caption = caption.trimmed();
+        bool found = false;
+        for (int l = 0; l < static_cast<int>(Layer::Count); ++l)
+            if (layerCaption(static_cast<Layer>(l)).compare(caption, Qt::CaseInsensitive) == 0) {
+                switches.set(static_cast<size_t>(l));
+                found = true;
+            }
+        if (!found) {
+            usage(QStringLiteral("unknown layer '%1'").arg(caption));
+            return false;
+        }
+    }
+    return true;
+}
+
+// A landscape Letter page for .pdf, else a picture of width x height pixels.
+bool writePicture(const QString& output, const PlotModel& model, const GraphView& view, int width,
+                  int height) {
+    if (output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        QPdfWriter writer(output);
+        writer.setTitle(QStringLiteral("DIZIROvi Graph"));
+        writer.setResolution(300);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                                         QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
+        QPainter p;
+        if (!p.begin(&writer)) return false;
+        GraphView::DrawPage(p, model, view, writer.width(), writer.height());
+        return p.end();
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    view.DrawGraph(p, model, Qt::white, image.rect());
+    p.end();
+    return image.save(output);
+}
+
 int render(const QStringList& args) {
     QStringList positional;
     int width = 1280, height = 800;
@@ -239,45 +284,11 @@ int render(const QStringList& args) {
     }
     GraphView view;
     view.BlockOrIrregular = doc.BlockOn || doc.IrregularOn;
-    if (layers.isEmpty()) {
-        for (Layer l : {Layer::ColorSoilLayers, Layer::BoundaryLines, Layer::PiezometricLine,
-                        Layer::AllTrialSurfaces, Layer::CriticalSlipSurface, Layer::Scale})
-            view.Switches.set(bit(l));
-    } else {
-        for (QString caption : layers.split(',')) {
-            caption = caption.trimmed();
-            bool found = false;
-            for (int l = 0; l < static_cast<int>(Layer::Count); ++l)
-                if (layerCaption(static_cast<Layer>(l)).compare(caption, Qt::CaseInsensitive) == 0) {
-                    view.Switches.set(static_cast<size_t>(l));
-                    found = true;
-                }
-            if (!found) return usage(QStringLiteral("unknown layer '%1'").arg(caption));
-        }
-    }
+    if (!layerSwitches(layers, view.Switches)) return kUsage;
     // A layer the file has no data for draws nothing, as the window keeps its switch disabled.
     view.Switches &= read.enabled | LayerSet().set(bit(Layer::Scale));
     view.FitToView(model, width, height);
-    bool ok = false;
-    if (pdf) {
-        QPdfWriter writer(output);
-        writer.setTitle(QStringLiteral("DIZIROvi Graph"));
-        writer.setResolution(300);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                         QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
-        QPainter p;
-        if (p.begin(&writer)) {
-            GraphView::DrawPage(p, model, view, writer.width(), writer.height());
-            ok = p.end();
-        }
-    } else {
-        QImage image(width, height, QImage::Format_RGB32);
-        QPainter p(&image);
-        view.DrawGraph(p, model, Qt::white, image.rect());
-        p.end();
-        ok = image.save(output);
-    }
-    if (!ok) {
+    if (!writePicture(output, model, view, width, height)) {
         printError(QStringLiteral("%1: the picture could not be written").arg(output));
         return kFailed;
     }
