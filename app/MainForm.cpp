@@ -66,6 +66,10 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
 }
 
 TMainForm::~TMainForm() {
+    // The child windows are destroyed after this body, when the form is no longer whole: they
+    // must not report back to it then.
+    m_mdi->disconnect(this);
+    if (m_graph) m_graph->disconnect(this);
     m_session.setHooks(nullptr);
 }
 
