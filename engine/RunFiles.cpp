@@ -71,7 +71,7 @@ struct Staged {
 };
 
 std::optional<Staged> stage(const std::string& target, const std::string& content, std::string& error) {
-    static std::mt19937_64 random(
+    thread_local std::mt19937_64 random(
         std::random_device{}() ^
         static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0; attempt < 100; ++attempt) {
