@@ -1,5 +1,6 @@
 #include "WordRead.h"
 
+#include "BoundedRead.h"
 #include "Errors.h"
 #include "format/NumberFormat.h"
 #include "format/ProblemFormat.h"
@@ -54,10 +55,10 @@ TWordReader::TWordReader(const QString& fileName) {
     if (!file.open(QIODevice::ReadOnly)) throw EInOutError(file.errorString());
     if (file.size() > static_cast<qint64>(problemformat::kMaxFileBytes))
         throw EInOutError(wordmsg::tooLarge(fileName));
-    QByteArray bytes = file.read(static_cast<qint64>(problemformat::kMaxFileBytes) + 1);
-    if (file.error() != QFileDevice::NoError) throw EInOutError(file.errorString());
-    if (bytes.size() > static_cast<qsizetype>(problemformat::kMaxFileBytes))
+    QByteArray bytes;
+    if (!readAtMost(file, static_cast<qint64>(problemformat::kMaxFileBytes), bytes))
         throw EInOutError(wordmsg::tooLarge(fileName));
+    if (file.error() != QFileDevice::NoError) throw EInOutError(file.errorString());
     *this = TWordReader(std::move(bytes));
 }
 

@@ -38,6 +38,10 @@ inline constexpr int kTiebacks = 20;
 inline constexpr int kPiezometricLines = 4;
 inline constexpr int kPiezometricPoints = 20;
 inline constexpr int kBoundaryRows = 100;
+
+// A file within these capacities is far smaller (about 20 MB at most); a larger one is not read.
+inline constexpr long long kMaxFileBytes = 64LL * 1024 * 1024;
+inline constexpr char kMaxFileText[] = "64 MiB";
 inline constexpr int kRegions = 90;
 inline constexpr int kRegionPoints = 90;
 

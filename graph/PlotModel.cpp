@@ -1,4 +1,5 @@
 #include "PlotModel.h"
+#include "base/BoundedRead.h"
 
 #include "format/NumberFormat.h"
 #include "model/TableSet.h"
@@ -453,5 +454,13 @@ PlotReadResult ReadPlotFile(const QString& fileName, const TGridTable& boundCood
             QStringLiteral("The plot file %1 could not be opened: %2").arg(fileName, file.errorString());
         return r;
     }
-    return ReadPlotText(file.readAll(), boundCood, model);
+    QByteArray bytes;
+    if (!readAtMost(file, plotformat::kMaxFileBytes, bytes)) {
+        model.Clear();
+        PlotReadResult r;
+        r.failure = QStringLiteral("The plot file %1 is larger than %2; it was not read.")
+                        .arg(fileName, QLatin1String(plotformat::kMaxFileText));
+        return r;
+    }
+    return ReadPlotText(bytes, boundCood, model);
 }

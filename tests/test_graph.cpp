@@ -128,6 +128,15 @@ TEST_F(Reader, GuardedErrorsAndHostileFiles) {
     EXPECT_EQ(model.Slices[0].totalForce, 0);
     EXPECT_EQ(model.TrialCount, 2) << "reading went on after it, to the end of a file without END";
     EXPECT_FALSE(ReadPlotFile("/no/such/file.sl4p", *session.tables().BoundCood, model).failure.isEmpty());
+    {
+        // A file far beyond any the engine writes is refused unread, not held in memory whole.
+        QTemporaryDir dir;
+        QFile huge(dir.filePath("huge.sl4p"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(plotformat::kMaxFileBytes + 1));
+        huge.close();
+        const QString failure = ReadPlotFile(huge.fileName(), *session.tables().BoundCood, model).failure;
+        EXPECT_TRUE(failure.contains(QLatin1String("larger than 64 MiB"))) << failure.toStdString();
+    }
     // A badly damaged record gives a bounded number of boxes, not one per bad line.
     r = read(plot("LDS\n10\n" + QByteArray("x y\n").repeated(40) + "END\n"));
     ASSERT_EQ(r.messages.size(), 21);
