@@ -43,6 +43,20 @@ struct Difference {
     const char* why;
     QByteArray (*mend)(const QByteArray& text); // the text unchanged: the reason does not apply
 };
+// The line the engine refuses as no section keyword, removed.
+QByteArray withoutRefusedLine(const QByteArray& t) {
+    std::string why;
+    if (velda::readProblem(t.toStdString(), why)) return t;
+    static const QRegularExpression refused(QStringLiteral("^Line (\\d+): .* is not a section keyword"));
+    const QRegularExpressionMatch m = refused.match(QString::fromStdString(why));
+    if (!m.hasMatch()) return t;
+    QStringList all = lines(t);
+    const qsizetype n = m.captured(1).toLongLong() - 1;
+    if (n < 0 || n >= all.size() || keywordLike(all[n])) return t;
+    all.removeAt(n);
+    return all.join(QStringLiteral("\r\n")).toLatin1();
+}
+
 const Difference kIntended[] = {
     {"The engine needs the closing EXECUT; the program reads what the sections hold.",
      [](const QByteArray& t) { return hasLine(t, "EXECUT") ? t : t + "\r\nEXECUT\r\n"; }},
@@ -54,6 +68,9 @@ const Difference kIntended[] = {
              if (!lowTrimmed(line).isEmpty()) kept << (keywordLike(line) ? lowTrimmed(line) : line);
          return kept.join(QStringLiteral("\r\n")).toLatin1();
      }},
+    {"Where a head section (PROFIL, SOIL, ANISO) is missing, the program takes the line it tested for its "
+     "keyword as read, whatever it holds; the engine refuses a line that is no keyword.",
+     withoutRefusedLine},
 };
 
 // The program reads PROFIL, SOIL and ANISO only at the start and in that order, and its scan ends
