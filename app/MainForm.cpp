@@ -3,6 +3,7 @@
 #include "base/Errors.h"
 #include "base/FileNames.h"
 #include "model/AnalysisRun.h"
+#include "tables/TableWindows.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -49,9 +50,17 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
       m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
       m_mdi(new QMdiArea(this)) {
     setCentralWidget(m_mdi);
+    // Child windows may be larger than the frame (a table of many columns): the area scrolls.
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setWindowTitle(QStringLiteral("DizirOvi 2015"));
     resize(1000, 700);
     m_session.setHooks(this);
+    m_tableWindows = std::make_unique<TableWindows>(
+        m_mdi, this, TableWindowServices{m_services.messages, m_services.files, m_services.launcher, [this] {
+                                             return EditorPath;
+                                         }});
+    m_session.tables().SetWindowProvider(m_tableWindows.get());
     buildMenus();
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (w && m_graph && w->widget() == m_graph) m_graph->FormActivate();
@@ -71,6 +80,11 @@ TMainForm::~TMainForm() {
     m_mdi->disconnect(this);
     if (m_graph) m_graph->disconnect(this);
     m_session.setHooks(nullptr);
+    // The table windows go with the frame; the tables stay with the session.
+    m_session.tables().SetWindowProvider(nullptr);
+    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+        if (auto* form = qobject_cast<TTableForm*>(sub->widget()); form && form->table())
+            form->table()->CloseWindow();
 }
 
 QString TMainForm::settingsKey(const QString& name) const {
@@ -144,28 +158,40 @@ void TMainForm::buildDataMenu() {
     addPending(data, QStringLiteral("&Title"), QStringLiteral("DataTitle"));
     data->addSeparator();
     addPending(data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"));
-    addPending(data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"));
+    addCommand(this, data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"),
+               &TMainForm::SoilPropertiesClick);
     addPending(data, QStringLiteral("Water Surface(s)"), QStringLiteral("DataWater"));
     data->addSeparator();
     QMenu* loads = data->addMenu(QStringLiteral("Surcharge and Earthquake Loading (optional)"));
-    addPending(loads, QStringLiteral("Surcharge Loading"), QStringLiteral("DataSurcharge"));
-    addPending(loads, QStringLiteral("Earthquake Loading"), QStringLiteral("DataEarthquake"));
+    addPending(loads, QStringLiteral("Surcharge Loading"), QStringLiteral("DataSurcharge"))
+        ->setCheckable(true);
+    addPending(loads, QStringLiteral("Earthquake Loading"), QStringLiteral("DataEarthquake"))
+        ->setCheckable(true);
     addPending(data, QStringLiteral("Trial Surface Limits (optional)"), QStringLiteral("DataLimits"));
     addPending(data, QStringLiteral("Tiebacks (optional)"), QStringLiteral("DataTiebacks"));
     addPending(data, QStringLiteral("Sets of &Reinforced Earth Layers (optional)"),
                QStringLiteral("DataReinforcement"));
     data->addSeparator();
     QMenu* searches = data->addMenu(QStringLiteral("Failure Surface Search Controls"));
-    addPending(searches, QStringLiteral("User-Defined Failure Surface"), QStringLiteral("DataUserSurface"));
-    addPending(searches, QStringLiteral("Circular Failure Surface Searched by Janbu's Method"),
-               QStringLiteral("DataJanbu"));
-    addPending(searches, QStringLiteral("Circular Failure Surface Searched by Bishop's Method"),
-               QStringLiteral("DataBishop"));
-    addPending(searches, QStringLiteral("Irregular failure Surface Search"), QStringLiteral("DataIrregular"));
-    addPending(searches, QStringLiteral("Block Search Method (random method)"), QStringLiteral("DataBlock"));
-    addPending(searches, QStringLiteral("Spencer's Method"), QStringLiteral("DataSpencer"));
+    searches->setObjectName(QStringLiteral("searchmethod"));
+    m_searchItems[0] = addCommand(this, searches, QStringLiteral("User-Defined Failure Surface"),
+                                  QStringLiteral("DataUserSurface"), &TMainForm::UserSurfaceClick);
+    m_searchItems[1] =
+        addPending(searches, QStringLiteral("Circular Failure Surface Searched by Janbu's Method"),
+                   QStringLiteral("DataJanbu"));
+    m_searchItems[2] =
+        addPending(searches, QStringLiteral("Circular Failure Surface Searched by Bishop's Method"),
+                   QStringLiteral("DataBishop"));
+    m_searchItems[3] = addPending(searches, QStringLiteral("Irregular failure Surface Search"),
+                                  QStringLiteral("DataIrregular"));
+    m_searchItems[4] = addPending(searches, QStringLiteral("Block Search Method (random method)"),
+                                  QStringLiteral("DataBlock"));
+    m_searchItems[5] =
+        addPending(searches, QStringLiteral("Spencer's Method"), QStringLiteral("DataSpencer"));
+    for (QAction* a : m_searchItems) a->setCheckable(true);
     data->addSeparator();
-    connect(data, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
+    connect(data, &QMenu::aboutToShow, this, &TMainForm::DataMenuClick);
+    connect(searches, &QMenu::aboutToShow, this, &TMainForm::searchmethodClick);
 }
 
 void TMainForm::buildOptionsMenu() {
@@ -312,6 +338,31 @@ void TMainForm::CommitActiveChild() {
         if (auto* child = dynamic_cast<CommittingChild*>(active->widget())) child->storeToDocument();
 }
 
+// ---- Data menu ----
+
+void TMainForm::DataMenuClick() {
+    CommitActiveChild();
+    action(QStringLiteral("DataSurcharge"))->setChecked(document().LoadsOn);
+    action(QStringLiteral("DataEarthquake"))->setChecked(document().EquakeOn);
+    searchmethodClick();
+}
+
+void TMainForm::searchmethodClick() {
+    for (int code = 1; code <= static_cast<int>(m_searchItems.size()); ++code)
+        m_searchItems[static_cast<size_t>(code - 1)]->setChecked(document().SearchMethod == code);
+}
+
+void TMainForm::SoilPropertiesClick() {
+    m_session.tables().SoilData->ShowWindow();
+}
+
+void TMainForm::UserSurfaceClick() {
+    document().UserSurfaceOn = true;
+    document().SearchMethod = 1;
+    m_session.tables().FailSurface->ShowWindow();
+    searchmethodClick();
+}
+
 void TMainForm::CloseChildWindows() {
     m_mdi->closeAllSubWindows();
 }
@@ -370,6 +421,8 @@ void TMainForm::OpenFileName(const QString& name) {
 }
 
 SaveOutcome TMainForm::writeDocument(bool reportErrors) {
+    // A save by its shortcut opens no menu: the entry still open in a table window goes in first.
+    CommitActiveChild();
     try {
         document().SaveToFile();
         document().Incomplete = false;
@@ -550,9 +603,7 @@ void TMainForm::RunAnalysisClick() {
 }
 
 void TMainForm::openInEditor(const QString& file) {
-    QStringList command = QProcess::splitCommand(EditorPath);
-    if (command.isEmpty() || !m_services.launcher.startDetached(command.takeFirst(), command << file))
-        m_services.messages.information(runmsg::kEditorFailed);
+    startEditor(m_services.launcher, m_services.messages, EditorPath, file);
 }
 
 void TMainForm::EditInputTextClick() {

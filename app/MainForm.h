@@ -13,14 +13,6 @@ class QMdiArea;
 class QMenu;
 class QSettings;
 
-// A child window that holds entries not yet stored in the document (data dialogs, table
-// windows): the frame asks it to store them before any menu acts.
-class CommittingChild {
-public:
-    virtual ~CommittingChild() = default;
-    virtual void storeToDocument() = 0;
-};
-
 namespace mainmsg {
 inline const QString kCaptionPrefix = QStringLiteral("DizirOvi %1 - ").arg(QLatin1String(release::kVersion));
 inline const QString kSaveChanges = QStringLiteral("Do you want to save any changes?");
@@ -97,6 +89,13 @@ public:
     TfrmGraph* graphWindow() const { return m_graph; }
     GraphState& graphState() { return m_graphState; }
 
+    // Data menu.
+    void DataMenuClick();
+    void searchmethodClick();
+    void SoilPropertiesClick();
+    void UserSurfaceClick();
+    QAction* searchItem(int code) const { return m_searchItems[static_cast<size_t>(code - 1)]; }
+
     // Units and Window menus.
     void OptionsUnitsClick();
     void UnitsClick(int unitSystem);
@@ -155,4 +154,6 @@ private:
     QAction* m_windowSeparator = nullptr; // N15
     GraphState m_graphState;
     TfrmGraph* m_graph = nullptr;
+    std::array<QAction*, 6> m_searchItems{}; // by search-method code 1 to 6
+    std::unique_ptr<TableWindowProvider> m_tableWindows;
 };

@@ -49,3 +49,11 @@ public:
     // Opens a document or address with its default program.
     virtual bool openUrl(const QUrl& url) = 0;
 };
+
+// A child window that holds entries not yet stored in the document (data dialogs, table
+// windows): the frame asks it to store them before any menu acts.
+class CommittingChild {
+public:
+    virtual ~CommittingChild() = default;
+    virtual void storeToDocument() = 0;
+};

@@ -2,6 +2,7 @@
 // Handing a saved problem to the engine library: "names.dat", the call, the outcome. One procedure
 // serves the window's Run Analysis and `dizirovi-cli run`.
 #include "ProgramData.h"
+#include "base/TextEditor.h"
 #include "base/UserInteraction.h"
 #include "dynlib.h"
 #include "format/Release.h"
@@ -17,7 +18,7 @@ inline const QString kInitializeFailed = QStringLiteral("Attempt to initialize D
 inline const QString kNotPerformed = QStringLiteral("Computations can not be performed.");
 inline const QString kCompleted =
     QStringLiteral("Computations are completed. Please, check output file for results or error messages.");
-inline const QString kEditorFailed = QStringLiteral("An error occurred in running the Word Processor");
+inline const QString kEditorFailed = editormsg::kEditorFailed;
 inline const QString kLibraryName = QStringLiteral("VELDA2015_DLL.so");
 inline const QString kEntryPoint = QStringLiteral("_IVELDA");
 inline const QString kRelease = QLatin1String(release::kVersion);

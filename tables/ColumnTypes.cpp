@@ -436,6 +436,12 @@ void TTableColumn::RebuildCell(int row) {
         m_editors[static_cast<size_t>(e)]->setCaption(ButtonCaption(row));
 }
 
+void TTableColumn::AllocateEditors(EditorHost* host, int topRow, int count) {
+    TEditorColumn::AllocateEditors(host, topRow, count);
+    for (size_t e = 0; e < m_editors.size(); ++e)
+        m_editors[e]->setCaption(ButtonCaption(topRow + static_cast<int>(e)));
+}
+
 QString TTableColumn::ButtonCaption(int row) const {
     QString caption;
     if (TGridTable* t = GetTable(row))

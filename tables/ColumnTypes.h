@@ -183,6 +183,7 @@ public:
     void RebuildCell(int row);
     QString ButtonCaption(int row) const;
     void ButtonClick(int row);
+    void AllocateEditors(EditorHost* host, int topRow, int count) override;
     TGridTable* ResolveTemplate(int index) const;
 
 protected:

@@ -290,8 +290,9 @@ void TGridTable::ShowModalWindow() {
 
 void TGridTable::CloseWindow() {
     if (m_window) {
+        // The editors go with the window: a window opened later must find none left over.
         TableWindow* w = m_window;
-        m_window = nullptr;
+        DetachWindow();
         w->closeWindow();
     }
     for (auto& c : m_columns) c->CloseWindows();

@@ -11,6 +11,7 @@
 #include <vector>
 
 class ColReader;
+class QObject;
 class ColWriter;
 class QFontMetrics;
 class TColumn;
@@ -137,6 +138,9 @@ public:
     QString TopLeft;
     int MaxRows = 0;
     bool HardwiredButton = false;
+    // The widget the editing window is embedded in instead of being a window of its own (none: a
+    // window). A QObject here so the tables need no widgets; the window casts it.
+    QObject* FormParent = nullptr;
     int Identifier() const { return m_identifier; }
     void SetIdentifier(int value);
     int MinRows() const { return m_minRows; }
