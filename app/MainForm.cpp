@@ -2,6 +2,8 @@
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
+#include "dialogs/DlgSlopeBoundary.h"
+#include "dialogs/SearchDialogs.h"
 #include "model/AnalysisRun.h"
 #include "tables/TableWindows.h"
 
@@ -79,6 +81,7 @@ TMainForm::~TMainForm() {
     // must not report back to it then.
     m_mdi->disconnect(this);
     if (m_graph) m_graph->disconnect(this);
+    if (m_boundaryDialog) m_boundaryDialog->onClosed = nullptr;
     m_session.setHooks(nullptr);
     // The table windows go with the frame; the tables stay with the session.
     m_session.tables().SetWindowProvider(nullptr);
@@ -157,7 +160,8 @@ void TMainForm::buildDataMenu() {
     QMenu* data = addMenu(menuBar(), QStringLiteral("Da&ta"), QStringLiteral("Data1"));
     addPending(data, QStringLiteral("&Title"), QStringLiteral("DataTitle"));
     data->addSeparator();
-    addPending(data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"));
+    addCommand(this, data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"),
+               &TMainForm::SlopeBoundaryClick);
     addCommand(this, data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"),
                &TMainForm::SoilPropertiesClick);
     addPending(data, QStringLiteral("Water Surface(s)"), QStringLiteral("DataWater"));
@@ -174,20 +178,17 @@ void TMainForm::buildDataMenu() {
     data->addSeparator();
     QMenu* searches = data->addMenu(QStringLiteral("Failure Surface Search Controls"));
     searches->setObjectName(QStringLiteral("searchmethod"));
-    m_searchItems[0] = addCommand(this, searches, QStringLiteral("User-Defined Failure Surface"),
-                                  QStringLiteral("DataUserSurface"), &TMainForm::UserSurfaceClick);
-    m_searchItems[1] =
-        addPending(searches, QStringLiteral("Circular Failure Surface Searched by Janbu's Method"),
-                   QStringLiteral("DataJanbu"));
-    m_searchItems[2] =
-        addPending(searches, QStringLiteral("Circular Failure Surface Searched by Bishop's Method"),
-                   QStringLiteral("DataBishop"));
-    m_searchItems[3] = addPending(searches, QStringLiteral("Irregular failure Surface Search"),
-                                  QStringLiteral("DataIrregular"));
-    m_searchItems[4] = addPending(searches, QStringLiteral("Block Search Method (random method)"),
-                                  QStringLiteral("DataBlock"));
-    m_searchItems[5] =
-        addPending(searches, QStringLiteral("Spencer's Method"), QStringLiteral("DataSpencer"));
+    const std::pair<const char*, const char*> items[] = {
+        {"User-Defined Failure Surface", "DataUserSurface"},
+        {"Circular Failure Surface Searched by Janbu's Method", "DataJanbu"},
+        {"Circular Failure Surface Searched by Bishop's Method", "DataBishop"},
+        {"Irregular failure Surface Search", "DataIrregular"},
+        {"Block Search Method (random method)", "DataBlock"},
+        {"Spencer's Method", "DataSpencer"}};
+    for (int code = 1; code <= 6; ++code)
+        m_searchItems[static_cast<size_t>(code - 1)] =
+            addCommand(this, searches, QLatin1String(items[code - 1].first),
+                       QLatin1String(items[code - 1].second), [this, code] { SearchItemClick(code); });
     for (QAction* a : m_searchItems) a->setCheckable(true);
     data->addSeparator();
     connect(data, &QMenu::aboutToShow, this, &TMainForm::DataMenuClick);
@@ -356,11 +357,48 @@ void TMainForm::SoilPropertiesClick() {
     m_session.tables().SoilData->ShowWindow();
 }
 
-void TMainForm::UserSurfaceClick() {
-    document().UserSurfaceOn = true;
-    document().SearchMethod = 1;
-    m_session.tables().FailSurface->ShowWindow();
+void TMainForm::SlopeBoundaryClick() {
+    if (!m_boundaryDialog) {
+        m_boundaryDialog = new TDlgSlopeBoundary(m_session, m_services.messages);
+        m_boundaryDialog->onClosed = [this] { m_boundaryDialog = nullptr; };
+        m_boundaryDialog->showIn(m_mdi);
+    } else {
+        m_mdi->setActiveSubWindow(m_boundaryDialog->subWindow());
+    }
+}
+
+// Each search item: set its flag and the method, open the method's window, clear the flags of the
+// methods it excludes, then the check marks.
+void TMainForm::SearchItemClick(int code) {
+    TProgramData& d = document();
+    bool* const flags[] = {&d.UserSurfaceOn, &d.JanbuOn, &d.BishopOn,
+                           &d.IrregularOn,   &d.BlockOn, &d.SpencerOn};
+    *flags[code - 1] = true;
+    d.SearchMethod = code;
+    TDataDialog* dialog = nullptr;
+    switch (code) {
+    case 1: m_session.tables().FailSurface->ShowWindow(); break;
+    case 2: dialog = new TDlgJanbu(m_session, m_services.messages); break;
+    case 3: dialog = new TDlgBishop(m_session, m_services.messages); break;
+    case 4: dialog = new TDlgIrregular(m_session, m_services.messages); break;
+    case 5: dialog = new TDlgBlock(m_session, m_services.messages); break;
+    case 6: dialog = new TDlgSpencer(m_session, m_services.messages); break;
+    default: break;
+    }
+    if (dialog) dialog->showIn(m_mdi);
+    switch (code) {
+    case 2: d.BishopOn = false; break;
+    case 3: d.JanbuOn = d.SpencerOn = false; break;
+    case 4: d.JanbuOn = d.BishopOn = d.SpencerOn = d.BlockOn = false; break;
+    case 5: d.JanbuOn = d.BishopOn = d.SpencerOn = false; break;
+    case 6: d.JanbuOn = d.BishopOn = d.BlockOn = false; break;
+    default: break;
+    }
     searchmethodClick();
+}
+
+void TMainForm::reactivateUnitDialogs() {
+    if (m_boundaryDialog) m_boundaryDialog->FormActivate();
 }
 
 void TMainForm::CloseChildWindows() {

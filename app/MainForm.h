@@ -1,13 +1,16 @@
 #pragma once
 #include "base/UserInteraction.h"
+#include "dialogs/DlgSlopeBoundary.h"
 #include "format/Release.h"
 #include "graph/FrmGraph.h"
 #include "model/ProgramData.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 
 class QAction;
+
 class QActionGroup;
 class QMdiArea;
 class QMenu;
@@ -93,7 +96,9 @@ public:
     void DataMenuClick();
     void searchmethodClick();
     void SoilPropertiesClick();
-    void UserSurfaceClick();
+    void SlopeBoundaryClick();
+    // The search items by method code (1 user surface ... 6 Spencer).
+    void SearchItemClick(int code);
     QAction* searchItem(int code) const { return m_searchItems[static_cast<size_t>(code - 1)]; }
 
     // Units and Window menus.
@@ -127,6 +132,7 @@ protected:
 
 private:
     void closeChildWindows() override { CloseChildWindows(); }
+    void reactivateUnitDialogs() override;
     void buildMenus();
     void buildFileMenu();
     void buildDataMenu();
@@ -156,4 +162,5 @@ private:
     TfrmGraph* m_graph = nullptr;
     std::array<QAction*, 6> m_searchItems{}; // by search-method code 1 to 6
     std::unique_ptr<TableWindowProvider> m_tableWindows;
+    QPointer<TDlgSlopeBoundary> m_boundaryDialog; // single instance: open while set
 };

@@ -114,3 +114,12 @@ QString EntryUnitLabel(const QString& category, int unitSystem) {
     if (!replaced) text.replace('L', QLatin1String(kLength[0].label[s - 1]));
     return text;
 }
+
+QString ComboUnitLabel(const QString& category, int unitSystem) {
+    const int s = units::clampSystem(unitSystem);
+    if (s == units::kOther) return category;
+    QString text = category;
+    text.replace('F', QLatin1String(kForce[0].label[s - 1]));
+    text.replace('L', QLatin1String(kLength[0].label[s - 1]));
+    return text;
+}

@@ -23,3 +23,7 @@ long double UnitFactor(int from, int to, const QString& category);
 // The entry fields' own label rule: only the first present force and length code is replaced,
 // and system 3 shows the category text itself.
 QString EntryUnitLabel(const QString& category, int unitSystem);
+
+// The drop-down fields' simpler rule: every F becomes lbs or kN, every L in or m; system 3 shows
+// the category text itself.
+QString ComboUnitLabel(const QString& category, int unitSystem);

@@ -192,6 +192,17 @@ void TableGrid::keyPressEvent(QKeyEvent* event) {
     QTableWidget::keyPressEvent(event);
 }
 
+// Focus leaving an editor is no Tab key: only the keys move the current cell.
+bool TableGrid::focusNextPrevChild(bool next) {
+    return QWidget::focusNextPrevChild(next);
+}
+
+// The grid passes its focus on to the cell editor: keys typed go into the current cell.
+void TableGrid::focusInEvent(QFocusEvent* event) {
+    QTableWidget::focusInEvent(event);
+    if (QLineEdit* edit = cellEditor()) edit->setFocus(event->reason());
+}
+
 void TableGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableWidget::currentChanged(current, previous);
     m_form.currentMoved(previous, current);
@@ -239,6 +250,13 @@ TTableForm::TTableForm(TGridTable& table, TableWindowServices services, bool mod
 
 TTableForm::~TTableForm() {
     m_closing = true;
+    // The widgets of this window go after this body, when the window is no longer whole: what
+    // they set off must not reach it.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    if (QWidget* f = frame(); f != this) {
+        f->removeEventFilter(this);
+        f->disconnect(this);
+    }
     if (TGridTable* t = m_table) {
         m_table = nullptr;
         t->DetachWindow();
@@ -555,13 +573,15 @@ bool TTableForm::selectCell(const QModelIndex& target) {
 }
 
 void TTableForm::currentMoved(const QModelIndex& previous, const QModelIndex& current) {
-    if (previous.isValid())
-        if (QTableWidgetItem* item = m_grid->item(previous.row(), previous.column()))
-            m_grid->closePersistentEditor(item);
+    // The new cell's editor takes the focus before the old one closes: a focused editor that
+    // goes away would hand the focus on by itself.
     if (isDataCell(current) && !columnAt(current.column())->UsesEditors()) {
         m_grid->openPersistentEditor(m_grid->item(current.row(), current.column()));
         focusCell();
     }
+    if (previous.isValid() && previous != current)
+        if (QTableWidgetItem* item = m_grid->item(previous.row(), previous.column()))
+            m_grid->closePersistentEditor(item);
 }
 
 void TTableForm::focusCell() {

@@ -189,6 +189,30 @@ TEST_F(TableWindowTest, EnterMovesDownThenToTheNextColumn) {
     EXPECT_EQ(t->Cell(1, 1).GetFloat(), 4);
 }
 
+// Typing with Tab between cells, as on a real display where the focused editor closing hands the
+// focus on: every Tab moves exactly one cell.
+TEST_F(TableWindowTest, TabMovesOneCell) {
+    auto t = tableFrom(registry, "3 2 ('A') True False False 'FLOATCOLUMN2' '' 0 "
+                                 "2 ('B') True False False 'FLOATCOLUMN2' '' 0 "
+                                 "2 ('C') True False False 'FLOATCOLUMN2' '' 0");
+    t->SetRowCount(1);
+    t->ShowWindow();
+    TTableForm* form = formOf(*t);
+    QApplication::setActiveWindow(&area);
+    form->focusCell();
+    ASSERT_TRUE(form->grid()->cellEditor()->hasFocus());
+    for (const char* text : {"1", "2", "3"}) {
+        QLineEdit* edit = form->grid()->cellEditor();
+        ASSERT_TRUE(edit->hasFocus()) << text;
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+        QTest::keyClick(edit, Qt::Key_Tab);
+    }
+    EXPECT_EQ(t->Cell(0, 0).GetFloat(), 1);
+    EXPECT_EQ(t->Cell(1, 0).GetFloat(), 2);
+    EXPECT_EQ(t->Cell(2, 0).GetFloat(), 3);
+}
+
 TEST_F(TableWindowTest, ListsAndButtonsEditTheirRow) {
     TableRegistry& r = registry;
     auto first = tableFrom(r, "1 2 ('A') True False False 'FLOATCOLUMN2' '' 0");

@@ -1,0 +1,433 @@
+// The numeric entry fields and the data dialogs, driven as the user drives them: typing, leaving
+// fields, switching windows, the Data menu's search items and the boundary preview.
+#include "MainWindowFixture.h"
+#include "QtPrinters.h"
+#include "dialogs/DlgSlopeBoundary.h"
+#include "dialogs/SearchDialogs.h"
+#include "model/TableSet.h"
+#include "tables/ColumnTypes.h"
+#include "tables/DataCmb.h"
+#include "tables/DataEdit.h"
+
+#include <QImageReader>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+// ---- the entry field ----
+
+class EntryFieldTest : public ::testing::Test {
+protected:
+    RecordingMessages messages;
+    QWidget form;
+    TDataEdit* edit = new TDataEdit(messages, &form);
+    QLineEdit* other = new QLineEdit(&form);
+    QLabel* label = new QLabel(&form);
+
+    void SetUp() override {
+        edit->SetEditLabel(label);
+        other->move(0, 40);
+        form.show();
+        QApplication::setActiveWindow(&form);
+    }
+    // Types text into the field and leaves it for the other control.
+    void enterAndLeave(const QString& text) {
+        edit->setFocus();
+        edit->setText(text);
+        other->setFocus();
+    }
+};
+
+TEST_F(EntryFieldTest, LeavingChecksTheEntry) {
+    const struct {
+        bool integer;
+        long double min, max;
+        const char* text;
+        const char* message; // "" when accepted
+        const char* shown;   // the field's text afterwards
+    } cases[] = {
+        {false, 0, 90, "100", "Entry must be less than or equal to 90", "90"},
+        {false, 0, 90, "-5", "Entry must be greater than or equal to 0", "0"},
+        {false, 0, 90, "2*3", "", "6"},
+        {false, 0, 90, "1/3", "", "0.333333333333333333"},
+        {true, 0, 90, "2.5", "Entry must be an integer.", "2.5"},
+        {true, 0, 90, "abc", "Entry must be a valid integer.", "abc"},
+        {false, 0, 90, "", "Entry could not be evaluated:\rentry cannot be blank", ""},
+        {false, 0, 90, "1/0", "Floating point division by zero", "1/0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        messages.shown.clear();
+        edit->SetLoading(true);
+        edit->SetIntegerOnly(c.integer);
+        edit->SetMinVal(c.min);
+        edit->SetMaxVal(c.max);
+        edit->SetLoading(false);
+        enterAndLeave(c.text);
+        if (*c.message) {
+            EXPECT_EQ(messages.shown, QStringList{QStringLiteral("information: ") + c.message});
+            EXPECT_TRUE(edit->hasFocus()) << "the field keeps the focus";
+            EXPECT_FALSE(edit->IsValid());
+        } else {
+            EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(' ').toStdString();
+            EXPECT_TRUE(edit->IsValid());
+        }
+        EXPECT_EQ(edit->text(), c.shown);
+    }
+}
+
+TEST_F(EntryFieldTest, BoundsAndTheirOrderOfEffects) {
+    EXPECT_EQ(edit->text(), "0");
+    EXPECT_EQ(edit->MaxVal(), -edit->MinVal());
+    EXPECT_GT(edit->MaxVal(), 1.18973149535723e4932L);
+    EXPECT_LT(edit->MaxVal(), std::numeric_limits<long double>::max());
+    edit->SetNumber(50);
+    edit->SetMaxVal(40);
+    EXPECT_EQ(edit->text(), "40") << "a lower maximum lowers the value";
+    edit->SetMinVal(45);
+    EXPECT_EQ(edit->MinVal(), 40) << "a minimum above the maximum stores the maximum";
+    edit->SetMinVal(0);
+    edit->SetMaxVal(1e12L);
+    edit->SetIntegerOnly(true);
+    EXPECT_EQ(edit->MaxVal(), 2147483647) << "integer fields keep 32-bit bounds";
+    edit->SetNumber(1e15L);
+    EXPECT_EQ(edit->text(), "2147483647");
+    edit->SetIntegerOnly(false);
+    edit->SetHex(true);
+    edit->SetNumber(255);
+    EXPECT_EQ(edit->text(), "$00FF");
+}
+
+TEST_F(EntryFieldTest, LabelsCarryTheUnitText) {
+    const struct {
+        const char* category;
+        int units;
+        const char* label;
+    } cases[] = {
+        {"F/L2^2", 1, "Cohesion (lbs/ft^2)"}, {"F/L2^2", 3, "Cohesion (F/L2^2)"},
+        {"F/L2^2", 2, "Cohesion (kN/m^2)"},   {"F1/L1", 1, "Cohesion (kips/in)"},
+        {"deg.", 2, "Cohesion (deg.)"},       {"", 1, "Cohesion"},
+    };
+    edit->SetCaption(QStringLiteral("Cohesion"));
+    for (const auto& c : cases) {
+        edit->SetUnitsString(c.category);
+        edit->SetUnits(c.units);
+        EXPECT_EQ(label->text(), c.label);
+    }
+    edit->SetUnits(7);
+    EXPECT_EQ(edit->Units(), 3);
+    edit->setEnabled(false);
+    EXPECT_FALSE(label->isEnabled()) << "the label follows the field";
+}
+
+TEST_F(EntryFieldTest, EnterAndOperatorKeys) {
+    edit->setFocus();
+    edit->setText("2*3");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(edit->text(), "6");
+    EXPECT_EQ(edit->selectedText(), "6") << "Enter checks and selects the whole text";
+    QTest::keyClicks(edit, "*2");
+    EXPECT_EQ(edit->text(), "6*2") << "an operator after a fresh value extends it";
+    edit->selectAll();
+    QTest::keyClicks(edit, "7");
+    EXPECT_EQ(edit->text(), "7") << "a digit replaces the selection as usual";
+}
+
+TEST(DataCombo, NamedChoicesStandForNumbers) {
+    RecordingMessages messages;
+    QWidget form;
+    auto* combo = new TDataCombo(messages, &form);
+    combo->addItems({"Soft", "Hard"});
+    combo->Values = {"10", "2*10"};
+    combo->SetMaxVal(100);
+    combo->setEditText("Hard");
+    EXPECT_EQ(combo->Number(), 20);
+    EXPECT_EQ(combo->currentText(), "2*10") << "the choice is replaced by its number";
+    combo->SetIntegerOnly(true);
+    combo->SetNumber(7.9L);
+    EXPECT_EQ(combo->currentText(), "7") << "integers shown truncated";
+    combo->SetIntegerOnly(false);
+    combo->SetNumber(1.0L / 3);
+    EXPECT_EQ(combo->currentText(), "0.33333333");
+    // Typed letters other than E are swallowed; e becomes E.
+    combo->setEditText(QString());
+    QTest::keyClicks(combo->lineEdit(), "1x.5e2");
+    EXPECT_EQ(combo->currentText(), "1.5E2");
+    auto* label = new QLabel(&form);
+    combo->SetEditLabel(label);
+    combo->SetCaption("Load");
+    combo->SetUnitsString("F/L2^2");
+    EXPECT_EQ(label->text(), "Load (lbs/in2^2)") << "the drop-down replaces only F and L";
+}
+
+// ---- the dialogs in the main window ----
+
+class Dialogs : public MainWindowFixture {
+protected:
+    template <class D> D* openSearch(int code) {
+        form->SearchItemClick(code);
+        auto* d = dynamic_cast<D*>(form->mdiArea()->activeSubWindow()->widget());
+        EXPECT_TRUE(d);
+        return d;
+    }
+    static QString shown(TDataDialog* d, const char* name) { return d->field(name)->text(); }
+};
+
+TEST_F(Dialogs, NewDocumentDefaultsThroughTheFieldBounds) {
+    start();
+    for (int code : {2, 3, 4, 6}) {
+        SCOPED_TRACE(code);
+        auto* d = openSearch<TCircleSearchDialog>(code);
+        EXPECT_EQ(shown(d, "deCW"), "-45");
+        EXPECT_EQ(shown(d, "deIP"), "1") << "0 shown as the lower bound";
+        EXPECT_EQ(shown(d, "deSP"), "1");
+        EXPECT_EQ(shown(d, "deSL"), "0");
+        EXPECT_FALSE(form->IsModified()) << "opening a dialog is no edit";
+        d->storeToDocument();
+        EXPECT_EQ(form->document().InitiationPoints, 1) << "and what was shown is stored";
+        d->subWindow()->close();
+    }
+    EXPECT_EQ(form->document().CwLimit, -45);
+}
+
+TEST_F(Dialogs, SearchItemsSetTheMethodAndItsFlags) {
+    start();
+    QMenu* data = form->menu(QStringLiteral("Data1"));
+    const struct {
+        int code;
+        bool janbu, bishop, irregular, block, spencer;
+    } steps[] = {
+        {6, false, false, false, false, true}, {2, true, false, false, false, true},
+        {3, false, true, false, false, false}, {5, false, false, false, true, false},
+        {4, false, false, true, false, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.code);
+        form->SearchItemClick(s.code);
+        const TProgramData& d = form->document();
+        EXPECT_EQ(d.SearchMethod, s.code);
+        EXPECT_EQ(d.JanbuOn, s.janbu);
+        EXPECT_EQ(d.BishopOn, s.bishop);
+        EXPECT_EQ(d.IrregularOn, s.irregular);
+        EXPECT_EQ(d.BlockOn, s.block);
+        EXPECT_EQ(d.SpencerOn, s.spencer);
+        Q_EMIT data->aboutToShow();
+        for (int c = 1; c <= 6; ++c) EXPECT_EQ(form->searchItem(c)->isChecked(), c == s.code) << c;
+    }
+    // Each command opens a window of its own.
+    const int before = static_cast<int>(form->mdiArea()->subWindowList().size());
+    form->SearchItemClick(3);
+    form->SearchItemClick(3);
+    EXPECT_EQ(form->mdiArea()->subWindowList().size(), before + 2);
+}
+
+TEST_F(Dialogs, SharedParametersAndTheirBounds) {
+    start();
+    auto* janbu = openSearch<TCircleSearchDialog>(2);
+    TDataEdit* ip = janbu->field("deIP");
+    ip->setFocus();
+    ip->selectAll();
+    QTest::keyClicks(ip, "5");
+    QTest::keyClick(ip, Qt::Key_Tab);
+    EXPECT_TRUE(form->IsModified()) << "typing marks the document changed";
+    const struct {
+        const char* field;
+        const char* text;
+        bool accepted;
+    } entries[] = {{"deXLt", "100001", false},
+                   {"deXLt", "100000", true},
+                   {"deXLi", "1e8", true},
+                   {"deXLi", "100000001", false},
+                   {"deCW", "-50", true}};
+    for (const auto& e : entries) {
+        SCOPED_TRACE(e.text);
+        messages.shown.clear();
+        TDataEdit* f = janbu->field(e.field);
+        f->setText(e.text);
+        EXPECT_EQ(f->Validate(), e.accepted);
+        EXPECT_EQ(messages.shown.isEmpty(), e.accepted) << messages.shown.join(' ').toStdString();
+    }
+    EXPECT_EQ(janbu->field("deXLi")->text(), "100000000") << "a refused value is replaced by the bound";
+    janbu->field("deXLi")->setText("30");
+    auto* spencer = openSearch<TCircleSearchDialog>(6);
+    EXPECT_EQ(shown(spencer, "deIP"), "5") << "the circle-type dialogs share their parameters";
+    EXPECT_EQ(shown(spencer, "deXLi"), "30");
+    EXPECT_EQ(shown(spencer, "deCW"), "-50");
+    EXPECT_EQ(form->document().TermLeftX, 100000);
+}
+
+TEST_F(Dialogs, RefusedEntryIsNeitherStoredNorLost) {
+    start();
+    auto* bishop = openSearch<TCircleSearchDialog>(3);
+    TDataEdit* xl = bishop->field("deXLi");
+    xl->setFocus();
+    xl->setText("12+");
+    form->CommitActiveChild();
+    EXPECT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(xl->text(), "12+") << "the text stays for the user to correct";
+    EXPECT_EQ(form->document().InitLeftX, 0);
+    EXPECT_FALSE(bishop->subWindow()->close()) << "and the dialog does not close";
+    // Another window activated: the dialog comes back without reloading over the entry.
+    form->SearchItemClick(2);
+    EXPECT_EQ(form->mdiArea()->activeSubWindow(), bishop->subWindow());
+    EXPECT_EQ(xl->text(), "12+");
+    xl->setText("12");
+    EXPECT_TRUE(bishop->subWindow()->close());
+    EXPECT_EQ(form->document().InitLeftX, 12);
+}
+
+TEST_F(Dialogs, UnitSwitchConvertsLengthsNotAngles) {
+    start();
+    form->document().InitLeftX = 10;
+    form->document().CcwLimit = 15;
+    auto* bishop = openSearch<TCircleSearchDialog>(3);
+    EXPECT_TRUE(bishop->field("deXLi")->EditLabel()->text().endsWith("(ft)"));
+    bishop->subWindow()->close();
+    form->UnitsClick(2);
+    bishop = openSearch<TCircleSearchDialog>(3);
+    EXPECT_NEAR(static_cast<double>(bishop->field("deXLi")->Number()), 3.048, 1e-6);
+    EXPECT_EQ(shown(bishop, "deCCW"), "15");
+    EXPECT_TRUE(bishop->field("deXLi")->EditLabel()->text().endsWith("(m)"));
+}
+
+TEST_F(Dialogs, BlockDialogAndItsPicture) {
+    start();
+    auto* block = openSearch<TDlgBlock>(5);
+    EXPECT_EQ(block->field("deSP")->EditLabel(), nullptr);
+    EXPECT_TRUE(block->findChild<QLabel*>()->parentWidget());
+    EXPECT_TRUE(QImageReader::supportedImageFormats().contains("jpeg"));
+    const QPixmap picture = blockSearchPicture();
+    ASSERT_FALSE(picture.isNull()) << "the sketch decodes from its JPEG";
+    EXPECT_GT(picture.width(), 200);
+    EXPECT_FALSE(circleSearchPicture().isNull());
+    block->findChild<QPushButton*>(QStringLiteral("btnSect"))->click();
+    EXPECT_TRUE(session->tables().BoxCoord->HasWindow());
+}
+
+TEST_F(Dialogs, DataMenuShowsLoadsOfAnOpenedFile) {
+    start({QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Irregular.sl4d")});
+    Q_EMIT form->menu(QStringLiteral("Data1"))->aboutToShow();
+    EXPECT_TRUE(form->action(QStringLiteral("DataSurcharge"))->isChecked());
+    EXPECT_FALSE(form->action(QStringLiteral("DataEarthquake"))->isChecked());
+    EXPECT_TRUE(form->searchItem(4)->isChecked());
+}
+
+// ---- the boundary preview ----
+
+class BoundaryDialog : public Dialogs {
+protected:
+    TDlgSlopeBoundary* dialog = nullptr;
+    TGridTable* lines = nullptr;
+    void SetUp() override {
+        Dialogs::SetUp();
+        start();
+        lines = session->tables().BoundCood;
+    }
+    void setLines(std::initializer_list<std::array<double, 4>> rows) {
+        lines->SetRowCount(static_cast<int>(rows.size()));
+        int r = 0;
+        for (const auto& row : rows) {
+            for (int c = 0; c < 4; ++c) lines->Cell(c, r).SetFloat(row[static_cast<size_t>(c)]);
+            ++r;
+        }
+    }
+    void open() {
+        form->SlopeBoundaryClick();
+        dialog = dynamic_cast<TDlgSlopeBoundary*>(form->mdiArea()->activeSubWindow()->widget());
+        ASSERT_TRUE(dialog);
+    }
+    void drag(Qt::MouseButton button, QPoint from, QPoint to) {
+        BoundaryPreview* p = dialog->preview();
+        QMouseEvent press(QEvent::MouseButtonPress, from, p->mapToGlobal(from), button, button,
+                          Qt::NoModifier);
+        QApplication::sendEvent(p, &press);
+        QMouseEvent move(QEvent::MouseMove, to, p->mapToGlobal(to), Qt::NoButton, button, Qt::NoModifier);
+        QApplication::sendEvent(p, &move);
+    }
+};
+
+TEST_F(BoundaryDialog, LinesFillTheAreaInsideTheMargin) {
+    setLines({{0, 0, 100, 50}, {0, 50, 100, 0}});
+    open();
+    BoundaryPreview* p = dialog->preview();
+    EXPECT_EQ(p->toPixel(0, 50), QPoint(10, 10));
+    EXPECT_EQ(p->toPixel(100, 0), QPoint(p->width() - 10, p->height() - 10));
+    QImage image(p->size(), QImage::Format_RGB32);
+    p->render(&image);
+    const QPoint mid = p->toPixel(50, 25);
+    EXPECT_EQ(image.pixelColor(mid - QPoint(8, 0)), QColor(Qt::white))
+        << "labels sit on white at the midpoints";
+    EXPECT_NE(image.pixelColor(p->toPixel(0, 0)), p->palette().window().color()) << "a marker at the end";
+    // The read-out follows the pointer with one decimal each, and clears outside.
+    QMouseEvent move(QEvent::MouseMove, mid, p->mapToGlobal(mid), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(p, &move);
+    EXPECT_TRUE(dialog->readout()->text().startsWith(" Coords:  X:50."))
+        << dialog->readout()->text().toStdString();
+    EXPECT_TRUE(dialog->readout()->text().contains(" , Y:25."));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(p, &leave);
+    EXPECT_TRUE(dialog->readout()->text().isEmpty());
+}
+
+TEST_F(BoundaryDialog, DegenerateTablesDrawNothing) {
+    setLines({{0, 10, 100, 10}});
+    open();
+    EXPECT_EQ(dialog->preview()->data().ymin, dialog->preview()->data().ymax);
+    QImage image(dialog->preview()->size(), QImage::Format_RGB32);
+    dialog->preview()->render(&image);
+    const QColor background = dialog->preview()->palette().window().color();
+    for (int x = 0; x < image.width(); x += 7)
+        ASSERT_EQ(image.pixelColor(x, image.height() / 2), background) << x;
+    dialog->subWindow()->close();
+    lines->SetRowCount(0);
+    open();
+    EXPECT_TRUE(dialog->preview()->data() == Extents{}) << "no rows: nothing to fit";
+}
+
+TEST_F(BoundaryDialog, PanAndZoom) {
+    // The zoom ratio is the dragged distance in data units per pixel of the area: a slope
+    // thousands of units across zooms fast.
+    setLines({{0, 0, 2000, 1000}, {0, 1000, 2000, 0}});
+    open();
+    BoundaryPreview* p = dialog->preview();
+    const Extents start = p->view();
+    drag(Qt::RightButton, QPoint(200, 100), QPoint(200, 100));
+    EXPECT_TRUE(p->view() == start) << "a drag of zero length changes nothing";
+    // Far to the right: the extents shrink, but to a tenth at most.
+    drag(Qt::RightButton, QPoint(10, 100), QPoint(p->width() - 1, 100));
+    EXPECT_NEAR(p->view().xmax - p->view().xmin, 200, 1e-9);
+    EXPECT_NEAR(p->view().ymax - p->view().ymin, 100, 1e-9);
+    EXPECT_NEAR((p->view().xmax + p->view().xmin) / 2, 1000, 1e-9) << "about the centre";
+    dialog->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    EXPECT_TRUE(p->view() == start) << "Update/Redraw shows the data again";
+    drag(Qt::LeftButton, QPoint(100, 100), QPoint(120, 100));
+    EXPECT_LT(p->view().xmin, start.xmin) << "dragging right moves the view left";
+    EXPECT_EQ(p->view().xmax - p->view().xmin, start.xmax - start.xmin);
+}
+
+TEST_F(BoundaryDialog, SingleInstanceAndStoredLineCount) {
+    open();
+    TDlgSlopeBoundary* first = dialog;
+    EXPECT_EQ(first->field("deNI")->text(), "1") << "a new document's 0 shown as 1";
+    first->field("deNI")->setText("2");
+    form->SlopeBoundaryClick();
+    EXPECT_EQ(form->mdiArea()->activeSubWindow()->widget(), first) << "one window only";
+    EXPECT_EQ(form->document().SurfaceLineCount, 0);
+    EXPECT_TRUE(first->subWindow()->close());
+    EXPECT_EQ(form->document().SurfaceLineCount, 2) << "stored on closing";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    open();
+    EXPECT_NE(dialog, nullptr);
+    // The table's button opens the boundary-line window.
+    dialog->findChild<QPushButton*>(QStringLiteral("btnSect"))->click();
+    EXPECT_TRUE(lines->HasWindow());
+}
+
+} // namespace
