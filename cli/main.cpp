@@ -15,9 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUtf8StringView>
@@ -210,17 +208,8 @@ bool layerSwitches(const QString& captions, LayerSet& switches) {
 // A landscape Letter page for .pdf, else a picture of width x height pixels.
 bool writePicture(const QString& output, const PlotModel& model, const GraphView& view, int width,
                   int height) {
-    if (output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        QPdfWriter writer(output);
-        writer.setTitle(QStringLiteral("DIZIROvi Graph"));
-        writer.setResolution(300);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                         QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
-        QPainter p;
-        if (!p.begin(&writer)) return false;
-        GraphView::DrawPage(p, model, view, writer.width(), writer.height());
-        return p.end();
-    }
+    if (output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return GraphView::WritePdfPage(output, model, view);
     QImage image(width, height, QImage::Format_RGB32);
     QPainter p(&image);
     view.DrawGraph(p, model, Qt::white, image.rect());

@@ -11,7 +11,6 @@
 #include <QMouseEvent>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <cmath>
@@ -294,22 +293,6 @@ QPushButton* TfrmGraph::button(const QString& caption) const {
     return findChild<QPushButton*>(caption);
 }
 
-namespace {
-
-bool writePdfPage(const QString& path, PlotModel& model, const GraphView& view) {
-    QPdfWriter pdf(path);
-    pdf.setTitle(QStringLiteral("DIZIROvi Graph"));
-    pdf.setResolution(300);
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                  QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
-    QPainter p;
-    if (!p.begin(&pdf)) return false;
-    GraphView::DrawPage(p, model, view, pdf.width(), pdf.height());
-    return p.end();
-}
-
-} // namespace
-
 void TfrmGraph::PrintClick() {
     if (!m_state.model.Loaded) {
         m_messages.message(graphmsg::kNoData);
@@ -319,7 +302,7 @@ void TfrmGraph::PrintClick() {
     if (!printerAvailable()) {
         // No printer on this system: the same page goes to a PDF beside the problem.
         const QString pdf = filenames::changeExtension(m_document.FileName, QStringLiteral(".pdf"));
-        if (writePdfPage(pdf, m_state.model, m_state.view)) {
+        if (GraphView::WritePdfPage(pdf, m_state.model, m_state.view)) {
             m_lastPrintFile = pdf;
             m_messages.information(
                 QStringLiteral("No printer is installed. The graph was written to %1.").arg(pdf));
@@ -350,7 +333,7 @@ void TfrmGraph::ExportClick() {
     if (!chosen) return;
     bool ok = false;
     if (chosen->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        ok = writePdfPage(*chosen, m_state.model, m_state.view);
+        ok = GraphView::WritePdfPage(*chosen, m_state.model, m_state.view);
     } else {
         QImage image(m_paintBox->size(), QImage::Format_RGB32);
         QPainter p(&image);

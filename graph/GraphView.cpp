@@ -4,7 +4,9 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPolygon>
 #include <cmath>
 
@@ -608,4 +610,16 @@ void GraphView::DrawPage(QPainter& p, const PlotModel& m, const GraphView& scree
     p.setClipping(false);
     page.DrawAxes(p, 8.5, 5.5, true);
     p.restore();
+}
+
+bool GraphView::WritePdfPage(const QString& path, const PlotModel& model, const GraphView& screen) {
+    QPdfWriter pdf(path);
+    pdf.setTitle(QStringLiteral("DIZIROvi Graph"));
+    pdf.setResolution(300);
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                                  QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
+    QPainter p;
+    if (!p.begin(&pdf)) return false;
+    DrawPage(p, model, screen, pdf.width(), pdf.height());
+    return p.end();
 }

@@ -64,6 +64,8 @@ public:
     void DrawAxes(QPainter& painter, double xIntervals = 17, double yIntervals = 11, bool page = false) const;
     // The printed page of `screen`'s current view on a page of w x h device pixels.
     static void DrawPage(QPainter& painter, const PlotModel& model, const GraphView& screen, int w, int h);
+    // That page as a landscape Letter PDF file; false when it cannot be written.
+    static bool WritePdfPage(const QString& path, const PlotModel& model, const GraphView& screen);
     // New scales, keeping the world point under the pixel `centre` in place.
     void SetScaleKeepingCentre(double scale, double scaleY, QPoint centre);
     void ZoomAbout(double factor, QPoint centre) {
