@@ -1,9 +1,13 @@
 #include "MainForm.h"
+#include "MenuHelpers.h"
+
+#include "Application.h"
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
-#include "dialogs/DlgSlopeBoundary.h"
-#include "dialogs/SearchDialogs.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/DlgOptions.h"
+#include "dialogs/OptionalDialogs.h"
 #include "model/AnalysisRun.h"
 #include "tables/TableWindows.h"
 
@@ -64,6 +68,7 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
                                          }});
     m_session.tables().SetWindowProvider(m_tableWindows.get());
     buildMenus();
+    m_about = new TAboutBox(m_services.launcher, DiziroviIcon().pixmap(64, 64), this);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (w && m_graph && w->widget() == m_graph) m_graph->FormActivate();
     });
@@ -81,7 +86,10 @@ TMainForm::~TMainForm() {
     // must not report back to it then.
     m_mdi->disconnect(this);
     if (m_graph) m_graph->disconnect(this);
-    if (m_boundaryDialog) m_boundaryDialog->onClosed = nullptr;
+    // The single-instance dialogs must not clear their flags in a half-destroyed frame.
+    for (TDataDialog* d : std::initializer_list<TDataDialog*>{
+             m_boundaryDialog, m_titleDialog, m_loadingDialog, m_earthquakeDialog, m_optionsDialog})
+        if (d) d->onClosed = nullptr;
     m_session.setHooks(nullptr);
     // The table windows go with the frame; the tables stay with the session.
     m_session.tables().SetWindowProvider(nullptr);
@@ -93,32 +101,6 @@ TMainForm::~TMainForm() {
 QString TMainForm::settingsKey(const QString& name) const {
     return mainmsg::kSettingsGroup + '/' + name;
 }
-
-namespace {
-
-template <class Slot>
-QAction* addCommand(TMainForm* form, QMenu* m, const QString& text, const QString& name, Slot slot) {
-    QAction* a = m->addAction(text);
-    a->setObjectName(name);
-    QObject::connect(a, &QAction::triggered, form, slot);
-    return a;
-}
-
-// Present for its place in the menu; its command comes with its own window.
-QAction* addPending(QMenu* m, const QString& text, const QString& name) {
-    QAction* a = m->addAction(text);
-    a->setObjectName(name);
-    a->setEnabled(false);
-    return a;
-}
-
-QMenu* addMenu(QMenuBar* bar, const QString& text, const QString& name) {
-    QMenu* m = bar->addMenu(text);
-    m->setObjectName(name);
-    return m;
-}
-
-} // namespace
 
 void TMainForm::buildMenus() {
     buildFileMenu();
@@ -156,45 +138,6 @@ void TMainForm::buildFileMenu() {
     connect(file, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
 }
 
-void TMainForm::buildDataMenu() {
-    QMenu* data = addMenu(menuBar(), QStringLiteral("Da&ta"), QStringLiteral("Data1"));
-    addPending(data, QStringLiteral("&Title"), QStringLiteral("DataTitle"));
-    data->addSeparator();
-    addCommand(this, data, QStringLiteral("Slope &Boundary Lines"), QStringLiteral("DataBoundary"),
-               &TMainForm::SlopeBoundaryClick);
-    addCommand(this, data, QStringLiteral("&Soil Properties"), QStringLiteral("DataSoil"),
-               &TMainForm::SoilPropertiesClick);
-    addPending(data, QStringLiteral("Water Surface(s)"), QStringLiteral("DataWater"));
-    data->addSeparator();
-    QMenu* loads = data->addMenu(QStringLiteral("Surcharge and Earthquake Loading (optional)"));
-    addPending(loads, QStringLiteral("Surcharge Loading"), QStringLiteral("DataSurcharge"))
-        ->setCheckable(true);
-    addPending(loads, QStringLiteral("Earthquake Loading"), QStringLiteral("DataEarthquake"))
-        ->setCheckable(true);
-    addPending(data, QStringLiteral("Trial Surface Limits (optional)"), QStringLiteral("DataLimits"));
-    addPending(data, QStringLiteral("Tiebacks (optional)"), QStringLiteral("DataTiebacks"));
-    addPending(data, QStringLiteral("Sets of &Reinforced Earth Layers (optional)"),
-               QStringLiteral("DataReinforcement"));
-    data->addSeparator();
-    QMenu* searches = data->addMenu(QStringLiteral("Failure Surface Search Controls"));
-    searches->setObjectName(QStringLiteral("searchmethod"));
-    const std::pair<const char*, const char*> items[] = {
-        {"User-Defined Failure Surface", "DataUserSurface"},
-        {"Circular Failure Surface Searched by Janbu's Method", "DataJanbu"},
-        {"Circular Failure Surface Searched by Bishop's Method", "DataBishop"},
-        {"Irregular failure Surface Search", "DataIrregular"},
-        {"Block Search Method (random method)", "DataBlock"},
-        {"Spencer's Method", "DataSpencer"}};
-    for (int code = 1; code <= 6; ++code)
-        m_searchItems[static_cast<size_t>(code - 1)] =
-            addCommand(this, searches, QLatin1String(items[code - 1].first),
-                       QLatin1String(items[code - 1].second), [this, code] { SearchItemClick(code); });
-    for (QAction* a : m_searchItems) a->setCheckable(true);
-    data->addSeparator();
-    connect(data, &QMenu::aboutToShow, this, &TMainForm::DataMenuClick);
-    connect(searches, &QMenu::aboutToShow, this, &TMainForm::searchmethodClick);
-}
-
 void TMainForm::buildOptionsMenu() {
     QMenu* options = addMenu(menuBar(), QStringLiteral("&Options"), QStringLiteral("Options1"));
     QMenu* unitsMenu = options->addMenu(QStringLiteral("&Units"));
@@ -215,7 +158,8 @@ void TMainForm::buildOptionsMenu() {
     }
     connect(unitsMenu, &QMenu::aboutToShow, this, &TMainForm::OptionsUnitsClick);
     options->addSeparator();
-    addPending(options, QStringLiteral("&Text Editor"), QStringLiteral("OptionsTextEditor"));
+    addCommand(this, options, QStringLiteral("&Text Editor"), QStringLiteral("OptionsTextEditor"),
+               &TMainForm::TextEditorClick);
     connect(options, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
 }
 
@@ -258,17 +202,6 @@ void TMainForm::buildWindowMenu() {
         m_windows[static_cast<size_t>(i)] = a;
     }
     connect(window, &QMenu::aboutToShow, this, &TMainForm::ArrangeMenuClick);
-}
-
-void TMainForm::buildHelpMenu() {
-    QMenu* help = addMenu(menuBar(), QStringLiteral("&Help"), QStringLiteral("Help1"));
-    addPending(help, QStringLiteral("&Contents"), QStringLiteral("HelpContents"));
-    help->addSeparator();
-    addPending(help, QStringLiteral("User's Manual"), QStringLiteral("HelpUsersManual"));
-    addPending(help, QStringLiteral("Technical Manual"), QStringLiteral("HelpTechnicalManual"));
-    addPending(help, QStringLiteral("&About..."), QStringLiteral("HelpAbout"));
-    addPending(help, QStringLiteral("Check for Updates"), QStringLiteral("HelpUpdates"));
-    connect(help, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
 }
 
 QAction* TMainForm::action(const QString& objectName) const {
@@ -340,66 +273,6 @@ void TMainForm::CommitActiveChild() {
 }
 
 // ---- Data menu ----
-
-void TMainForm::DataMenuClick() {
-    CommitActiveChild();
-    action(QStringLiteral("DataSurcharge"))->setChecked(document().LoadsOn);
-    action(QStringLiteral("DataEarthquake"))->setChecked(document().EquakeOn);
-    searchmethodClick();
-}
-
-void TMainForm::searchmethodClick() {
-    for (int code = 1; code <= static_cast<int>(m_searchItems.size()); ++code)
-        m_searchItems[static_cast<size_t>(code - 1)]->setChecked(document().SearchMethod == code);
-}
-
-void TMainForm::SoilPropertiesClick() {
-    m_session.tables().SoilData->ShowWindow();
-}
-
-void TMainForm::SlopeBoundaryClick() {
-    if (!m_boundaryDialog) {
-        m_boundaryDialog = new TDlgSlopeBoundary(m_session, m_services.messages);
-        m_boundaryDialog->onClosed = [this] { m_boundaryDialog = nullptr; };
-        m_boundaryDialog->showIn(m_mdi);
-    } else {
-        m_mdi->setActiveSubWindow(m_boundaryDialog->subWindow());
-    }
-}
-
-// Each search item: set its flag and the method, open the method's window, clear the flags of the
-// methods it excludes, then the check marks.
-void TMainForm::SearchItemClick(int code) {
-    TProgramData& d = document();
-    bool* const flags[] = {&d.UserSurfaceOn, &d.JanbuOn, &d.BishopOn,
-                           &d.IrregularOn,   &d.BlockOn, &d.SpencerOn};
-    *flags[code - 1] = true;
-    d.SearchMethod = code;
-    TDataDialog* dialog = nullptr;
-    switch (code) {
-    case 1: m_session.tables().FailSurface->ShowWindow(); break;
-    case 2: dialog = new TDlgJanbu(m_session, m_services.messages); break;
-    case 3: dialog = new TDlgBishop(m_session, m_services.messages); break;
-    case 4: dialog = new TDlgIrregular(m_session, m_services.messages); break;
-    case 5: dialog = new TDlgBlock(m_session, m_services.messages); break;
-    case 6: dialog = new TDlgSpencer(m_session, m_services.messages); break;
-    default: break;
-    }
-    if (dialog) dialog->showIn(m_mdi);
-    switch (code) {
-    case 2: d.BishopOn = false; break;
-    case 3: d.JanbuOn = d.SpencerOn = false; break;
-    case 4: d.JanbuOn = d.BishopOn = d.SpencerOn = d.BlockOn = false; break;
-    case 5: d.JanbuOn = d.BishopOn = d.SpencerOn = false; break;
-    case 6: d.JanbuOn = d.BishopOn = d.BlockOn = false; break;
-    default: break;
-    }
-    searchmethodClick();
-}
-
-void TMainForm::reactivateUnitDialogs() {
-    if (m_boundaryDialog) m_boundaryDialog->FormActivate();
-}
 
 void TMainForm::CloseChildWindows() {
     m_mdi->closeAllSubWindows();

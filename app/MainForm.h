@@ -1,9 +1,11 @@
 #pragma once
 #include "base/UserInteraction.h"
 #include "dialogs/DlgSlopeBoundary.h"
+
 #include "format/Release.h"
 #include "graph/FrmGraph.h"
 #include "model/ProgramData.h"
+#include <QDate>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -15,6 +17,20 @@ class QActionGroup;
 class QMdiArea;
 class QMenu;
 class QSettings;
+
+// The documents the Help menu opens, beside the program.
+namespace helpfiles {
+inline constexpr char kContents[] = "DIZIROVI2015.html";
+inline constexpr char kUsersManual[] = "DIZIROVI2015UsersManual.pdf";
+inline constexpr char kTechnicalManual[] = "DIZIROVI2015TechnicalManual.pdf";
+inline constexpr char kTechnical[] = "Technical.sh";
+} // namespace helpfiles
+
+class TAboutBox;
+class TDlgEarthquake;
+class TDlgLoading;
+class TDlgOptions;
+class TdlgTitle;
 
 namespace mainmsg {
 inline const QString kCaptionPrefix = QStringLiteral("DizirOvi %1 - ").arg(QLatin1String(release::kVersion));
@@ -95,11 +111,20 @@ public:
     // Data menu.
     void DataMenuClick();
     void searchmethodClick();
+    void TitleClick();
     void SoilPropertiesClick();
     void SlopeBoundaryClick();
+    void TextEditorClick();
     // The search items by method code (1 user surface ... 6 Spencer).
     void SearchItemClick(int code);
     QAction* searchItem(int code) const { return m_searchItems[static_cast<size_t>(code - 1)]; }
+
+    // Help menu.
+    void AboutClick();
+    TAboutBox* aboutBox() const { return m_about; }
+    // The address that asks the maker's page for a newer release, dated `today`.
+    static QString UpdateQuery(const QDate& today);
+    std::function<QDate()> Today = [] { return QDate::currentDate(); };
 
     // Units and Window menus.
     void OptionsUnitsClick();
@@ -136,6 +161,10 @@ private:
     void buildMenus();
     void buildFileMenu();
     void buildDataMenu();
+    void buildSearchMenu(QMenu* data);
+    void showNew(TDataDialog* dialog);
+    template <class D, class Make> void showSingle(QPointer<D>& slot, Make make);
+    void openBeside(const QString& name);
     void buildOptionsMenu();
     void buildComputationMenu();
     void buildViewMenu();
@@ -162,5 +191,11 @@ private:
     TfrmGraph* m_graph = nullptr;
     std::array<QAction*, 6> m_searchItems{}; // by search-method code 1 to 6
     std::unique_ptr<TableWindowProvider> m_tableWindows;
-    QPointer<TDlgSlopeBoundary> m_boundaryDialog; // single instance: open while set
+    // Single-instance windows: open while set.
+    QPointer<TDlgSlopeBoundary> m_boundaryDialog;
+    QPointer<TdlgTitle> m_titleDialog;
+    QPointer<TDlgLoading> m_loadingDialog;
+    QPointer<TDlgEarthquake> m_earthquakeDialog;
+    QPointer<TDlgOptions> m_optionsDialog;
+    TAboutBox* m_about = nullptr;
 };

@@ -22,17 +22,21 @@ QString title() {
 }
 
 // The description stays as the program names it; the pattern the dialog filters by goes last,
-// where the dialog takes it from.
+// where the dialog takes it from, unless the description already ends with it.
+QString nameFilter(const FileFilter& f) {
+    const QString tail = QStringLiteral("(%1)").arg(f.pattern);
+    return f.description.endsWith(tail) ? f.description : QStringLiteral("%1 %2").arg(f.description, tail);
+}
+
 QString filterText(const QList<FileFilter>& filters) {
     QStringList parts;
-    for (const FileFilter& f : filters) parts << QStringLiteral("%1 (%2)").arg(f.description, f.pattern);
+    for (const FileFilter& f : filters) parts << nameFilter(f);
     return parts.join(QLatin1String(";;"));
 }
 
 int filterIndexOf(const QList<FileFilter>& filters, const QString& selected) {
     for (qsizetype i = 0; i < filters.size(); ++i)
-        if (QStringLiteral("%1 (%2)").arg(filters[i].description, filters[i].pattern) == selected)
-            return static_cast<int>(i) + 1;
+        if (nameFilter(filters[i]) == selected) return static_cast<int>(i) + 1;
     return 1;
 }
 
@@ -61,15 +65,27 @@ MessageSink::Answer QtMessageSink::question(const QString& text) {
 }
 
 std::optional<FileChooser::Choice> QtFileChooser::open(const QString& title, const QList<FileFilter>& filters,
-                                                       int filterIndex, const QString& defaultSuffix) {
+                                                       int filterIndex, const QString& defaultSuffix,
+                                                       const QString& startPath) {
     QFileDialog dialog(m_parent, title);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.setNameFilter(filterText(filters));
-    if (filterIndex >= 1 && filterIndex <= filters.size())
-        dialog.selectNameFilter(QStringLiteral("%1 (%2)").arg(filters[filterIndex - 1].description,
-                                                              filters[filterIndex - 1].pattern));
+    if (!startPath.isEmpty()) dialog.selectFile(startPath);
+    // A filter of programs shows only files that can be run.
+    auto applyFilter = [&dialog, &filters](const QString& selected) {
+        const int i = filterIndexOf(filters, selected);
+        const QDir::Filters base = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::AllDirs;
+        dialog.setFilter(filters.value(i - 1).executablesOnly
+                             ? (QDir::Files | QDir::Executable | QDir::AllDirs | QDir::NoDotAndDotDot)
+                             : base);
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyFilter);
+    if (filterIndex >= 1 && filterIndex <= filters.size()) {
+        dialog.selectNameFilter(nameFilter(filters[filterIndex - 1]));
+        applyFilter(nameFilter(filters[filterIndex - 1]));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return Choice{dialog.selectedFiles().first(), filterIndexOf(filters, dialog.selectedNameFilter())};
 }

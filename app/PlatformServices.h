@@ -23,7 +23,7 @@ public:
     explicit QtFileChooser(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     std::optional<Choice> open(const QString& title, const QList<FileFilter>& filters, int filterIndex,
-                               const QString& defaultSuffix) override;
+                               const QString& defaultSuffix, const QString& startPath = QString()) override;
     std::optional<QString> save(const QString& title, const QString& proposedPath,
                                 const QList<FileFilter>& filters, const QString& defaultSuffix) override;
 

@@ -22,8 +22,9 @@ public:
 };
 
 struct FileFilter {
-    QString description; // shown to the user
-    QString pattern;     // "*.sl4d"
+    QString description;          // shown to the user
+    QString pattern;              // "*.sl4d"
+    bool executablesOnly = false; // only files that can be run
 };
 
 class FileChooser {
@@ -33,9 +34,11 @@ public:
         int filterIndex = 1; // 1-based, the filter selected when the user confirmed
     };
     virtual ~FileChooser() = default;
-    // An existing file to open; nullopt when cancelled.
+    // An existing file to open, the dialog starting at `startPath` when given; nullopt when
+    // cancelled.
     virtual std::optional<Choice> open(const QString& title, const QList<FileFilter>& filters,
-                                       int filterIndex, const QString& defaultSuffix) = 0;
+                                       int filterIndex, const QString& defaultSuffix,
+                                       const QString& startPath = QString()) = 0;
     // A file to save to (asks before overwriting); nullopt when cancelled.
     virtual std::optional<QString> save(const QString& title, const QString& proposedPath,
                                         const QList<FileFilter>& filters, const QString& defaultSuffix) = 0;

@@ -74,7 +74,7 @@ TDataEdit* TDataDialog::field(const char* name) const {
 }
 
 void TDataDialog::edited() {
-    m_session.SetModified(true);
+    if (m_editsMark) m_session.SetModified(true);
 }
 
 void TDataDialog::fixSize() {
@@ -117,9 +117,11 @@ void TDataDialog::FormActivate() {
         return;
     }
     loadFields();
+    loadExtra();
 }
 
 bool TDataDialog::focusedFieldRefuses() {
+    if (!m_guarded) return false;
     auto* focused = qobject_cast<TDataEdit*>(focusWidget());
     return focused && isAncestorOf(focused) && !focused->Validate();
 }
@@ -138,12 +140,15 @@ bool TDataDialog::FormDeactivate() {
         return false;
     }
     storeFields();
+    storeExtra();
     return true;
 }
 
 bool TDataDialog::FormClose() {
     if (focusedFieldRefuses()) return false;
     storeFields();
+    storeExtra();
+    storeOnClose();
     return true;
 }
 

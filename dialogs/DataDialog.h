@@ -49,6 +49,7 @@ public:
     const std::vector<TDataEdit*>& fields() const { return m_fieldOrder; }
     // Runs when the dialog has closed (single-instance windows clear their flag here).
     std::function<void()> onClosed;
+    bool isClosing() const { return m_closing; }
 
 protected:
     // Adds a field with its label at `row` of `grid` (label in column 0, field in column 1).
@@ -64,6 +65,15 @@ protected:
     MessageSink& messages() { return m_messages; }
     // Fixes the dialog's size to its contents.
     void fixSize();
+    // What a dialog loads and stores beyond its entry fields (check boxes, texts).
+    virtual void loadExtra() {}
+    virtual void storeExtra() {}
+    // After the store of a close (the Water Surface dialog sets its flag only then).
+    virtual void storeOnClose() {}
+    // A focused field that refuses its entry blocks storing and closing (all but one dialog).
+    bool m_guarded = true;
+    // Typing in an entry field marks the document changed (all but one dialog).
+    bool m_editsMark = true;
 
 private:
     bool focusedFieldRefuses();

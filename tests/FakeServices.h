@@ -20,8 +20,8 @@ public:
     std::vector<Asked> asked;
 
     std::optional<Choice> open(const QString& title, const QList<FileFilter>& filters, int filterIndex,
-                               const QString& defaultSuffix) override {
-        asked.push_back({"open", title, {}, filterIndex, defaultSuffix});
+                               const QString& defaultSuffix, const QString& startPath = QString()) override {
+        asked.push_back({"open", title, startPath, filterIndex, defaultSuffix});
         lastFilters = filters;
         if (opens.empty()) {
             ADD_FAILURE() << "unexpected open dialog";

@@ -2,7 +2,10 @@
 // fields, switching windows, the Data menu's search items and the boundary preview.
 #include "MainWindowFixture.h"
 #include "QtPrinters.h"
+#include "dialogs/AboutBox.h"
+#include "dialogs/DlgOptions.h"
 #include "dialogs/DlgSlopeBoundary.h"
+#include "dialogs/OptionalDialogs.h"
 #include "dialogs/SearchDialogs.h"
 #include "model/TableSet.h"
 #include "tables/ColumnTypes.h"
@@ -428,6 +431,190 @@ TEST_F(BoundaryDialog, SingleInstanceAndStoredLineCount) {
     // The table's button opens the boundary-line window.
     dialog->findChild<QPushButton*>(QStringLiteral("btnSect"))->click();
     EXPECT_TRUE(lines->HasWindow());
+}
+
+} // namespace
+
+namespace {
+
+// ---- the optional data, the options and the Help menu ----
+
+class OptionalData : public Dialogs {
+protected:
+    template <class D> D* active() {
+        QMdiSubWindow* sub = form->mdiArea()->activeSubWindow();
+        return sub ? dynamic_cast<D*>(sub->widget()) : nullptr;
+    }
+};
+
+TEST_F(OptionalData, EarthquakeSectionOnlyForPositiveCoefficients) {
+    start();
+    const struct {
+        const char *kh, *kv;
+        bool on;
+    } cases[] = {{"-0.1", "0", false}, {"0.15", "0", true}, {"0", "0.05", true}, {"0", "0", false}};
+    QMenu* data = form->menu(QStringLiteral("Data1"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kh);
+        form->action(QStringLiteral("DataEarthquake"))->trigger();
+        auto* d = active<TDlgEarthquake>();
+        ASSERT_TRUE(d);
+        d->field("deHcoe")->setText(c.kh);
+        d->field("deVcoe")->setText(c.kv);
+        Q_EMIT data->aboutToShow(); // the frame commits the active window first
+        EXPECT_EQ(form->document().EquakeOn, c.on);
+        EXPECT_EQ(form->action(QStringLiteral("DataEarthquake"))->isChecked(), c.on);
+    }
+    auto* d = active<TDlgEarthquake>();
+    EXPECT_EQ(d->field("deCav")->EditLabel()->text(), "Cavitation pressure (lbs/ft^2)");
+    form->action(QStringLiteral("DataEarthquake"))->trigger();
+    EXPECT_EQ(active<TDlgEarthquake>(), d) << "one Earthquake window";
+}
+
+TEST_F(OptionalData, UncheckingSurchargeClosesItsTableAndKeepsTheRows) {
+    start();
+    TGridTable* loads = session->tables().SurchargeLoad;
+    form->action(QStringLiteral("DataSurcharge"))->trigger();
+    auto* d = active<TDlgLoading>();
+    ASSERT_TRUE(d);
+    EXPECT_FALSE(d->button()->isEnabled());
+    d->box()->click();
+    EXPECT_TRUE(d->button()->isEnabled());
+    d->button()->click();
+    ASSERT_TRUE(loads->HasWindow());
+    loads->SetRowCount(3);
+    form->SearchItemClick(3); // another window: the dialog stores its box
+    EXPECT_TRUE(form->document().LoadsOn);
+    form->action(QStringLiteral("DataSurcharge"))->trigger();
+    d->box()->click();
+    EXPECT_FALSE(loads->HasWindow()) << "unchecking closes the table's window";
+    EXPECT_EQ(loads->RowCount(), 3) << "and keeps its rows";
+    EXPECT_TRUE(d->subWindow()->close());
+    EXPECT_FALSE(form->document().LoadsOn);
+    // Limits and tiebacks follow the same pattern, in new windows each time.
+    form->action(QStringLiteral("DataTiebacks"))->trigger();
+    form->action(QStringLiteral("DataTiebacks"))->trigger();
+    auto* ties = active<TDlgTieback>();
+    ASSERT_TRUE(ties);
+    ties->box()->click();
+    ties->storeToDocument();
+    EXPECT_TRUE(form->document().TiesOn);
+    form->action(QStringLiteral("DataLimits"))->trigger();
+    ASSERT_TRUE(active<TDlgLimits>());
+}
+
+TEST_F(OptionalData, WaterSurfaceDialog) {
+    start();
+    EXPECT_FALSE(form->IsModified());
+    form->action(QStringLiteral("DataWater"))->trigger();
+    auto* d = active<TDlgPiezometric>();
+    ASSERT_TRUE(d);
+    EXPECT_TRUE(form->IsModified()) << "an unchecked box marks the document on opening";
+    EXPECT_EQ(d->field("dewt")->EditLabel()->text(), "Unit weight of water (lbs/ft^3)");
+    d->field("dewt")->setText("62.4");
+    d->box()->click();
+    d->storeToDocument();
+    EXPECT_EQ(form->document().WaterUnitWeight, 62.4L);
+    EXPECT_EQ(form->document().PiezoSpecified, 1);
+    EXPECT_FALSE(form->document().WaterOn) << "the water section is set only on closing or by the button";
+    d->button()->click();
+    EXPECT_TRUE(form->document().WaterOn);
+    EXPECT_TRUE(session->tables().WaterSurfaceSet->HasWindow());
+    d->box()->click();
+    // No guard: an entry that is no number does not keep the dialog open.
+    d->field("dewt")->setFocus();
+    d->field("dewt")->setText("x");
+    EXPECT_TRUE(d->subWindow()->close());
+    EXPECT_FALSE(form->document().WaterOn);
+    EXPECT_EQ(form->document().WaterUnitWeight, 62.4L);
+    // New asks to save the changed document.
+    messages.answers.push_back(MessageSink::Answer::No);
+    form->FileNewClick();
+    EXPECT_TRUE(messages.shown.contains("question: Do you want to save any changes?"));
+}
+
+TEST_F(OptionalData, TitleStoredOnlyWhenItDiffers) {
+    start();
+    form->action(QStringLiteral("DataTitle"))->trigger();
+    auto* d = active<TdlgTitle>();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->memo()->text(), "New Slope");
+    EXPECT_EQ(d->memo()->maxLength(), 80);
+    d->memo()->setText("New Slope");
+    d->storeToDocument();
+    EXPECT_FALSE(form->IsModified()) << "the same title is no change";
+    d->memo()->setText("Dam, section A");
+    d->storeToDocument();
+    EXPECT_TRUE(form->IsModified());
+    EXPECT_EQ(form->document().Title, "Dam, section A");
+}
+
+TEST_F(OptionalData, ReinforcementSwitchesTheLayeredSurface) {
+    start();
+    form->action(QStringLiteral("DataReinforcement"))->trigger();
+    auto* d = active<TDlgReinEarth>();
+    ASSERT_TRUE(d);
+    d->box()->click();
+    d->storeToDocument();
+    EXPECT_TRUE(form->document().ReinfOn);
+    EXPECT_EQ(form->document().ReinfLayersOn, 1);
+    d->button()->click();
+    EXPECT_TRUE(session->tables().ReinEarthLayerSet->HasWindow());
+}
+
+TEST_F(OptionalData, TextEditorSetting) {
+    start();
+    form->EditorPath = QStringLiteral("/usr/bin/gedit");
+    form->action(QStringLiteral("OptionsTextEditor"))->trigger();
+    auto* d = active<TDlgOptions>();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->edit()->text(), "/usr/bin/gedit");
+    files.opens.push_back(FileChooser::Choice{QStringLiteral("/usr/bin/kate"), 1});
+    d->BrowseClick();
+    ASSERT_EQ(files.lastFilters.size(), 2);
+    EXPECT_EQ(files.lastFilters[0].description, "Programs (*)");
+    EXPECT_TRUE(files.lastFilters[0].executablesOnly);
+    EXPECT_EQ(files.asked.back().proposed, "/usr/bin/gedit") << "the dialog starts at the current program";
+    EXPECT_TRUE(d->subWindow()->close());
+    EXPECT_EQ(form->EditorPath, "/usr/bin/kate");
+    EXPECT_FALSE(form->IsModified()) << "a program setting, no document data";
+}
+
+TEST_F(OptionalData, HelpOpensTheDocumentsBesideTheProgram) {
+    const QString programFolder = dir.filePath("programs");
+    start({}, programFolder);
+    QDir::setCurrent(dir.path()); // wherever the working directory is
+    form->action(QStringLiteral("HelpContents"))->trigger();
+    form->action(QStringLiteral("HelpUsersManual"))->trigger();
+    form->action(QStringLiteral("HelpTechnicalManual"))->trigger();
+    form->Today = [] { return QDate(2026, 3, 7); };
+    form->action(QStringLiteral("HelpUpdates"))->trigger();
+    ASSERT_EQ(launcher.opened.size(), 3u);
+    EXPECT_EQ(launcher.opened[0], QUrl::fromLocalFile(programFolder + "/DIZIROVI2015.html"));
+    EXPECT_EQ(launcher.opened[1], QUrl::fromLocalFile(programFolder + "/DIZIROVI2015UsersManual.pdf"));
+    EXPECT_TRUE(launcher.opened[2].toString().endsWith("?DIZIROVI;2015.4.2;11/20/15;03/07/26"))
+        << launcher.opened[2].toString().toStdString();
+    ASSERT_EQ(launcher.started.size(), 1u);
+    EXPECT_EQ(launcher.started[0].second, QStringList{programFolder + "/Technical.sh"});
+    form->action(QStringLiteral("HelpAbout"))->trigger();
+    ASSERT_TRUE(form->aboutBox()->isVisible());
+    EXPECT_TRUE(form->aboutBox()->isModal());
+    EXPECT_EQ(form->aboutBox()->version()->text(), "Version 2015.4.2 ");
+    Q_EMIT form->aboutBox()
+        ->findChild<QLabel*>(QStringLiteral("MailLink"))
+        ->linkActivated(aboutmsg::kSupportMail);
+    EXPECT_EQ(launcher.opened.back(), QUrl(aboutmsg::kSupportMail));
+    form->aboutBox()->accept();
+}
+
+TEST_F(OptionalData, NoMenuItemIsAPlaceholder) {
+    start();
+    for (QAction* a : form->findChildren<QAction*>()) {
+        const bool listed = a->objectName().startsWith("Recent") || a->objectName().startsWith("Window");
+        if (!a->isSeparator() && !a->text().isEmpty() && !listed) {
+            EXPECT_TRUE(a->isEnabled()) << a->text().toStdString();
+        }
+    }
 }
 
 } // namespace

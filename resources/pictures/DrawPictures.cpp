@@ -122,6 +122,80 @@ void blockSearch(QPainter& p) {
     p.drawText(QPointF(12, 20), QStringLiteral("Boxes hold the corners of the sliding block's base"));
 }
 
+// A strip load on the crest, inclined to the vertical.
+void surcharge(QPainter& p) {
+    p.fillRect(QRectF(0, 0, 260, 170), Qt::white);
+    ground(p, QPolygonF({{10, 140}, {70, 140}, {150, 70}, {250, 70}}), 165);
+    p.setPen(QPen(kSurface, 1.5));
+    p.setBrush(kSurface);
+    for (double x = 170; x <= 230; x += 12) {
+        const QPointF tip(x, 70), tail(x - 10, 40);
+        p.drawLine(tail, tip);
+        arrowHead(p, tip, tail);
+    }
+    p.setBrush(Qt::NoBrush);
+    p.drawLine(QPointF(160, 40), QPointF(230, 40));
+    range(p, 170, 230, 90, QStringLiteral("left x to right x"));
+    p.setPen(QPen(kSurface, 1));
+    p.drawText(QPointF(150, 30), QStringLiteral("intensity, inclined"));
+    p.setPen(QPen(kLimit, 1, Qt::DashLine));
+    p.drawLine(QPointF(230, 70), QPointF(230, 30));
+}
+
+// A tieback from its head on the face: free length, then the bond beyond it.
+void tieback(QPainter& p) {
+    p.fillRect(QRectF(0, 0, 260, 170), Qt::white);
+    ground(p, QPolygonF({{10, 150}, {60, 150}, {140, 50}, {250, 50}}), 165);
+    const QPointF head(100, 100), end(190, 120), bond(230, 129);
+    p.setPen(QPen(Qt::black, 2));
+    p.drawLine(head, end);
+    p.setPen(QPen(kRange, 5));
+    p.drawLine(end, bond);
+    p.setBrush(Qt::black);
+    p.setPen(Qt::NoPen);
+    p.drawRect(QRectF(head.x() - 4, head.y() - 6, 6, 12));
+    p.setPen(QPen(Qt::black, 1));
+    p.drawText(QPointF(24, 96), QStringLiteral("head (x, y)"));
+    p.drawText(QPointF(110, 132), QStringLiteral("free length"));
+    p.setPen(kRange);
+    p.drawText(QPointF(196, 146), QStringLiteral("bond"));
+    p.setPen(QPen(kLimit, 1, Qt::DashLine));
+    p.drawLine(head, head + QPointF(60, 0));
+    p.drawText(QPointF(165, 98), QStringLiteral("inclination"));
+}
+
+// Limit lines that trial surfaces may not cross.
+void limits(QPainter& p) {
+    p.fillRect(QRectF(0, 0, 260, 170), Qt::white);
+    ground(p, QPolygonF({{10, 120}, {70, 120}, {150, 50}, {250, 50}}), 165);
+    p.setPen(QPen(kLimit, 2.5));
+    p.drawLine(QPointF(20, 150), QPointF(240, 130));
+    p.setPen(QPen(kLimit, 1));
+    p.drawText(QPointF(60, 160), QStringLiteral("limit line: (x1, y1) to (x2, y2)"));
+    p.setPen(QPen(kSurface, 2));
+    QPainterPath s;
+    s.moveTo(50, 120);
+    s.quadTo(130, 160, 200, 50);
+    p.drawPath(s);
+    p.drawText(QPointF(150, 110), QStringLiteral("trial surface"));
+}
+
+// A piezometric line through the slope and the pore pressure it gives.
+void water(QPainter& p) {
+    p.fillRect(QRectF(0, 0, 260, 170), Qt::white);
+    ground(p, QPolygonF({{10, 130}, {70, 130}, {150, 50}, {250, 50}}), 165);
+    p.setPen(QPen(kRange, 2, Qt::DashLine));
+    p.drawPolyline(QPolygonF({{10, 136}, {90, 130}, {170, 95}, {250, 88}}));
+    p.setPen(QPen(kRange, 1));
+    p.drawText(QPointF(160, 84), QStringLiteral("piezometric line"));
+    const QPointF base(140, 150), top(140, 108);
+    p.setBrush(kRange);
+    p.drawLine(base, top);
+    arrowHead(p, top, base);
+    arrowHead(p, base, top);
+    p.drawText(QPointF(146, 135), QStringLiteral("u = \u03b3w \u00d7 head"));
+}
+
 bool save(const QString& folder, const QString& name, const char* format, double scale,
           void (*draw)(QPainter&), QSize size) {
     QImage image(size * scale, QImage::Format_RGB32);
@@ -152,6 +226,10 @@ int main(int argc, char** argv) {
     for (double scale : {1.0, 2.0}) {
         ok = save(folder, QStringLiteral("circle-search"), "png", scale, circleSearch, QSize(320, 230)) && ok;
         ok = save(folder, QStringLiteral("block-search"), "jpg", scale, blockSearch, QSize(330, 210)) && ok;
+        ok = save(folder, QStringLiteral("surcharge"), "png", scale, surcharge, QSize(260, 170)) && ok;
+        ok = save(folder, QStringLiteral("tieback"), "png", scale, tieback, QSize(260, 170)) && ok;
+        ok = save(folder, QStringLiteral("limits"), "png", scale, limits, QSize(260, 170)) && ok;
+        ok = save(folder, QStringLiteral("water"), "png", scale, water, QSize(260, 170)) && ok;
     }
     if (!ok) std::fputs("draw_pictures: a picture could not be written\n", stderr);
     return ok ? 0 : 1;
