@@ -1,11 +1,13 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
 #include "base/Errors.h"
 #include "format/NumberFormat.h"
+#include "format/Release.h"
 #include "graph/GraphView.h"
 #include "model/AnalysisRun.h"
 #include "model/ProgramData.h"
 #include "model/UserExamples.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -29,21 +31,29 @@ constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
-const char* const kUsageText =
-    "Usage:\n"
-    "  dizirovi-cli convert INPUT OUTPUT [--older] [--units english|si|other]\n"
-    "      Reads the problem file INPUT (written by an earlier release with --older), optionally\n"
-    "      converts it to another unit system, and writes it to OUTPUT in the current layout.\n"
-    "  dizirovi-cli run PROBLEM [--older]\n"
-    "      Analyses the problem with the engine beside this program; the output report, plot file\n"
-    "      and result file appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not.\n"
-    "  dizirovi-cli examples\n"
-    "      Prints the folder of the user's copies of the example problems, copying them there first\n"
-    "      when the folder does not exist yet.\n"
-    "  dizirovi-cli render PROBLEM OUTPUT [--width W] [--height H] [--layers LIST]\n"
-    "      Draws the results of PROBLEM (its .sl4p plot file) into OUTPUT: .png (W x H pixels,\n"
-    "      default 1280 x 800) or .pdf (a landscape page). LIST names layers by their captions,\n"
-    "      separated by commas, e.g. \"Boundary Lines,Critical Slip Surface,Scale\".\n";
+// The tool's commands: each has its own arguments, options and help.
+struct Command {
+    const char* name;
+    const char* arguments; // as the usage line shows them
+    const char* description;
+};
+constexpr Command kCommands[] = {
+    {"convert", "INPUT OUTPUT",
+     "Reads the problem file INPUT (written by an earlier release with --older), optionally converts it to "
+     "another unit system, and writes it to OUTPUT in the current layout."},
+    {"run", "PROBLEM",
+     "Analyses the problem with the engine beside this program; the output report, plot file and result file "
+     "appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not."},
+    {"examples", "",
+     "Prints the folder of the user's copies of the example problems, copying them there first when the "
+     "folder "
+     "does not exist yet."},
+    {"render", "PROBLEM OUTPUT",
+     "Draws the results of PROBLEM (its .sl4p plot file) into OUTPUT: .png (W x H pixels, default 1280 x "
+     "800) or "
+     ".pdf (a landscape page). LIST names layers by their captions, separated by commas, e.g. \"Boundary "
+     "Lines,Critical Slip Surface,Scale\"."},
+};
 
 void printError(const QString& text) {
     // Messages use a carriage return as line break; a terminal wants a line feed.
@@ -52,10 +62,77 @@ void printError(const QString& text) {
     std::fprintf(stderr, "%s\n", shown.toLocal8Bit().constData());
 }
 
-int usage(const QString& why) {
+QString toolHelp() {
+    QString text = QStringLiteral("Usage: dizirovi-cli [--help] [--version] COMMAND [ARGUMENTS]\n\n"
+                                  "Slope-stability problems without the window.\n\nCommands:\n");
+    for (const Command& c : kCommands)
+        text += QStringLiteral("  %1 %2\n      %3\n")
+                    .arg(QLatin1String(c.name), QLatin1String(c.arguments), QLatin1String(c.description));
+    return text + QStringLiteral("\n\"dizirovi-cli COMMAND --help\" shows a command's options.\n");
+}
+
+int usage(const QString& why, const QString& help = toolHelp()) {
     if (!why.isEmpty()) printError(QStringLiteral("dizirovi-cli: ") + why);
-    std::fputs(kUsageText, stderr);
+    std::fputs(help.toLocal8Bit().constData(), stderr);
     return kUsage;
+}
+
+QString argumentText(const QString& argument) {
+    if (argument == QLatin1String("INPUT")) return QStringLiteral("The problem file to read.");
+    if (argument == QLatin1String("OUTPUT")) return QStringLiteral("The file to write.");
+    return QStringLiteral("The problem file.");
+}
+
+// A command's parser: its help, its arguments and the options `extra` adds.
+class CommandLine {
+public:
+    CommandLine(const Command& command, const QList<QCommandLineOption>& options) : m_command(command) {
+        m_parser.setApplicationDescription(QLatin1String(command.description));
+        m_parser.addHelpOption();
+        m_parser.addPositionalArgument(QLatin1String(command.name), QStringLiteral("The command."),
+                                       QLatin1String(command.name));
+        for (const QString& a : QString::fromLatin1(command.arguments).split(' ', Qt::SkipEmptyParts))
+            m_parser.addPositionalArgument(a, argumentText(a));
+        m_parser.addOptions(options);
+    }
+    // Parses the arguments after the command. Returns -1 to go on, else the exit code (help
+    // printed, or a usage error reported).
+    int parse(const QStringList& args) {
+        if (!m_parser.parse(QStringList{QStringLiteral("dizirovi-cli"), QLatin1String(m_command.name)} +
+                            args))
+            return usage(m_parser.errorText(), help());
+        if (m_parser.isSet(QStringLiteral("help"))) {
+            std::fputs(help().toLocal8Bit().constData(), stdout);
+            return kOk;
+        }
+        const int wanted =
+            static_cast<int>(QString::fromLatin1(m_command.arguments).split(' ', Qt::SkipEmptyParts).size());
+        if (positional().size() != wanted)
+            return usage(QStringLiteral("%1 takes %2")
+                             .arg(QLatin1String(m_command.name), wanted == 0
+                                                                     ? QStringLiteral("no arguments")
+                                                                     : QLatin1String(m_command.arguments)),
+                         help());
+        return -1;
+    }
+    QStringList positional() const { return m_parser.positionalArguments().mid(1); }
+    bool isSet(const QString& name) const { return m_parser.isSet(name); }
+    QString value(const QString& name) const { return m_parser.value(name); }
+    QString help() const {
+        // The usage line names the tool, not the path it was started by.
+        QString text = m_parser.helpText();
+        return text.replace(QCoreApplication::arguments().value(0), QStringLiteral("dizirovi-cli"));
+    }
+
+private:
+    const Command& m_command;
+    QCommandLineParser m_parser;
+};
+
+const Command& command(const char* name) {
+    for (const Command& c : kCommands)
+        if (qstrcmp(c.name, name) == 0) return c;
+    return kCommands[0];
 }
 
 struct ConvertOptions {
@@ -66,32 +143,25 @@ struct ConvertOptions {
 };
 
 int convert(const QStringList& args) {
+    CommandLine line(
+        command("convert"),
+        {{QStringLiteral("older"), QStringLiteral("INPUT was written by release 2.0.")},
+         {QStringLiteral("units"), QStringLiteral("Convert to the unit system english, si or other."),
+          QStringLiteral("system")}});
+    if (const int done = line.parse(args); done >= 0) return done;
     ConvertOptions o;
-    QStringList positional;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--older")) {
-            o.older = true;
-        } else if (a == QLatin1String("--units")) {
-            if (++i >= args.size()) return usage(QStringLiteral("--units needs english, si or other"));
-            const QString u = args[i].toLower();
-            if (u == QLatin1String("english"))
-                o.units = 1;
-            else if (u == QLatin1String("si"))
-                o.units = 2;
-            else if (u == QLatin1String("other"))
-                o.units = 3;
-            else
-                return usage(QStringLiteral("unknown unit system '%1'").arg(args[i]));
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usage(QStringLiteral("unknown option '%1'").arg(a));
-        } else {
-            positional << a;
-        }
+    o.input = line.positional()[0];
+    o.output = line.positional()[1];
+    o.older = line.isSet(QStringLiteral("older"));
+    if (line.isSet(QStringLiteral("units"))) {
+        const QString u = line.value(QStringLiteral("units")).toLower();
+        const QStringList systems = {QStringLiteral("english"), QStringLiteral("si"),
+                                     QStringLiteral("other")};
+        o.units = static_cast<int>(systems.indexOf(u)) + 1;
+        if (o.units == 0)
+            return usage(QStringLiteral("unknown unit system '%1'").arg(line.value(QStringLiteral("units"))),
+                         line.help());
     }
-    if (positional.size() != 2) return usage(QStringLiteral("convert takes an input and an output file"));
-    o.input = positional[0];
-    o.output = positional[1];
 
     ProblemSession session;
     QString error;
@@ -122,17 +192,11 @@ QString criticalFactor(const QString& resultFile) {
 }
 
 int run(const QStringList& args) {
-    QStringList positional;
-    bool older = false;
-    for (const QString& a : args) {
-        if (a == QLatin1String("--older"))
-            older = true;
-        else if (a.startsWith(QLatin1String("--")))
-            return usage(QStringLiteral("unknown option '%1'").arg(a));
-        else
-            positional << a;
-    }
-    if (positional.size() != 1) return usage(QStringLiteral("run takes one problem file"));
+    CommandLine line(command("run"),
+                     {{QStringLiteral("older"), QStringLiteral("PROBLEM was written by release 2.0.")}});
+    if (const int done = line.parse(args); done >= 0) return done;
+    const QStringList positional = line.positional();
+    const bool older = line.isSet(QStringLiteral("older"));
     const QString problem = QFileInfo(positional.first()).absoluteFilePath();
 
     ProblemSession session;
@@ -218,37 +282,31 @@ bool writePicture(const QString& output, const PlotModel& model, const GraphView
 }
 
 int render(const QStringList& args) {
-    QStringList positional;
-    int width = 1280, height = 800;
-    QString layers;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto number = [&](int& target) {
-            bool ok = false;
-            if (++i < args.size()) target = args[i].toInt(&ok);
-            return ok && target >= 50 && target <= 20000;
-        };
-        if (a == QLatin1String("--width")) {
-            if (!number(width))
-                return usage(QStringLiteral("--width needs a number of pixels from 50 to 20000"));
-        } else if (a == QLatin1String("--height")) {
-            if (!number(height))
-                return usage(QStringLiteral("--height needs a number of pixels from 50 to 20000"));
-        } else if (a == QLatin1String("--layers")) {
-            if (++i >= args.size()) return usage(QStringLiteral("--layers needs a list of layer captions"));
-            layers = args[i];
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usage(QStringLiteral("unknown option '%1'").arg(a));
-        } else {
-            positional << a;
-        }
+    CommandLine line(command("render"),
+                     {{QStringLiteral("width"), QStringLiteral("Width of a .png in pixels (50 to 20000)."),
+                       QStringLiteral("W"), QStringLiteral("1280")},
+                      {QStringLiteral("height"), QStringLiteral("Height of a .png in pixels (50 to 20000)."),
+                       QStringLiteral("H"), QStringLiteral("800")},
+                      {QStringLiteral("layers"), QStringLiteral("The layers to draw, by their captions."),
+                       QStringLiteral("LIST")}});
+    if (const int done = line.parse(args); done >= 0) return done;
+    const QStringList positional = line.positional();
+    int size[2] = {0, 0};
+    const char* names[2] = {"width", "height"};
+    for (int k = 0; k < 2; ++k) {
+        bool ok = false;
+        size[k] = line.value(QLatin1String(names[k])).toInt(&ok);
+        if (!ok || size[k] < 50 || size[k] > 20000)
+            return usage(
+                QStringLiteral("--%1 needs a number of pixels from 50 to 20000").arg(QLatin1String(names[k])),
+                line.help());
     }
-    if (positional.size() != 2)
-        return usage(QStringLiteral("render takes a problem file and an output file"));
+    const int width = size[0], height = size[1];
+    const QString layers = line.value(QStringLiteral("layers"));
     const QString output = positional[1];
     const bool pdf = output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
     if (!pdf && !output.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
-        return usage(QStringLiteral("the output must end in .png or .pdf"));
+        return usage(QStringLiteral("the output must end in .png or .pdf"), line.help());
 
     ProblemSession session;
     QString error;
@@ -284,6 +342,20 @@ int render(const QStringList& args) {
     return kOk;
 }
 
+int examplesFolder(const QStringList& args) {
+    CommandLine line(command("examples"), {});
+    if (const int done = line.parse(args); done >= 0) return done;
+    const QString folder = examples::DefaultUserFolder();
+    QString why;
+    if (!examples::InstallForUser(examples::BundledFolder(QCoreApplication::applicationDirPath()), folder,
+                                  &why)) {
+        printError(QStringLiteral("dizirovi-cli: ") + why);
+        return kFailed;
+    }
+    std::printf("%s\n", qPrintable(folder));
+    return kOk;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -305,25 +377,18 @@ int main(int argc, char* argv[]) {
                                                     : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) return usage(QString());
-    const QString command = args.takeFirst();
-    if (command == QLatin1String("convert")) return convert(args);
-    if (command == QLatin1String("run")) return run(args);
-    if (command == QLatin1String("render")) return render(args);
-    if (command == QLatin1String("examples")) {
-        if (!args.isEmpty()) return usage(QStringLiteral("examples takes no arguments"));
-        const QString folder = examples::DefaultUserFolder();
-        QString why;
-        if (!examples::InstallForUser(examples::BundledFolder(QCoreApplication::applicationDirPath()), folder,
-                                      &why)) {
-            printError(QStringLiteral("dizirovi-cli: ") + why);
-            return kFailed;
-        }
-        std::printf("%s\n", qPrintable(folder));
+    const QString name = args.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+        std::fputs(toolHelp().toLocal8Bit().constData(), stdout);
         return kOk;
     }
-    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
-        std::fputs(kUsageText, stdout);
+    if (name == QLatin1String("--version")) {
+        std::printf("%s\n", release::kVersion);
         return kOk;
     }
-    return usage(QStringLiteral("unknown command '%1'").arg(command));
+    if (name == QLatin1String("convert")) return convert(args);
+    if (name == QLatin1String("run")) return run(args);
+    if (name == QLatin1String("render")) return render(args);
+    if (name == QLatin1String("examples")) return examplesFolder(args);
+    return usage(QStringLiteral("unknown command '%1'").arg(name));
 }

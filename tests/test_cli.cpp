@@ -66,6 +66,33 @@ TEST(Cli, ConvertCopiesAndConvertsUnits) {
     EXPECT_TRUE(contents(back).contains("\r\n0. 20. 40. 20. 1\r\n"));
 }
 
+// Help for the tool and each command on standard output with exit code 0; the version alone.
+TEST(Cli, HelpAndVersion) {
+    const struct {
+        QStringList args;
+        const char* shows;
+    } cases[] = {
+        {{"--help"}, "Usage: dizirovi-cli [--help] [--version] COMMAND"},
+        {{"-h"}, "dizirovi-cli COMMAND --help"},
+        {{"run", "--help"}, "Usage: dizirovi-cli [options] run PROBLEM"},
+        {{"convert", "-h"}, "--units <system>"},
+        {{"render", "--help"}, "--layers <LIST>"},
+        {{"examples", "--help"}, "Usage: dizirovi-cli [options] examples"},
+    };
+    for (const auto& c : cases) {
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.exitCode, 0) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.contains(c.shows)) << r.out.toStdString();
+    }
+    const CliRun v = cli({"--version"});
+    EXPECT_EQ(v.exitCode, 0);
+    EXPECT_EQ(v.out, "2015.4.2\n");
+    const CliRun u = cli({"run", "--fast", "x.sl4d"});
+    EXPECT_EQ(u.exitCode, 2);
+    EXPECT_TRUE(u.err.contains("Unknown option 'fast'")) << u.err.toStdString();
+    EXPECT_TRUE(u.err.contains("Usage: dizirovi-cli [options] run PROBLEM"));
+}
+
 TEST(Cli, ReaderErrorsAndUsage) {
     QTemporaryDir dir;
     const QString bad = dir.filePath("bad.sl4d");
