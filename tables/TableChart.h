@@ -64,6 +64,7 @@ protected:
     int widthOfExtras() const override;
     int maxVisibleRows() const override;
     void afterRefresh() override;
+    void afterCommit() override { redrawPreview(); }
     void gridKey(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 

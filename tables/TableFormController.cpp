@@ -555,6 +555,7 @@ bool TTableForm::commitCell() {
     // One entry can change other cells (grouped rows, linked depths).
     fillCells();
     if (edit) edit->setText(m_grid->item(current.row(), current.column())->text());
+    afterCommit();
     return true;
 }
 

@@ -126,6 +126,8 @@ protected:
     virtual int widthOfExtras() const { return 0; }
     virtual int maxVisibleRows() const { return 10; }
     virtual void afterRefresh() {}
+    // After an entry went into the table.
+    virtual void afterCommit() {}
     virtual void gridKey(QEvent*) {}
     int margin() const { return m_margin; }
     TableWindowServices& services() { return m_services; }

@@ -418,6 +418,30 @@ TEST_F(BoundaryWindow, PastedLinesFillTheRows) {
     EXPECT_EQ(messages.shown.last(), "information: There is no text on the Clipboard");
 }
 
+// The preview is drawn again as soon as an entry is in the table.
+TEST_F(BoundaryWindow, PreviewFollowsEntries) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } counter;
+    table->SetRowCount(2);
+    form->refresh();
+    QCoreApplication::processEvents();
+    form->segmentArea()->installEventFilter(&counter);
+    form->grid()->setCurrentCell(1, 3);
+    QLineEdit* edit = form->grid()->cellEditor();
+    ASSERT_TRUE(edit);
+    counter.paints = 0;
+    edit->setText("25");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(table->Cell(3, 1).GetFloat(), 25);
+    EXPECT_GT(counter.paints, 0) << "the drawing shows the new right end";
+}
+
 TEST_F(BoundaryWindow, FileRowsBrowseAndEdit) {
     QTemporaryDir dir;
     const QString name = dir.filePath("lines.txt");
