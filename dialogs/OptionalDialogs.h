@@ -99,42 +99,48 @@ protected:
     void storeExtra() override;
 };
 
+// A section switched by a check box whose button opens its table, where an unchecked box marks the
+// document changed, also on activation: the water surfaces and the reinforcement.
+class TSwitchedSectionDialog : public TDataDialog {
+    Q_OBJECT
+public:
+    QCheckBox* box() const { return m_box; }
+    QPushButton* button() const { return m_button; }
+
+protected:
+    TSwitchedSectionDialog(ProblemSession& session, MessageSink& messages, const QString& caption,
+                           const QString& boxText, const QString& buttonText, QWidget* parent);
+    // Sets the box and runs its click logic.
+    void loadBox(bool checked);
+    QCheckBox* m_box;
+    QPushButton* m_button;
+
+private:
+    void boxClicked();
+};
+
 // The unit weight of water and the piezometric surfaces. Stores without the guard; the water
 // section is switched on by the edit button or on closing.
-class TDlgPiezometric : public TDataDialog {
+class TDlgPiezometric : public TSwitchedSectionDialog {
     Q_OBJECT
 public:
     TDlgPiezometric(ProblemSession& session, MessageSink& messages, QWidget* parent = nullptr);
-    QCheckBox* box() const { return m_box; }
-    QPushButton* button() const { return m_button; }
 
 protected:
     void loadExtra() override;
     void storeExtra() override;
     void storeOnClose() override;
-
-private:
-    void boxClicked();
-    QCheckBox* m_box;
-    QPushButton* m_button;
 };
 
 // The sets of reinforced earth layers.
-class TDlgReinEarth : public TDataDialog {
+class TDlgReinEarth : public TSwitchedSectionDialog {
     Q_OBJECT
 public:
     TDlgReinEarth(ProblemSession& session, MessageSink& messages, QWidget* parent = nullptr);
-    QCheckBox* box() const { return m_box; }
-    QPushButton* button() const { return m_button; }
 
 protected:
     void loadExtra() override;
     void storeExtra() override;
-
-private:
-    void boxClicked();
-    QCheckBox* m_box;
-    QPushButton* m_button;
 };
 
 // The sketch of an optional-data dialog, decoded from the program's resources.

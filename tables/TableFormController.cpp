@@ -362,9 +362,11 @@ void TTableForm::fillGrid() {
 }
 
 void TTableForm::fillCells() {
+    // Rows the table gained without a refresh (a row count set by the program) wait for the next.
+    const int rows = std::min(m_table->RowCount(), m_grid->rowCount());
     for (int c = 0; c < m_grid->columnCount(); ++c) {
         const TColumn* column = columnAt(c);
-        for (int r = 0; r < m_table->RowCount(); ++r) {
+        for (int r = 0; r < rows; ++r) {
             QTableWidgetItem* item = m_grid->item(r, c);
             if (!item) {
                 item = new QTableWidgetItem;
