@@ -2,6 +2,7 @@
 
 #include "ProblemInput.h"
 #include "Search.h"
+#include "Trials.h"
 #include "format/ProblemFormat.h"
 
 namespace velda {
@@ -30,25 +31,11 @@ AnalysisResult userSurface(const Problem& p, const Slope& slope) {
                              "); the plot file "
                              "shows " +
                              e.representedBy + "'s factor instead.");
-    if (!p.limits.empty()) {
-        // A limit line crossing the surface makes it inadmissible for a search; a given surface is
-        // still evaluated.
-        for (const LimitLine& l : p.limits)
-            for (size_t j = 0; j + 1 < e.sliced.surface.size(); ++j) {
-                const Point &a = e.sliced.surface[j], &b = e.sliced.surface[j + 1];
-                const double d1 = (l.b.x - l.a.x) * (a.y - l.a.y) - (l.b.y - l.a.y) * (a.x - l.a.x);
-                const double d2 = (l.b.x - l.a.x) * (b.y - l.a.y) - (l.b.y - l.a.y) * (b.x - l.a.x);
-                const double d3 = (b.x - a.x) * (l.a.y - a.y) - (b.y - a.y) * (l.a.x - a.x);
-                const double d4 = (b.x - a.x) * (l.b.y - a.y) - (b.y - a.y) * (l.b.x - a.x);
-                if (d1 * d2 < 0 && d3 * d4 < 0) {
-                    r.warnings.push_back(
-                        "The failure surface crosses a trial-surface limit line; it is evaluated "
-                        "all the same.");
-                    goto limitsChecked;
-                }
-            }
-    limitsChecked:;
-    }
+    // A limit line crossing the surface makes it inadmissible for a search; a given surface is
+    // still evaluated.
+    if (crossesLimitLine(e.sliced.surface, p.limits))
+        r.warnings.push_back("The failure surface crosses a trial-surface limit line; it is evaluated "
+                             "all the same.");
     TrialSurface t{e.sliced.surface, e.fs, e.circle, e.circle.exact};
     r.trials.push_back(t);
     r.critical.push_back(t);

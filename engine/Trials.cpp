@@ -48,6 +48,13 @@ Point groundCrossing(const Slope& slope, const Point& a, const Point& b) {
 
 } // namespace
 
+bool crossesLimitLine(const std::vector<Point>& polyline, const std::vector<LimitLine>& limits) {
+    for (const LimitLine& l : limits)
+        for (size_t j = 0; j + 1 < polyline.size(); ++j)
+            if (segmentsCross(polyline[j], polyline[j + 1], l.a, l.b)) return true;
+    return false;
+}
+
 // SplitMix64: small, fast, and the same everywhere.
 uint64_t TrialRandom::next() {
     uint64_t z = (m_state += 0x9e3779b97f4a7c15ULL);
@@ -226,12 +233,10 @@ bool Trials::admissible(const std::vector<Point>& pts, const char** why) const {
             *why = rejection::kBelowMinimum;
             return false;
         }
-    for (const LimitLine& l : m_p.limits)
-        for (size_t j = 0; j + 1 < pts.size(); ++j)
-            if (segmentsCross(pts[j], pts[j + 1], l.a, l.b)) {
-                *why = rejection::kCrossesLimit;
-                return false;
-            }
+    if (crossesLimitLine(pts, m_p.limits)) {
+        *why = rejection::kCrossesLimit;
+        return false;
+    }
     return true;
 }
 

@@ -44,6 +44,9 @@ struct TrialShape {
 
 struct TrialSurface;
 
+// True when the polyline passes through one of the limit lines (touching is not crossing).
+bool crossesLimitLine(const std::vector<Point>& polyline, const std::vector<LimitLine>& limits);
+
 // One trial made and ranked.
 struct TrialOutcome {
     const char* rejectedFor = nullptr; // empty when admissible

@@ -755,6 +755,32 @@ TEST(Search, ImpossibleRangesEndWithoutACriticalSurface) {
     EXPECT_FALSE(blocked.found);
 }
 
+// A limit line rules a surface out of a search, but a surface the user gives is evaluated all the
+// same, with a warning only when a limit line really passes through it.
+TEST(Search, GivenSurfaceAcrossALimitLine) {
+    const struct {
+        LimitLine limit;
+        bool warned;
+    } cases[] = {
+        {{{35, 15}, {35, 30}}, true},  // through the surface
+        {{{0, 0}, {5, 0}}, false},     // far away
+        {{{40, 20}, {40, 10}}, false}, // ends on a vertex: touching is not crossing
+        {{{20, 30}, {70, 30}}, true},  // across the rising part
+    };
+    for (const auto& c : cases) {
+        Problem p = caseA();
+        p.search = SearchKind::UserSurface;
+        p.userSurface = {{25, 26}, {40, 20}, {60, 36}};
+        p.limits = {c.limit};
+        const AnalysisResult r = analyse(p, Slope(p));
+        EXPECT_TRUE(r.found);
+        const bool warned = std::any_of(r.warnings.begin(), r.warnings.end(), [](const std::string& w) {
+            return w.find("crosses a trial-surface limit line") != std::string::npos;
+        });
+        EXPECT_EQ(warned, c.warned) << c.limit.a.x << "," << c.limit.a.y;
+    }
+}
+
 // A block search has no minimum elevation of its own: the same slope 100 lower gives the same factor.
 TEST(Search, BlockBelowElevationZero) {
     std::string error;
