@@ -549,7 +549,8 @@ void TMainForm::ViewMenuClick() {
 void TMainForm::ViewGraphicsClick() {
     const QString plot = engine::plotFile(document().FileName);
     if (QFileInfo::exists(plot)) document().PlotFileName = plot;
-    if (!GraphOpen) {
+    const bool created = !GraphOpen;
+    if (created) {
         m_graph = new TfrmGraph(m_graphState, document(), m_services.messages, m_services.files);
         QMdiSubWindow* sub = m_mdi->addSubWindow(m_graph);
         sub->setAttribute(Qt::WA_DeleteOnClose);
@@ -564,6 +565,7 @@ void TMainForm::ViewGraphicsClick() {
     QMdiSubWindow* sub = qobject_cast<QMdiSubWindow*>(m_graph->parentWidget());
     if (sub) {
         sub->show();
+        if (created) keepInView(sub);
         m_mdi->setActiveSubWindow(sub);
         sub->raise();
     }

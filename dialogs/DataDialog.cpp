@@ -1,6 +1,7 @@
 #include "DataDialog.h"
 
 #include "base/Errors.h"
+#include "tables/TableWindows.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -38,6 +39,7 @@ void TDataDialog::showIn(QMdiArea* area) {
             });
     sub->show();
     sub->adjustSize();
+    keepInView(sub);
     // Activated right after it is created, whether or not the frame area makes it active.
     if (area->activeSubWindow() == sub)
         FormActivate();

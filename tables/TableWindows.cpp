@@ -6,6 +6,18 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include <algorithm>
+
+void keepInView(QMdiSubWindow* sub) {
+    QMdiArea* area = sub->mdiArea();
+    if (!area) return;
+    const QRect view = area->viewport()->rect();
+    const QRect at = sub->geometry();
+    const int x = std::max(0, std::min(at.x(), view.width() - at.width()));
+    const int y = std::max(0, std::min(at.y(), view.height() - at.height()));
+    if (x != at.x() || y != at.y()) sub->move(x, y);
+}
+
 TableWindows::TableWindows(QMdiArea* area, QWidget* dialogParent, TableWindowServices services)
     : m_area(area), m_dialogParent(dialogParent), m_services(std::move(services)) {}
 
@@ -46,5 +58,6 @@ void TableWindows::show(TGridTable& table, bool modal) {
         sub->showNormal();
         form->open();
         m_area->setActiveSubWindow(sub);
+        keepInView(sub);
     }
 }

@@ -4,6 +4,11 @@
 #include "TableFormController.h"
 
 class QMdiArea;
+class QMdiSubWindow;
+
+// Moves a new subwindow wholly into the visible part of its area when it fits there: the area
+// places new windows where they overlap the others least, even partly outside what the user sees.
+void keepInView(QMdiSubWindow* sub);
 
 class TableWindows : public TableWindowProvider {
 public:

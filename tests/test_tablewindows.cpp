@@ -275,6 +275,25 @@ TEST_F(TableWindowTest, ModalWindowsOpenTheirNestedTablesModally) {
     EXPECT_TRUE(t->Cell(0, 0).Table()->Window()->isModal());
 }
 
+// Windows already open fill the area's left part: the next table window must still be seen whole.
+TEST_F(TableWindowTest, NewWindowsOpenInsideTheVisibleArea) {
+    area.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area.setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area.resize(1000, 680);
+    for (const QRect at : {QRect(0, 0, 610, 220), QRect(610, 0, 230, 95), QRect(0, 220, 460, 165),
+                           QRect(462, 220, 418, 217)}) {
+        auto* other = area.addSubWindow(new QWidget);
+        other->setGeometry(at);
+        other->show();
+    }
+    auto t = tableFrom(registry, kThreeColumns);
+    t->SetRowCount(3);
+    t->ShowWindow();
+    const QRect placed = formOf(*t)->frame()->geometry();
+    ASSERT_LE(placed.width(), area.viewport()->width());
+    EXPECT_TRUE(area.viewport()->rect().contains(placed)) << placed.x() << "," << placed.y();
+}
+
 TEST_F(TableWindowTest, EntriesReachTheTableWhenTheUserLeaves) {
     auto a = tableFrom(registry, kThreeColumns);
     auto b = tableFrom(registry, kThreeColumns);
