@@ -1,5 +1,6 @@
 // The Help menu: the documents beside the program, the About box and the update page. The
-// desktop opens each; the program carries on whatever it reports.
+// desktop opens each; when it cannot (a document missing, no viewer or browser) the program says so
+// and carries on.
 #include "MainForm.h"
 #include "MenuHelpers.h"
 
@@ -7,6 +8,7 @@
 #include "format/Release.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 QString TMainForm::UpdateQuery(const QDate& today) {
@@ -23,18 +25,29 @@ void TMainForm::buildHelpMenu() {
                [this] { openBeside(QLatin1String(helpfiles::kUsersManual)); });
     addCommand(this, help, QStringLiteral("Technical Manual"), QStringLiteral("HelpTechnicalManual"), [this] {
         // The script opens the technical manual; it is run, as a command script would be.
-        m_services.launcher.startDetached(
-            QStringLiteral("/bin/sh"),
-            {QDir(m_programFolder).filePath(QLatin1String(helpfiles::kTechnical))});
+        const QString script = QDir(m_programFolder).filePath(QLatin1String(helpfiles::kTechnical));
+        if (!QFileInfo::exists(script))
+            m_services.messages.error(helpfiles::kMissing.arg(script));
+        else if (!m_services.launcher.startDetached(QStringLiteral("/bin/sh"), {script}))
+            m_services.messages.error(helpfiles::kNoProgram.arg(script));
     });
     addCommand(this, help, QStringLiteral("&About..."), QStringLiteral("HelpAbout"), &TMainForm::AboutClick);
     addCommand(this, help, QStringLiteral("Check for Updates"), QStringLiteral("HelpUpdates"),
-               [this] { m_services.launcher.openUrl(QUrl(UpdateQuery(Today()))); });
+               [this] { openUrl(QUrl(UpdateQuery(Today()))); });
     connect(help, &QMenu::aboutToShow, this, &TMainForm::CommitActiveChild);
 }
 
 void TMainForm::openBeside(const QString& name) {
-    m_services.launcher.openUrl(QUrl::fromLocalFile(QDir(m_programFolder).filePath(name)));
+    const QString path = QDir(m_programFolder).filePath(name);
+    if (QFileInfo::exists(path))
+        openUrl(QUrl::fromLocalFile(path));
+    else
+        m_services.messages.error(helpfiles::kMissing.arg(path));
+}
+
+void TMainForm::openUrl(const QUrl& url) {
+    if (!m_services.launcher.openUrl(url))
+        m_services.messages.error(helpfiles::kNoProgram.arg(url.toDisplayString(QUrl::PreferLocalFile)));
 }
 
 void TMainForm::AboutClick() {

@@ -24,6 +24,10 @@ inline constexpr char kContents[] = "DIZIROVI2015.html";
 inline constexpr char kUsersManual[] = "DIZIROVI2015UsersManual.pdf";
 inline constexpr char kTechnicalManual[] = "DIZIROVI2015TechnicalManual.pdf";
 inline constexpr char kTechnical[] = "Technical.sh";
+// The desktop says nothing when it cannot open a document, so the program does.
+inline const QString kMissing =
+    QStringLiteral("The file \"%1\" was not found. Reinstall the program to restore it.");
+inline const QString kNoProgram = QStringLiteral("No program on this computer could open \"%1\".");
 } // namespace helpfiles
 
 class TAboutBox;
@@ -165,6 +169,7 @@ private:
     void showNew(TDataDialog* dialog);
     template <class D, class Make> void showSingle(QPointer<D>& slot, Make make);
     void openBeside(const QString& name);
+    void openUrl(const QUrl& url);
     void buildOptionsMenu();
     void buildComputationMenu();
     void buildViewMenu();

@@ -12,6 +12,7 @@
 #include "tables/DataCmb.h"
 #include "tables/DataEdit.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QLabel>
 #include <QMdiArea>
@@ -582,6 +583,11 @@ TEST_F(OptionalData, TextEditorSetting) {
 
 TEST_F(OptionalData, HelpOpensTheDocumentsBesideTheProgram) {
     const QString programFolder = dir.filePath("programs");
+    ASSERT_TRUE(QDir().mkpath(programFolder));
+    for (const char* name : {helpfiles::kContents, helpfiles::kUsersManual, helpfiles::kTechnical}) {
+        QFile document(QDir(programFolder).filePath(QLatin1String(name)));
+        ASSERT_TRUE(document.open(QIODevice::WriteOnly));
+    }
     start({}, programFolder);
     QDir::setCurrent(dir.path()); // wherever the working directory is
     form->action(QStringLiteral("HelpContents"))->trigger();
@@ -605,6 +611,32 @@ TEST_F(OptionalData, HelpOpensTheDocumentsBesideTheProgram) {
         ->linkActivated(aboutmsg::kSupportMail);
     EXPECT_EQ(launcher.opened.back(), QUrl(aboutmsg::kSupportMail));
     form->aboutBox()->accept();
+}
+
+// The desktop stays silent when it cannot open a document; the program says what went wrong.
+TEST_F(OptionalData, HelpSaysWhenADocumentCannotBeOpened) {
+    const QString programFolder = dir.filePath("empty");
+    start({}, programFolder);
+    const struct {
+        const char* action;
+        const char* document;
+    } items[] = {{"HelpContents", helpfiles::kContents},
+                 {"HelpUsersManual", helpfiles::kUsersManual},
+                 {"HelpTechnicalManual", helpfiles::kTechnical}};
+    for (const auto& item : items) {
+        messages.shown.clear();
+        form->action(QLatin1String(item.action))->trigger();
+        EXPECT_EQ(messages.shown, QStringList{"error: " + helpfiles::kMissing.arg(
+                                                              QDir(programFolder).filePath(item.document))});
+    }
+    EXPECT_TRUE(launcher.opened.empty() && launcher.started.empty()) << "nothing handed on that is not there";
+
+    launcher.canStart = false;
+    messages.shown.clear();
+    form->action(QStringLiteral("HelpUpdates"))->trigger();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith("error: No program on this computer could open"))
+        << messages.shown[0].toStdString();
 }
 
 TEST_F(OptionalData, NoMenuItemIsAPlaceholder) {
