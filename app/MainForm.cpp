@@ -278,6 +278,13 @@ void TMainForm::CloseChildWindows() {
     m_mdi->closeAllSubWindows();
 }
 
+// Closing stores each window's values in the document. A window that refuses (an entry the user has
+// not corrected) keeps the document open too: its values would otherwise go into the next one.
+bool TMainForm::ChildWindowsClosed() {
+    CloseChildWindows();
+    return m_mdi->subWindowList().isEmpty();
+}
+
 void TMainForm::UpdateCaption() {
     setWindowTitle(mainmsg::kCaptionPrefix + filenames::DisplayName(document().FileName));
 }
@@ -306,14 +313,14 @@ bool TMainForm::QuerySaveChanges() {
 }
 
 void TMainForm::FileNewClick() {
-    if (!QuerySaveChanges()) return;
+    if (!ChildWindowsClosed() || !QuerySaveChanges()) return;
     replaceDocument(TProgramData::Create(m_session));
     UpdateCaption();
     document().PlotFileName.clear();
 }
 
 void TMainForm::FileOpenClick() {
-    if (!QuerySaveChanges()) return;
+    if (!ChildWindowsClosed() || !QuerySaveChanges()) return;
     auto choice =
         m_services.files.open(QStringLiteral("Open"), kOpenFilters, OpenFilterIndex, QStringLiteral("sld"));
     if (!choice) return;
@@ -376,13 +383,11 @@ void TMainForm::FileExitClick() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    CommitActiveChild();
-    if (!QuerySaveChanges()) {
+    if (!ChildWindowsClosed() || !QuerySaveChanges()) {
         event->ignore();
         return;
     }
     UpdateRegistry();
-    CloseChildWindows();
     event->accept();
 }
 
@@ -406,7 +411,7 @@ void TMainForm::FileMenuClick() {
 
 void TMainForm::MyFilePopupHandler(int slot) {
     const QString path = RecentFiles.value(slot);
-    if (QuerySaveChanges()) OpenFileName(path);
+    if (ChildWindowsClosed() && QuerySaveChanges()) OpenFileName(path);
 }
 
 void TMainForm::UpdatePrevFile(const QString& path) {
@@ -430,7 +435,7 @@ void TMainForm::UpdateRegistry() {
 }
 
 void TMainForm::HandleDroppedFiles(const QStringList& paths) {
-    if (paths.isEmpty() || !QuerySaveChanges()) return;
+    if (paths.isEmpty() || !ChildWindowsClosed() || !QuerySaveChanges()) return;
     const QString path = QFileInfo(paths.first()).absoluteFilePath();
     QDir::setCurrent(QFileInfo(path).absolutePath());
     replaceDocument(TProgramData::CreateFromFile(m_session, path, true, &m_services.messages));

@@ -79,6 +79,7 @@ public:
     void SetModified(bool modified) { m_session.SetModified(modified); }
     void CommitActiveChild();
     void CloseChildWindows();
+    bool ChildWindowsClosed();
     void UpdateCaption();
 
     // File commands.

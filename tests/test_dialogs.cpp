@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QTest>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -321,6 +322,48 @@ TEST_F(Dialogs, DataMenuShowsLoadsOfAnOpenedFile) {
     EXPECT_TRUE(form->action(QStringLiteral("DataSurcharge"))->isChecked());
     EXPECT_FALSE(form->action(QStringLiteral("DataEarthquake"))->isChecked());
     EXPECT_TRUE(form->searchItem(4)->isChecked());
+}
+
+// An entry the user has not corrected keeps its window open, and with it the document: the
+// window's values must not go into the next document, nor the entry be lost.
+TEST_F(Dialogs, UncorrectedEntryKeepsTheDocument) {
+    const QString other = dir.filePath("other.sl4d");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), other));
+    const struct {
+        const char* command;
+        std::function<void(TMainForm*)> run;
+    } commands[] = {
+        {"New", [](TMainForm* f) { f->FileNewClick(); }},
+        {"Open",
+         [&](TMainForm* f) {
+             files.opens.push_back(FileChooser::Choice{other, 1});
+             f->FileOpenClick();
+         }},
+        {"Drop", [&](TMainForm* f) { f->HandleDroppedFiles({other}); }},
+        {"Exit", [](TMainForm* f) { EXPECT_FALSE(f->close()); }},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.command);
+        start();
+        form->document().Title = QStringLiteral("mine");
+        auto* bishop = openSearch<TCircleSearchDialog>(3);
+        TDataEdit* xl = bishop->field("deXLi");
+        xl->setFocus();
+        xl->setText("12+");
+        const TProgramData* before = &form->document();
+        c.run(form.get());
+        EXPECT_EQ(&form->document(), before);
+        EXPECT_EQ(form->document().Title, "mine");
+        EXPECT_EQ(xl->text(), "12+") << "the entry stays for the user to correct";
+        EXPECT_FALSE(messages.shown.filter("question:").size()) << "nothing asked while the entry is wrong";
+        xl->setText("12");
+        messages.answers.push_back(MessageSink::Answer::No);
+        form->FileNewClick();
+        EXPECT_NE(&form->document(), before) << "corrected, the command goes ahead";
+        EXPECT_EQ(form->document().InitLeftX, 0) << "nothing of the old document in the new one";
+        files.opens.clear();
+        messages.shown.clear();
+    }
 }
 
 // ---- the boundary preview ----
