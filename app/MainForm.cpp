@@ -266,10 +266,11 @@ void TMainForm::OpenCommandLineFile() {
 
 // ---- document ----
 
-void TMainForm::CommitActiveChild() {
-    if (m_mdi->subWindowList().isEmpty()) return;
+bool TMainForm::CommitActiveChild() {
+    if (m_mdi->subWindowList().isEmpty()) return true;
     if (QMdiSubWindow* active = m_mdi->currentSubWindow())
-        if (auto* child = dynamic_cast<CommittingChild*>(active->widget())) child->storeToDocument();
+        if (auto* child = dynamic_cast<CommittingChild*>(active->widget())) return child->storeToDocument();
+    return true;
 }
 
 // ---- Data menu ----
@@ -339,8 +340,9 @@ void TMainForm::OpenFileName(const QString& name) {
 }
 
 SaveOutcome TMainForm::writeDocument(bool reportErrors) {
-    // A save by its shortcut opens no menu: the entry still open in a table window goes in first.
-    CommitActiveChild();
+    // A save by its shortcut opens no menu: the entry still open in a window goes in first. An entry
+    // the window refuses stops the save (and a run): the file would not hold what the user sees.
+    if (!CommitActiveChild()) return SaveOutcome::Cancelled;
     try {
         document().SaveToFile();
         document().Incomplete = false;
@@ -361,6 +363,7 @@ SaveOutcome TMainForm::FileSaveClick(bool reportErrors) {
 }
 
 SaveOutcome TMainForm::FileSaveAsClick(bool reportErrors) {
+    if (!CommitActiveChild()) return SaveOutcome::Cancelled;
     QString proposed = document().FileName;
     if (filenames::extension(proposed).toLower() == QLatin1String(".sld"))
         proposed = filenames::changeExtension(proposed, QStringLiteral(".sl4d"));

@@ -77,7 +77,7 @@ public:
 
     bool IsModified() const { return m_session.IsModified(); }
     void SetModified(bool modified) { m_session.SetModified(modified); }
-    void CommitActiveChild();
+    bool CommitActiveChild(); // false when the active window refuses its entry
     void CloseChildWindows();
     bool ChildWindowsClosed();
     void UpdateCaption();

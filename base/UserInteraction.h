@@ -58,5 +58,6 @@ public:
 class CommittingChild {
 public:
     virtual ~CommittingChild() = default;
-    virtual void storeToDocument() = 0;
+    // False when an entry is refused (the window told the user and keeps the entry for correcting).
+    virtual bool storeToDocument() = 0;
 };

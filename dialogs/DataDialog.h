@@ -43,7 +43,7 @@ public:
     virtual void FormActivate();
     bool FormDeactivate();
     bool FormClose();
-    void storeToDocument() override { FormDeactivate(); }
+    bool storeToDocument() override { return FormDeactivate(); }
 
     TDataEdit* field(const char* name) const;
     const std::vector<TDataEdit*>& fields() const { return m_fieldOrder; }

@@ -94,7 +94,7 @@ public:
     // EditorHost
     std::unique_ptr<CellEditor> createEditor(TColumn& column, int row) override;
     // CommittingChild
-    void storeToDocument() override { commitCell(); }
+    bool storeToDocument() override { return commitCell(); }
 
     // The user's commands.
     bool commitCell();

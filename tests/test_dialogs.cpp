@@ -13,6 +13,7 @@
 #include "tables/DataEdit.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QMdiArea>
@@ -363,6 +364,45 @@ TEST_F(Dialogs, UncorrectedEntryKeepsTheDocument) {
         EXPECT_EQ(form->document().InitLeftX, 0) << "nothing of the old document in the new one";
         files.opens.clear();
         messages.shown.clear();
+    }
+}
+
+// Neither the file nor a run may differ from what the user sees: a refused entry stops a save, a
+// Save As and a run, and nothing is written.
+TEST_F(Dialogs, UncorrectedEntryStopsSavesAndRuns) {
+    const QString problem = dir.filePath("mine.sl4d");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem));
+    QFile::setPermissions(problem, QFile::ReadOwner | QFile::WriteOwner);
+    const auto bytes = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray original = bytes(problem);
+    const struct {
+        const char* command;
+        std::function<void(TMainForm*)> run;
+    } commands[] = {
+        {"Save", [](TMainForm* f) { EXPECT_EQ(f->FileSaveClick(), SaveOutcome::Cancelled); }},
+        {"Save As", [](TMainForm* f) { EXPECT_EQ(f->FileSaveAsClick(), SaveOutcome::Cancelled); }},
+        {"Run Analysis", [](TMainForm* f) { f->RunAnalysisClick(); }},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.command);
+        start({problem});
+        auto* bishop = openSearch<TCircleSearchDialog>(3);
+        TDataEdit* xl = bishop->field("deXLi");
+        xl->setFocus();
+        xl->setText("12+");
+        messages.shown.clear();
+        c.run(form.get());
+        EXPECT_EQ(messages.shown.size(), 1) << "the entry's own message, nothing else";
+        EXPECT_TRUE(files.asked.empty()) << "no Save As dialog";
+        EXPECT_EQ(bytes(problem), original);
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath("mine.sl4o"))) << "no run";
+        EXPECT_EQ(xl->text(), "12+");
+        xl->setText("12");
+        messages.answers.push_back(MessageSink::Answer::No);
+        form->FileNewClick();
     }
 }
 

@@ -313,7 +313,10 @@ TEST_F(MainWindow, UnitsMenuFollowsTheDocument) {
 struct StoringChild : QWidget, CommittingChild {
     ProblemSession* session = nullptr;
     QString title;
-    void storeToDocument() override { session->document().Title = title; }
+    bool storeToDocument() override {
+        session->document().Title = title;
+        return true;
+    }
 };
 
 TEST_F(MainWindow, ChildWindowsCommitAndAreListed) {
