@@ -98,8 +98,14 @@ void TMainForm::TextEditorClick() {
     });
 }
 
-// A unit switch refits the boundary preview and reloads the editor's name.
+// A unit switch refits the boundary preview and reloads the editor's name. Every other open dialog
+// shows its numbers converted: each stored what it showed before the switch (the active one when
+// the menu opened, the others when they were left), and would otherwise store them again, unconverted.
 void TMainForm::reactivateUnitDialogs() {
+    for (QMdiSubWindow* sub : m_mdi->subWindowList())
+        if (auto* d = dynamic_cast<TDataDialog*>(sub->widget());
+            d && d != m_boundaryDialog.data() && d != m_optionsDialog.data())
+            d->reloadFields();
     if (m_boundaryDialog) m_boundaryDialog->FormActivate();
     if (m_optionsDialog) m_optionsDialog->FormActivate();
 }

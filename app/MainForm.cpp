@@ -465,6 +465,8 @@ void TMainForm::OptionsUnitsClick() {
 }
 
 void TMainForm::UnitsClick(int unitSystem) {
+    // An entry a window refuses is in neither unit system: it must be corrected first.
+    if (!CommitActiveChild()) return;
     const int before = document().UnitSystem;
     document().SetUnitSystem(unitSystem);
     // The values were converted: closing without saving must not lose that silently.

@@ -44,6 +44,8 @@ public:
     bool FormDeactivate();
     bool FormClose();
     bool storeToDocument() override { return FormDeactivate(); }
+    // Shows the document's numbers again, in its current units (after a unit switch).
+    void reloadFields() { loadFields(); }
 
     TDataEdit* field(const char* name) const;
     const std::vector<TDataEdit*>& fields() const { return m_fieldOrder; }

@@ -303,6 +303,29 @@ TEST_F(Dialogs, UnitSwitchConvertsLengthsNotAngles) {
     EXPECT_TRUE(bishop->field("deXLi")->EditLabel()->text().endsWith("(m)"));
 }
 
+// Open dialogs follow a unit switch: what they show is converted, and what they store later is
+// not converted a second time, nor stored unconverted.
+TEST_F(Dialogs, UnitSwitchWithDialogsOpen) {
+    start();
+    auto* bishop = openSearch<TCircleSearchDialog>(3);
+    bishop->field("deXLi")->setText("10");
+    bishop->field("deCCW")->setText("15");
+    form->action(QStringLiteral("DataEarthquake"))->trigger(); // the Bishop dialog stores as it is left
+    auto* quake = form->findChild<TDlgEarthquake*>();
+    ASSERT_TRUE(quake);
+    quake->field("deCav")->setText("2000");
+    Q_EMIT form->menu(QStringLiteral("Options1"))->aboutToShow();
+    form->UnitsClick(2);
+    EXPECT_NEAR(static_cast<double>(bishop->field("deXLi")->Number()), 3.048, 1e-9);
+    EXPECT_TRUE(bishop->field("deXLi")->EditLabel()->text().endsWith("(m)"));
+    EXPECT_EQ(shown(bishop, "deCCW"), "15");
+    EXPECT_NEAR(static_cast<double>(quake->field("deCav")->Number()), 95.76052, 1e-4);
+    EXPECT_TRUE(bishop->subWindow()->close());
+    EXPECT_TRUE(quake->subWindow()->close());
+    EXPECT_NEAR(static_cast<double>(form->document().InitLeftX), 3.048, 1e-9);
+    EXPECT_NEAR(static_cast<double>(form->document().CavitationPressure), 95.76052, 1e-4);
+}
+
 TEST_F(Dialogs, BlockDialogAndItsPicture) {
     start();
     auto* block = openSearch<TDlgBlock>(5);
