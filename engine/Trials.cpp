@@ -96,6 +96,9 @@ Trials::Trials(const Problem& p, const Slope& slope, const SolverSettings& solve
         m_count = perPoint;
     } else {
         m_minElevation = m_par.minElevation;
+        // Layer boundaries below the ground surface (the lines after the ground-surface lines).
+        for (size_t i = static_cast<size_t>(std::max(0, p.surfaceLineCount)); i < p.lines.size(); ++i)
+            if (p.lines[i].right.x > p.lines[i].left.x) m_interfaces.push_back(p.lines[i]);
         m_count = static_cast<size_t>(std::max(1, m_par.initiationPoints)) * perPoint;
         // Circles: directions and exit targets on a grid, so each point's circles spread over the
         // termination range.
@@ -148,10 +151,28 @@ TrialShape Trials::shape(size_t index) const {
     const double theta = random.uniform(m_par.cwLimit, std::max(m_par.cwLimit, highest));
     const double steer = random.uniform(std::log(kSteerShortest), std::log(kSteerLongest));
     const double wander = random.uniform(0, kMaxWander);
-    const double floorDepth = random.uniform(0, 1);
+    double floorDepth = random.uniform(0, 1);
     const double dip = random.uniform(-1, 1); // weak layers mostly lie nearly flat
-    const double floorSlope = kFloorSlope * dip * dip * dip;
+    double floorSlope = kFloorSlope * dip * dip * dip;
     const double turnAt = random.uniform(0, 1);
+    // Every other surface takes a layer boundary below its start as its floor, just above it, so
+    // that bases running along the bottom of a weak layer are drawn often, not by chance.
+    const double layer = random.uniform(0, 1);
+    if (layer < 0.5 && !m_interfaces.empty()) {
+        const BoundaryLine& l =
+            m_interfaces[static_cast<size_t>(2 * layer * static_cast<double>(m_interfaces.size()))];
+        const double slope = (l.right.y - l.left.y) / (l.right.x - l.left.x);
+        const double above = random.uniform(0, 0.5) * m_par.segmentLength;
+        const double floorStart = l.left.y + slope * (x0 - l.left.x) + above;
+        const double room = std::min(std::hypot(target.x - start.x, target.y - start.y),
+                                     std::max(start.y - m_minElevation, 0.0));
+        const double depth = room > 0 ? (start.y - floorStart) / room : -1;
+        const double degrees = std::atan(slope) / kDeg;
+        if (depth >= 0 && depth <= 1 && std::abs(degrees) <= kFloorSlope) {
+            floorDepth = depth;
+            floorSlope = degrees;
+        }
+    }
     s.parameters = {x0, theta, xt, steer, wander, floorDepth, floorSlope, turnAt};
     s.seed = random.next();
     return s;

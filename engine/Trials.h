@@ -97,6 +97,7 @@ private:
     double m_lambda0 = 0;
     double m_tol = 1e-9;
     double m_minElevation = 0;
+    std::vector<BoundaryLine> m_interfaces; // irregular surfaces may follow these
 };
 
 } // namespace velda

@@ -728,6 +728,26 @@ TEST(Search, IrregularAndBlockFollowAWeakSeam) {
     EXPECT_LT(block.best.fs, 0.9 * circle.best.fs) << block.best.fs << " vs circle " << circle.best.fs;
 }
 
+// Surfaces that run along a thin weak layer are drawn on purpose, not left to chance: a good share
+// of the trials (a sixth here; a twelfth before they were) runs inside the seam for several segments.
+TEST(Search, IrregularTrialsFollowAWeakSeam) {
+    SearchParameters par = caseBRanges(10, 20);
+    par.segmentLength = 5;
+    const AnalysisResult r = search(weakSeam(), SearchKind::Irregular, par);
+    ASSERT_TRUE(r.found);
+    size_t following = 0;
+    for (const TrialSurface& t : r.trials) {
+        int run = 0, longest = 0;
+        for (const Point& q : t.points) {
+            const bool inSeam = q.y > 13 + q.x / 18 && q.y < 15 + q.x / 18;
+            run = inSeam ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        if (longest >= 4) ++following;
+    }
+    EXPECT_GE(6 * following, r.trials.size()) << following << " of " << r.trials.size();
+}
+
 TEST(Search, ImpossibleRangesEndWithoutACriticalSurface) {
     const struct {
         void (*change)(SearchParameters&);
