@@ -27,7 +27,7 @@ namespace {
 constexpr long kMaxSurfaces = 2000000; // generated surfaces of one search
 constexpr size_t kRound = 4096;        // trials made at once before their outcomes are taken in
 constexpr size_t kPool = 40;           // best generated trials kept for the ten and the refinement
-constexpr size_t kRefineStarts = 8;
+constexpr size_t kRefineStarts = 16;
 
 struct Candidate {
     size_t order = 0; // trial index; refined surfaces come after every trial
