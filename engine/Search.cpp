@@ -27,7 +27,9 @@ namespace {
 constexpr long kMaxSurfaces = 2000000; // generated surfaces of one search
 constexpr size_t kRound = 4096;        // trials made at once before their outcomes are taken in
 constexpr size_t kPool = 40;           // best generated trials kept for the ten and the refinement
-constexpr size_t kRefineStarts = 16;
+// Refinements start from the best trials: more for irregular surfaces and blocks, whose many numbers
+// leave more local minima than a circle's three.
+constexpr size_t kRefineStartsCircle = 8, kRefineStartsOther = 16;
 
 struct Candidate {
     size_t order = 0; // trial index; refined surfaces come after every trial
@@ -127,13 +129,13 @@ void Search::generate() {
 }
 
 // Compass search: every parameter is moved up and down by its step, which halves whenever no move
-// lowers the factor of safety.
+// lowers the factor of safety, until the steps are a 4096th of where they began (finer moves
+// change the factor in digits nobody reads).
 Candidate Search::refineFrom(const Candidate& start) const {
     Candidate best = start;
     std::vector<double> steps = m_trials.refinementSteps();
-    const double minStep = m_p.search == SearchKind::Block ? 1e-6 : 1e-4 * m_par.segmentLength;
-    int evaluations = 0;
-    for (int round = 0; round < 400 && evaluations < 20000; ++round) {
+    int halvings = 0, evaluations = 0;
+    for (int round = 0; round < 400 && evaluations < 1000 && halvings < 12; ++round) {
         bool improved = false;
         for (size_t i = 0; i < steps.size(); ++i) {
             if (steps[i] <= 0) continue;
@@ -152,12 +154,8 @@ Candidate Search::refineFrom(const Candidate& start) const {
             }
         }
         if (improved) continue;
-        bool any = false;
-        for (double& st : steps) {
-            st /= 2;
-            any = any || st > minStep;
-        }
-        if (!any) break;
+        for (double& st : steps) st /= 2;
+        ++halvings;
     }
     return best;
 }
@@ -165,7 +163,8 @@ Candidate Search::refineFrom(const Candidate& start) const {
 // From the best few trials, on as many threads as there are starts.
 std::vector<Candidate> Search::refine(AnalysisResult& result) {
     const auto& pool = m_collected.pool;
-    const size_t starts = std::min(kRefineStarts, pool.size());
+    const bool circles = m_p.search != SearchKind::Irregular && m_p.search != SearchKind::Block;
+    const size_t starts = std::min(circles ? kRefineStartsCircle : kRefineStartsOther, pool.size());
     std::vector<Candidate> refined(starts);
     parallelFor(starts, m_threads, [&](size_t s) { refined[s] = refineFrom(pool[s]); });
     const double bestGenerated = pool.front().fs;
