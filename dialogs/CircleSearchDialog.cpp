@@ -37,7 +37,7 @@ TCircleSearchDialog::TCircleSearchDialog(ProblemSession& session, MessageSink& m
                  grid, 11);
         grid->addWidget(note(searchmsg::kInclinationHint, this), 12, 0);
     }
-    const FieldSpec shared[] = {
+    const FieldDef shared[] = {
         {"deIP", t.initiationPoints, true, 1, 100, QString(), &TProgramData::InitiationPoints, nullptr},
         {"deSP", QStringLiteral("Surfaces generated per initiation point"), true, 1, 100, QString(),
          &TProgramData::SurfacesPerPoint, nullptr},
@@ -57,7 +57,7 @@ TCircleSearchDialog::TCircleSearchDialog(ProblemSession& session, MessageSink& m
          &TProgramData::CcwLimit},
         {"deCW", t.cw, false, std::nullopt, kRange, QStringLiteral("deg."), nullptr, &TProgramData::CwLimit},
     };
-    for (const FieldSpec& spec : shared) addField(spec, grid, row++);
+    for (const FieldDef& def : shared) addField(def, grid, row++);
     if (!t.spencer) {
         grid->addWidget(note(searchmsg::kCwHint, this), row++, 1);
         grid->addWidget(note(searchmsg::kCcwHint, this), row++, 1);

@@ -48,30 +48,30 @@ void TDataDialog::showIn(QMdiArea* area) {
     if (area->activeSubWindow() != sub) FormActivate();
 }
 
-TDataEdit* TDataDialog::addField(const FieldSpec& spec, QGridLayout* grid, int row) {
+TDataEdit* TDataDialog::addField(const FieldDef& def, QGridLayout* grid, int row) {
     auto* edit = new TDataEdit(m_messages, this);
-    edit->setObjectName(QLatin1String(spec.name));
+    edit->setObjectName(QLatin1String(def.name));
     auto* label = new QLabel(this);
     edit->SetEditLabel(label);
-    edit->SetCaption(spec.caption);
-    edit->SetUnitsString(spec.unit);
+    edit->SetCaption(def.caption);
+    edit->SetUnitsString(def.unit);
     // The stored bounds are the field's own, taken as they are, like those of a loaded form.
     edit->SetLoading(true);
-    edit->SetIntegerOnly(spec.integer);
-    edit->SetMinVal(spec.lower ? *spec.lower : -EntryField::DefaultMaxVal());
-    edit->SetMaxVal(spec.upper);
+    edit->SetIntegerOnly(def.integer);
+    edit->SetMinVal(def.lower ? *def.lower : -EntryField::DefaultMaxVal());
+    edit->SetMaxVal(def.upper);
     edit->SetLoading(false);
     connect(edit, &QLineEdit::textEdited, this, &TDataDialog::edited);
     grid->addWidget(label, row, 0);
     grid->addWidget(edit, row, 1);
-    m_fields.emplace_back(spec, edit);
+    m_fields.emplace_back(def, edit);
     m_fieldOrder.push_back(edit);
     return edit;
 }
 
 TDataEdit* TDataDialog::field(const char* name) const {
-    for (const auto& [spec, edit] : m_fields)
-        if (qstrcmp(spec.name, name) == 0) return edit;
+    for (const auto& [def, edit] : m_fields)
+        if (qstrcmp(def.name, name) == 0) return edit;
     return nullptr;
 }
 
@@ -87,27 +87,26 @@ void TDataDialog::fixSize() {
 // ---- load and store ----
 
 void TDataDialog::loadFields() {
-    for (auto& [spec, edit] : m_fields) {
-        if (!spec.unit.isEmpty() && spec.unit != QLatin1String("deg.")) edit->SetUnits(document().UnitSystem);
+    for (auto& [def, edit] : m_fields) {
+        if (!def.unit.isEmpty() && def.unit != QLatin1String("deg.")) edit->SetUnits(document().UnitSystem);
         // A loaded number goes through the field's bounds: what is shown is what will be stored.
-        edit->SetNumber(spec.whole ? static_cast<long double>(document().*spec.whole)
-                                   : document().*spec.real);
+        edit->SetNumber(def.whole ? static_cast<long double>(document().*def.whole) : document().*def.real);
     }
 }
 
 void TDataDialog::storeFields() {
-    for (auto& [spec, edit] : m_fields) {
+    for (auto& [def, edit] : m_fields) {
         long double x = 0;
         try {
             x = edit->Number();
         } catch (const EDiziOvi&) {
             continue; // cannot happen after the guard: the focused field is the only one being typed in
         }
-        if (spec.whole)
-            document().*spec.whole =
+        if (def.whole)
+            document().*def.whole =
                 static_cast<int32_t>(std::clamp(std::nearbyint(x), -2147483648.0L, 2147483647.0L));
         else
-            document().*spec.real = x;
+            document().*def.real = x;
     }
 }
 

@@ -17,7 +17,7 @@ class QMdiArea;
 class QMdiSubWindow;
 
 // One entry field and the document field it edits (a whole number or a real).
-struct FieldSpec {
+struct FieldDef {
     const char* name; // the control's object name
     QString caption;  // the field's own caption, also in its messages
     bool integer = false;
@@ -55,7 +55,7 @@ public:
 
 protected:
     // Adds a field with its label at `row` of `grid` (label in column 0, field in column 1).
-    TDataEdit* addField(const FieldSpec& spec, QGridLayout* grid, int row);
+    TDataEdit* addField(const FieldDef& def, QGridLayout* grid, int row);
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Loads every field from the document; stores every field into it.
     void loadFields();
@@ -83,7 +83,7 @@ private:
 
     ProblemSession& m_session;
     MessageSink& m_messages;
-    std::vector<std::pair<FieldSpec, TDataEdit*>> m_fields;
+    std::vector<std::pair<FieldDef, TDataEdit*>> m_fields;
     std::vector<TDataEdit*> m_fieldOrder;
     bool m_returning = false; // brought back after a refused entry: the fields keep their text
     bool m_closing = false;
