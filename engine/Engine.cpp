@@ -57,10 +57,12 @@ int runFromDirectory(const std::string& directory) {
     if (readFile((directory.empty() ? std::string(".") : directory) + "/names.dat", namesText, 64 * 1024) !=
         ReadStatus::Ok)
         return 1;
+    // Names that are not all valid and distinct, or that would replace the problem or something
+    // that is no file, stop the run before anything is written: there is no safe place for a report.
     std::string namesError;
     const RunFiles files = parseNames(namesText, namesError);
+    if (!namesError.empty() || !checkTargets(files).empty()) return 1;
     removeStaleTemporaries(files);
-    // Reports go only where names.dat names a valid file: nothing is written anywhere else.
     auto fail = [&](const std::string& why) {
         ResultTexts texts;
         texts.report = failureReportText(why, files);
@@ -69,7 +71,6 @@ int runFromDirectory(const std::string& directory) {
         publish(files, texts, ignored);
         return 1;
     };
-    if (!namesError.empty()) return fail(namesError);
 
     std::string text;
     switch (readFile(files.problem, text, problemformat::kMaxFileBytes)) {
@@ -101,6 +102,15 @@ int runFromDirectory(const std::string& directory) {
     if (problem->search == SearchKind::UserSurface && !result.found)
         return fail(result.warnings.empty() ? "The failure surface could not be evaluated."
                                             : result.warnings.front());
+    std::string writeError;
+    if (!result.found) {
+        // A search without one admissible surface computed nothing: the report and the result file
+        // say how many trials were rejected and why, and there is nothing to draw.
+        ResultTexts texts;
+        texts.report = reportText(*problem, result, files);
+        texts.result = resultJson(&*problem, &result, {});
+        return publish(files, texts, writeError) ? 1 : fail(writeError);
+    }
 
     std::vector<std::string> clipped;
     ResultTexts texts;
@@ -108,7 +118,6 @@ int runFromDirectory(const std::string& directory) {
     result.warnings.insert(result.warnings.end(), clipped.begin(), clipped.end());
     texts.report = reportText(*problem, result, files);
     texts.result = resultJson(&*problem, &result, {});
-    std::string writeError;
     if (publish(files, texts, writeError)) return 0;
     return fail(writeError);
 }

@@ -89,7 +89,7 @@ std::string methods(const AnalysisResult& r) {
 
 std::string resultJson(const Problem* p, const AnalysisResult* r, const std::vector<std::string>& errors) {
     std::string o = "{\n  \"release\": \"" + std::string(release::kVersion) + "\",\n";
-    o += "  \"status\": " + std::string(r ? "\"computed\"" : "\"not computed\"") + ",\n";
+    o += "  \"status\": " + std::string(r && r->found ? "\"computed\"" : "\"not computed\"") + ",\n";
     if (p) {
         o += "  \"title\": " + jsonString(p->title) + ",\n";
         o += "  \"units\": {\"system\": " + std::to_string(p->unitSystem) +

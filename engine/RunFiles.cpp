@@ -1,5 +1,8 @@
 #include "RunFiles.h"
 
+#include "format/FolderLock.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -7,7 +10,6 @@
 #include <filesystem>
 #include <random>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -40,10 +42,7 @@ std::string invalidName(std::string_view name) {
     return {};
 }
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
+using runfiles::folderOf;
 
 std::string fileNameOf(const std::string& path) {
     return path.substr(path.find_last_of('/') + 1);
@@ -113,23 +112,72 @@ RunFiles parseNames(std::string_view text, std::string& error) {
     std::string* const targets[] = {&files.problem, &files.report, &files.plot, &files.result};
     const char* const roles[] = {"problem file", "output file", "plot file", "result file"};
     error.clear();
-    if (lines.size() < 5)
+    if (lines.size() < 5) {
         error = "The hand-over file names.dat has " + std::to_string(lines.size()) +
                 " lines; it must name the release, the problem file and the three result files.";
-    for (size_t i = 0; i < 4; ++i) {
-        if (i + 1 >= lines.size()) break;
-        const std::string why = invalidName(lines[i + 1]);
-        if (why.empty()) {
-            *targets[i] = std::string(lines[i + 1]);
-        } else if (error.empty()) {
-            error = "Line " + std::to_string(i + 2) + " of names.dat, the " + roles[i] + ", " + why + ".";
-        }
+        return {};
     }
+    for (size_t i = 0; i < 4; ++i) {
+        if (const std::string why = invalidName(lines[i + 1]); !why.empty()) {
+            error = "Line " + std::to_string(i + 2) + " of names.dat, the " + roles[i] + ", " + why + ".";
+            return {};
+        }
+        *targets[i] = std::string(lines[i + 1]);
+    }
+    for (size_t i = 0; i < 4; ++i)
+        for (size_t k = i + 1; k < 4; ++k)
+            if (*targets[i] == *targets[k]) {
+                error = "Lines " + std::to_string(i + 2) + " and " + std::to_string(k + 2) +
+                        " of names.dat name the same file for the " + roles[i] + " and the " + roles[k] + ".";
+                return {};
+            }
     return files;
 }
 
+namespace {
+
+// The folder entry a name stands for: its folder resolved (links, "..", "."), then its own name.
+// Two names with the same entry are one file, and renaming over either replaces it.
+std::string entryOf(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path name = fs::path(path).filename();
+    fs::path folder = fs::weakly_canonical(fs::path(folderOf(path)), ec);
+    if (ec) folder = fs::path(folderOf(path)).lexically_normal();
+    return (folder / name).string();
+}
+
+} // namespace
+
+std::string checkTargets(const RunFiles& files) {
+    namespace fs = std::filesystem;
+    const std::pair<const std::string*, const char*> results[] = {
+        {&files.report, "output file"}, {&files.plot, "plot file"}, {&files.result, "result file"}};
+    // The problem as named, and the file it leads to when it is a link.
+    std::vector<std::string> problem = {entryOf(files.problem)};
+    std::error_code ec;
+    if (const fs::path real = fs::canonical(files.problem, ec); !ec) problem.push_back(real.string());
+    std::vector<std::string> seen;
+    for (const auto& [name, role] : results) {
+        const std::string entry = entryOf(*name);
+        if (std::find(problem.begin(), problem.end(), entry) != problem.end())
+            return std::string("The ") + role + " " + *name + " is the problem file " + files.problem +
+                   "; writing it would destroy the problem.";
+        if (std::find(seen.begin(), seen.end(), entry) != seen.end())
+            return std::string("The ") + role + " " + *name + " is also another result of the run.";
+        seen.push_back(entry);
+        struct stat st {};
+        if (::lstat(name->c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            return std::string("The ") + role + " " + *name +
+                   " is taken by something that is not a file (a folder, a pipe or a device); it is left "
+                   "as it is and no result is written.";
+    }
+    return {};
+}
+
 ReadStatus readFile(const std::string& path, std::string& text, std::size_t limit) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a pipe waits for a writer; the type is checked before any read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -165,35 +213,33 @@ bool publish(const RunFiles& files, const ResultTexts& texts, std::string& error
     const std::pair<const std::string*, const std::optional<std::string>*> order[] = {
         {&files.plot, &texts.plot}, {&files.result, &texts.result}, {&files.report, &texts.report}};
     std::vector<Staged> staged;
-    auto discard = [&staged] {
-        for (const Staged& s : staged) ::unlink(s.temporary.c_str());
-    };
+    std::vector<std::string> unreplaced;
     for (const auto& [target, text] : order) {
-        if (!text->has_value() || target->empty()) continue;
+        if (target->empty()) continue;
+        if (!text->has_value()) {
+            unreplaced.push_back(*target);
+            continue;
+        }
         auto s = stage(*target, **text, error);
         if (!s) {
-            discard();
+            for (const Staged& done : staged) ::unlink(done.temporary.c_str());
             return false;
         }
         staged.push_back(*s);
     }
-    // Another run of the same problem publishes its set before or after this one, never in between.
-    const int lock = files.problem.empty() ? -1 : ::open(files.problem.c_str(), O_RDONLY | O_CLOEXEC);
-    if (lock >= 0)
-        while (::flock(lock, LOCK_EX) != 0 && errno == EINTR) {
-        }
-    bool ok = true;
+    const runfiles::FolderLocks lock({folderOf(files.report), folderOf(files.plot), folderOf(files.result)});
+    // The old report goes first: until the new one is in place, no report speaks for the others.
+    if (!files.report.empty()) ::unlink(files.report.c_str());
+    for (const std::string& old : unreplaced) ::unlink(old.c_str());
     for (size_t i = 0; i < staged.size(); ++i)
         if (::rename(staged[i].temporary.c_str(), staged[i].target.c_str()) != 0) {
             error = systemError("The results cannot be written in the folder " + folderOf(staged[i].target) +
                                     ": renaming to",
                                 staged[i].target);
             for (size_t k = i; k < staged.size(); ++k) ::unlink(staged[k].temporary.c_str());
-            ok = false;
-            break;
+            return false;
         }
-    if (lock >= 0) ::close(lock);
-    return ok;
+    return true;
 }
 
 void removeStaleTemporaries(const RunFiles& files) {

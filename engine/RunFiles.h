@@ -12,24 +12,33 @@ struct RunFiles {
 };
 
 // names.dat: the release, then the problem file, the report, the plot file and the result file,
-// one absolute name a line without control characters. Returns the names that are valid (empty
-// strings for the others) and, when any is missing or invalid, the first reason in `error`.
+// one absolute name a line without control characters; the three results are three different
+// names, none of them the problem's. Returns all four names, or, when any is missing or invalid,
+// none at all and the first reason in `error`: a run never writes to some of its names only.
 RunFiles parseNames(std::string_view text, std::string& error);
 
+// What the file system says against names that read well: a result that is the problem file
+// itself or another result under a different spelling (a linked folder, "..", a link to the
+// problem), or a name taken by something other than a file (a folder, a pipe, a device), which
+// publishing would replace. Empty when the run may write its results.
+std::string checkTargets(const RunFiles& files);
+
 enum class ReadStatus { Ok, Missing, TooLarge, Failed };
-// The whole file, refused unseen when it is larger than `limit` bytes.
+// The whole file, refused unseen when it is larger than `limit` bytes or no regular file (a pipe
+// would wait for a writer forever, a device never end).
 ReadStatus readFile(const std::string& path, std::string& text, std::size_t limit);
 
-// The texts a run leaves; a missing one is not written (and an older file of that name is left to
-// the caller, which removed it before the run).
+// The texts a run leaves; for a missing one an older file of that name is removed, so the files
+// beside the problem are always one run's set.
 struct ResultTexts {
     std::optional<std::string> plot, result, report;
 };
 
 // Writes each text to a temporary file of its own beside its target, created exclusively (a link
-// planted there is never followed), then renames them over their targets in the order plot, result,
-// report: a report never claims results that are not there. While publishing, the problem file is
-// locked, so two runs of one problem do not interleave their sets. Returns false with the reason and
+// planted there is never followed). Then, with the results' folders locked (FolderLocks), it
+// removes the old report and any old result this run does not replace, and renames the new files
+// over their targets in the order plot, result, report: a report never claims results that are not
+// there, and two runs of one problem never interleave their sets. Returns false with the reason and
 // leaves no temporary file when something cannot be written.
 bool publish(const RunFiles& files, const ResultTexts& texts, std::string& error);
 

@@ -17,7 +17,7 @@ inline constexpr char kNoExit[] = "does not rise through the ground";
 inline constexpr char kOutsideTermination[] = "ends outside the termination range";
 inline constexpr char kBelowMinimum[] = "goes below the minimum elevation";
 inline constexpr char kCrossesLimit[] = "crosses a limit line";
-inline constexpr char kNoFactor[] = "no factor of safety (no convergence or an inadmissible slice)";
+inline constexpr char kNoFactor[] = "gives no factor of safety (no convergence or an inadmissible slice)";
 } // namespace rejection
 
 // A small generator of its own: the same numbers on every platform and library.

@@ -3,15 +3,19 @@
 #include "engine/Engine.h"
 #include "engine/Output.h"
 #include "engine/ProblemInput.h"
+#include "engine/RunFiles.h"
 #include "engine/Search.h"
+#include "format/FolderLock.h"
 #include "support/EngineSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -501,7 +505,7 @@ TEST_F(EngineRun, NoComputationReturnsOneAndSaysWhy) {
     EXPECT_TRUE(fs::is_empty(dir));
     names("p.sl4d", 3);
     EXPECT_EQ(run(), 1);
-    EXPECT_NE(readText(dir / "p.sl4o").find("names.dat has 3 lines"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "p.sl4o")) << "a run whose names are not all given writes nothing";
     names("p.sl4d");
     EXPECT_EQ(run(), 1);
     EXPECT_NE(readText(dir / "p.sl4o").find("could not be read"), std::string::npos);
@@ -594,15 +598,110 @@ TEST_F(EngineRun, ResultsArePublishedSafely) {
     fs::remove(dir / live);
     EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"computed\""), std::string::npos);
 
-    // The report cannot be put in place (a folder stands there): the plot and result files are,
-    // no temporary is left, and no report claims anything.
+    // The report's name is taken by a folder: the run writes nothing at all, and the folder stays.
     fs::remove(dir / "p.sl4o");
+    fs::remove(dir / "p.sl4p");
     fs::create_directories(dir / "p.sl4o" / "in the way");
     EXPECT_EQ(run(), 1);
-    EXPECT_TRUE(fs::exists(dir / "p.sl4p"));
-    EXPECT_TRUE(fs::is_directory(dir / "p.sl4o"));
+    EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
+    EXPECT_TRUE(fs::is_directory(dir / "p.sl4o" / "in the way"));
     for (const auto& e : fs::directory_iterator(dir))
         EXPECT_EQ(e.path().string().find(".writing"), std::string::npos) << e.path();
+}
+
+// Names that read well but would destroy the problem or something that is no file stop the whole
+// run before anything is written: no report, no plot, no result anywhere.
+TEST_F(EngineRun, NamesThatWouldDestroyAFileWriteNothing) {
+    const std::string text = exampleText("UserSurface.sl4d");
+    const std::string d = dir.string(), p = d + "/p.sl4d", b = d + "/p";
+    fs::create_directories(dir / "sub");
+    fs::create_directory_symlink(dir, dir / "linked");
+    const struct {
+        const char* what;
+        std::string problem, report, plot, result;
+    } cases[] = {
+        {"report is the problem", p, p, b + ".sl4p", b + ".sl4r"},
+        {"plot is the problem through ..", p, b + ".sl4o", d + "/sub/../p.sl4d", b + ".sl4r"},
+        {"result is the problem through a linked folder", p, b + ".sl4o", b + ".sl4p", d + "/linked/p.sl4d"},
+        {"result is the file the problem links to", d + "/link.sl4d", b + ".sl4o", b + ".sl4p", p},
+        {"report and plot are one file", p, b + ".sl4o", b + ".sl4o", b + ".sl4r"},
+        {"plot and result are one file through a link", p, b + ".sl4o", b + ".sl4p", d + "/linked/p.sl4p"},
+        {"a pipe holds the plot's name", p, b + ".sl4o", d + "/pipe", b + ".sl4r"},
+        {"a line break in the plot's name", p, b + ".sl4o", b + "\n.sl4p", b + ".sl4r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& e : fs::directory_iterator(dir))
+            if (!e.is_directory()) fs::remove(e.path());
+        problem("p.sl4d", text);
+        fs::create_symlink(dir / "p.sl4d", dir / "link.sl4d");
+        ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+        std::ofstream(dir / "names.dat", std::ios::binary) << "2015.4.2\r\n"
+                                                           << c.problem << "\r\n"
+                                                           << c.report << "\r\n"
+                                                           << c.plot << "\r\n"
+                                                           << c.result << "\r\n";
+        EXPECT_EQ(run(), 1);
+        EXPECT_EQ(readText(dir / "p.sl4d"), text) << "the problem is untouched";
+        EXPECT_EQ(fs::status(dir / "pipe").type(), fs::file_type::fifo);
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left,
+                  (std::vector<std::string>{"link.sl4d", "linked", "names.dat", "p.sl4d", "pipe", "sub"}));
+    }
+    // The same names, each on its own, are fine.
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.is_fifo()) fs::remove(e.path());
+    names("p.sl4d");
+    EXPECT_EQ(run(), 0);
+}
+
+// A problem or names.dat that is a pipe is refused at once instead of waiting for a writer.
+TEST_F(EngineRun, APipeIsNoProblemFile) {
+    ASSERT_EQ(::mkfifo((dir / "p.sl4d").c_str(), 0600), 0);
+    names("p.sl4d");
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("could not be read"), std::string::npos);
+    fs::remove(dir / "names.dat");
+    ASSERT_EQ(::mkfifo((dir / "names.dat").c_str(), 0600), 0);
+    EXPECT_EQ(run(), 1);
+}
+
+// Results are published, and old ones removed, only while the results' folder is locked; the lock
+// is on the folder, so a save that replaces the problem file meanwhile changes nothing.
+TEST_F(EngineRun, PublishingWaitsForTheFolderLock) {
+    problem("p.sl4d", exampleText("UserSurface.sl4d"));
+    names("p.sl4d");
+    std::ofstream(dir / "p.sl4p") << "an older run's plot";
+    int result = -1;
+    std::thread runner;
+    {
+        const runfiles::FolderLocks held({dir.string()});
+        runner = std::thread([&] { result = run(); });
+        // A save replaces the problem file while the run waits.
+        problem("p.sl4d.new", exampleText("UserSurface.sl4d"));
+        fs::rename(dir / "p.sl4d.new", dir / "p.sl4d");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(readText(dir / "p.sl4p"), "an older run's plot") << "nothing published under the lock";
+        EXPECT_FALSE(fs::exists(dir / "p.sl4o"));
+    }
+    runner.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(readText(dir / "p.sl4p").find("\nEND\n"), std::string::npos);
+    EXPECT_NE(readText(dir / "p.sl4o").find("Factor of safety"), std::string::npos);
+}
+
+// A run that writes no plot (it failed) removes the older plot with the rest of the older set.
+TEST_F(EngineRun, AFailedRunLeavesNoOlderPlot) {
+    problem("p.sl4d", exampleText("UserSurface.sl4d"));
+    names("p.sl4d");
+    ASSERT_EQ(run(), 0);
+    ASSERT_TRUE(fs::exists(dir / "p.sl4p"));
+    problem("p.sl4d", "PROFIL\r\nbroken\r\n");
+    EXPECT_EQ(run(), 1);
+    EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
+    EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
 }
 
 // Two runs of one problem at once (two windows, or a batch) both leave a complete, agreeing set.
@@ -626,17 +725,29 @@ TEST_F(EngineRun, ConcurrentRunsOfOneProblem) {
     }
 }
 
-// A search the parameters rule out is no computation: 1, and the files say so.
+// A search the parameters rule out, or one that finds no admissible surface, is no computation:
+// 1, and the files say so.
 TEST_F(EngineRun, RefusedSearchIsNotComputed) {
-    std::string text = exampleText("Bishop.sl4d");
-    const size_t at = text.find("CIRCL2\r\n") + 8;
-    text.replace(at, text.find("\r\n", at) - at, "0 10");
-    problem("p.sl4d", text);
-    names("p.sl4d");
-    EXPECT_EQ(run(), 1);
-    EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
-    EXPECT_NE(readText(dir / "p.sl4o").find("asks for no surfaces"), std::string::npos);
-    EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
+    const struct {
+        const char *line, *replacement, *reason;
+    } cases[] = {
+        {"10 20", "0 10", "asks for no surfaces"},
+        {"22. 30. 45. 60.", "200. 210. 300. 310.", "No admissible failure surface was found"},
+        {"20. 20. 3. 19.6 0. 0. 0", "0. 0. 3. 19.6 0. 0. 0", "No admissible failure surface was found"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.replacement);
+        std::string text = exampleText("Bishop.sl4d");
+        const size_t at = text.find(c.line);
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, std::strlen(c.line), c.replacement);
+        problem("p.sl4d", text);
+        names("p.sl4d");
+        EXPECT_EQ(run(), 1);
+        EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
+        EXPECT_NE(readText(dir / "p.sl4o").find(c.reason), std::string::npos) << readText(dir / "p.sl4o");
+        EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
+    }
 }
 
 // Only what the sections need is read; a file beyond the size limit is refused unread.
