@@ -339,7 +339,7 @@ void TMainForm::OpenFileName(const QString& name) {
     UpdatePrevFile(path);
 }
 
-SaveOutcome TMainForm::writeDocument(bool reportErrors) {
+SaveOutcome TMainForm::writeDocument(QString* failure) {
     // A save by its shortcut opens no menu: the entry still open in a window goes in first. An entry
     // the window refuses stops the save (and a run): the file would not hold what the user sees.
     if (!CommitActiveChild()) return SaveOutcome::Cancelled;
@@ -348,21 +348,24 @@ SaveOutcome TMainForm::writeDocument(bool reportErrors) {
         document().Incomplete = false;
         return SaveOutcome::Saved;
     } catch (const EDiziOvi& e) {
-        if (reportErrors) m_services.messages.error(e.message());
+        if (failure)
+            *failure = e.message();
+        else
+            m_services.messages.error(e.message());
         return SaveOutcome::Failed;
     }
 }
 
-SaveOutcome TMainForm::FileSaveClick(bool reportErrors) {
+SaveOutcome TMainForm::FileSaveClick(QString* failure) {
     // A never-saved document, an older-layout file and a file read only in part are never
     // written over in place.
     if (document().FileName == kNewFileName ||
         filenames::extension(document().FileName).toLower() == QLatin1String(".sld") || document().Incomplete)
-        return FileSaveAsClick(reportErrors);
-    return writeDocument(reportErrors);
+        return FileSaveAsClick(failure);
+    return writeDocument(failure);
 }
 
-SaveOutcome TMainForm::FileSaveAsClick(bool reportErrors) {
+SaveOutcome TMainForm::FileSaveAsClick(QString* failure) {
     if (!CommitActiveChild()) return SaveOutcome::Cancelled;
     QString proposed = document().FileName;
     if (filenames::extension(proposed).toLower() == QLatin1String(".sld"))
@@ -374,7 +377,7 @@ SaveOutcome TMainForm::FileSaveAsClick(bool reportErrors) {
     if (auto chosen = m_services.files.save(title, proposed, kSaveFilters, QStringLiteral("sl4d"))) {
         document().FileName = QFileInfo(*chosen).absoluteFilePath();
         UpdateCaption();
-        outcome = writeDocument(reportErrors);
+        outcome = writeDocument(failure);
         document().PlotFileName.clear();
     }
     CloseChildWindows();
@@ -513,7 +516,7 @@ void TMainForm::RunAnalysisClick() {
     TAnalysisRun run(m_session, m_services.messages, m_programFolder);
     TAnalysisRun::Hooks hooks;
     // The run reports a failed save in its own words.
-    hooks.save = [this] { return FileSaveClick(false); };
+    hooks.save = [this](QString& why) { return FileSaveClick(&why); };
     hooks.busy = [](bool on) {
         if (on)
             QApplication::setOverrideCursor(Qt::WaitCursor);

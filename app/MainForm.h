@@ -87,8 +87,9 @@ public:
     void FileNewClick();
     void FileOpenClick();
     void OpenFileName(const QString& path);
-    SaveOutcome FileSaveClick(bool reportErrors = true);
-    SaveOutcome FileSaveAsClick(bool reportErrors = true);
+    // A failed save is shown as an error, or, when `failure` is given, only said there.
+    SaveOutcome FileSaveClick(QString* failure = nullptr);
+    SaveOutcome FileSaveAsClick(QString* failure = nullptr);
     void FileExitClick();
     void FileMenuClick();
     void MyFilePopupHandler(int slot);
@@ -178,7 +179,7 @@ private:
     void buildHelpMenu();
     void replaceDocument(std::unique_ptr<TProgramData> successor);
     void adoptPlotFile();
-    SaveOutcome writeDocument(bool reportErrors);
+    SaveOutcome writeDocument(QString* failure);
     void openInEditor(const QString& file);
     QString settingsKey(const QString& name) const;
 

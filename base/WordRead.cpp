@@ -2,6 +2,7 @@
 
 #include "BoundedRead.h"
 #include "Errors.h"
+#include "FileAccess.h"
 #include "format/NumberFormat.h"
 #include "format/ProblemFormat.h"
 
@@ -51,8 +52,8 @@ TWordReader::TWordReader(QByteArray bytes) : m_bytes(std::move(bytes)) {
 }
 
 TWordReader::TWordReader(const QString& fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) throw EInOutError(file.errorString());
+    QFile file;
+    if (QString why; !fileaccess::openForReading(file, fileName, why)) throw EInOutError(why);
     if (file.size() > static_cast<qint64>(problemformat::kMaxFileBytes))
         throw EInOutError(wordmsg::tooLarge(fileName));
     QByteArray bytes;

@@ -207,7 +207,8 @@ int run(const QStringList& args) {
         return kFailed;
     }
     // Each run hands over in a folder of its own, so runs on several problems can go in parallel.
-    QTemporaryDir working;
+    const std::unique_ptr<QTemporaryDir> folder = engine::PrivateFolder();
+    const QTemporaryDir& working = *folder;
     if (!working.isValid()) {
         printError(QStringLiteral("dizirovi-cli: no private working folder: %1").arg(working.errorString()));
         return kFailed;
@@ -269,18 +270,6 @@ bool layerSwitches(const QString& captions, LayerSet& switches) {
     return true;
 }
 
-// A landscape Letter page for .pdf, else a picture of width x height pixels.
-bool writePicture(const QString& output, const PlotModel& model, const GraphView& view, int width,
-                  int height) {
-    if (output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        return GraphView::WritePdfPage(output, model, view);
-    QImage image(width, height, QImage::Format_RGB32);
-    QPainter p(&image);
-    view.DrawGraph(p, model, Qt::white, image.rect());
-    p.end();
-    return image.save(output);
-}
-
 int render(const QStringList& args) {
     CommandLine line(command("render"),
                      {{QStringLiteral("width"), QStringLiteral("Width of a .png in pixels (50 to 20000)."),
@@ -324,9 +313,9 @@ int render(const QStringList& args) {
         printError(read.failure);
         return kFailed;
     }
-    if (read.noData) {
-        // A picture of nothing would pass for a result.
-        if (read.messages.isEmpty()) printError(plotmsg::kNoData);
+    // A picture of nothing (a file of only a header, or of junk) would pass for a result.
+    if (read.noData || read.enabled.none()) {
+        if (!read.messages.contains(plotmsg::kNoData)) printError(plotmsg::kNoData);
         return kFailed;
     }
     GraphView view;
@@ -335,8 +324,8 @@ int render(const QStringList& args) {
     // A layer the file has no data for draws nothing, as the window keeps its switch disabled.
     view.Switches &= read.enabled | LayerSet().set(bit(Layer::Scale));
     view.FitToView(model, width, height);
-    if (!writePicture(output, model, view, width, height)) {
-        printError(QStringLiteral("%1: the picture could not be written").arg(output));
+    if (QString why; !GraphView::WritePicture(output, model, view, width, height, why)) {
+        printError(QStringLiteral("%1: the picture could not be written: %2").arg(output, why));
         return kFailed;
     }
     return kOk;

@@ -331,15 +331,8 @@ void TfrmGraph::ExportClick() {
                                 {QStringLiteral("PDF page (*.pdf)"), QStringLiteral("*.pdf")}},
                                QStringLiteral("png"));
     if (!chosen) return;
-    bool ok = false;
-    if (chosen->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        ok = GraphView::WritePdfPage(*chosen, m_state.model, m_state.view);
-    } else {
-        QImage image(m_paintBox->size(), QImage::Format_RGB32);
-        QPainter p(&image);
-        m_state.view.DrawGraph(p, m_state.model, Qt::white, image.rect());
-        p.end();
-        ok = image.save(*chosen);
-    }
-    if (!ok) m_messages.error(QStringLiteral("The graph could not be written to %1.").arg(*chosen));
+    QString why;
+    if (!GraphView::WritePicture(*chosen, m_state.model, m_state.view, m_paintBox->width(),
+                                 m_paintBox->height(), why))
+        m_messages.error(QStringLiteral("The graph could not be written to %1.\r\r%2").arg(*chosen, why));
 }

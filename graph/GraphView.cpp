@@ -1,9 +1,13 @@
 #include "GraphView.h"
 
+#include "base/FileAccess.h"
+
 #include "format/NumberFormat.h"
 
+#include <QBuffer>
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -613,13 +617,36 @@ void GraphView::DrawPage(QPainter& p, const PlotModel& m, const GraphView& scree
 }
 
 bool GraphView::WritePdfPage(const QString& path, const PlotModel& model, const GraphView& screen) {
-    QPdfWriter pdf(path);
-    pdf.setTitle(QStringLiteral("DIZIROvi Graph"));
-    pdf.setResolution(300);
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                  QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
-    QPainter p;
-    if (!p.begin(&pdf)) return false;
-    DrawPage(p, model, screen, pdf.width(), pdf.height());
-    return p.end();
+    QString why;
+    return WritePicture(path, model, screen, 0, 0, why);
+}
+
+bool GraphView::WritePicture(const QString& path, const PlotModel& model, const GraphView& view, int w, int h,
+                             QString& why) {
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        QPdfWriter pdf(&bytes);
+        pdf.setTitle(QStringLiteral("DIZIROvi Graph"));
+        pdf.setResolution(300);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
+                                      QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
+        QPainter p;
+        if (!p.begin(&pdf)) {
+            why = QStringLiteral("The page could not be drawn.");
+            return false;
+        }
+        DrawPage(p, model, view, pdf.width(), pdf.height());
+        p.end();
+    } else {
+        QImage image(w, h, QImage::Format_RGB32);
+        QPainter p(&image);
+        view.DrawGraph(p, model, Qt::white, image.rect());
+        p.end();
+        if (!image.save(&bytes, "PNG")) {
+            why = QStringLiteral("The picture could not be encoded.");
+            return false;
+        }
+    }
+    return fileaccess::writeWhole(path, bytes.data(), why);
 }

@@ -66,6 +66,10 @@ public:
     static void DrawPage(QPainter& painter, const PlotModel& model, const GraphView& screen, int w, int h);
     // That page as a landscape Letter PDF file; false when it cannot be written.
     static bool WritePdfPage(const QString& path, const PlotModel& model, const GraphView& screen);
+    // A picture file: that page when `path` ends in ".pdf", else a PNG of `view` drawn on w x h
+    // pixels. Written whole or not at all; false with the reason.
+    static bool WritePicture(const QString& path, const PlotModel& model, const GraphView& view, int w, int h,
+                             QString& why);
     // New scales, keeping the world point under the pixel `centre` in place.
     void SetScaleKeepingCentre(double scale, double scaleY, QPoint centre);
     void ZoomAbout(double factor, QPoint centre) {

@@ -1,5 +1,6 @@
 #include "PlotModel.h"
 #include "base/BoundedRead.h"
+#include "base/FileAccess.h"
 
 #include "format/NumberFormat.h"
 #include "model/TableSet.h"
@@ -446,12 +447,11 @@ PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood,
 }
 
 PlotReadResult ReadPlotFile(const QString& fileName, const TGridTable& boundCood, PlotModel& model) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (QString why; !fileaccess::openForReading(file, fileName, why)) {
         model.Clear();
         PlotReadResult r;
-        r.failure =
-            QStringLiteral("The plot file %1 could not be opened: %2").arg(fileName, file.errorString());
+        r.failure = QStringLiteral("The plot file %1 could not be opened: %2").arg(fileName, why);
         return r;
     }
     QByteArray bytes;

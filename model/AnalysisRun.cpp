@@ -1,12 +1,18 @@
 #include "AnalysisRun.h"
 
+#include "base/FileAccess.h"
 #include "base/FileNames.h"
+#include "format/FolderLock.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QTemporaryDir>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 QString runmsg::notPerformed(const QString& outputFile) {
     return kNotPerformed +
@@ -64,14 +70,30 @@ QString engine::resultFile(const QString& problem) {
 bool engine::writeNamesFile(const QString& folder, const QString& problemFile, const QString& resultsFor) {
     const QString problem = QFileInfo(problemFile).absoluteFilePath();
     const QString results = resultsFor.isEmpty() ? problem : QFileInfo(resultsFor).absoluteFilePath();
-    QSaveFile file(QDir(folder).filePath(runmsg::kNamesFile));
-    if (!file.open(QIODevice::WriteOnly)) return false;
     const QString text =
         QStringList{runmsg::kRelease, problem, outputFile(results), plotFile(results), resultFile(results)}
             .join(QLatin1String("\r\n")) +
         QStringLiteral("\r\n");
-    const QByteArray bytes = QFile::encodeName(text);
-    return file.write(bytes) == bytes.size() && file.commit();
+    QString why;
+    return fileaccess::writeWhole(QDir(folder).filePath(runmsg::kNamesFile), QFile::encodeName(text), why);
+}
+
+std::unique_ptr<QTemporaryDir> engine::PrivateFolder() {
+    const QDir temp(QDir::tempPath());
+    static const QRegularExpression kName(QStringLiteral("^dizirovi-run-(\\d+)-[A-Za-z0-9]{6}$"));
+    const QString prefix = QStringLiteral("dizirovi-run-");
+    for (const QFileInfo& f :
+         temp.entryInfoList({prefix + '*'}, QDir::Dirs | QDir::NoSymLinks | QDir::Hidden)) {
+        const QRegularExpressionMatch m = kName.match(f.fileName());
+        if (!m.hasMatch() || f.ownerId() != ::getuid()) continue;
+        const pid_t pid = static_cast<pid_t>(m.captured(1).toLongLong());
+        if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        // Only what a run puts there: a folder holding anything else is left alone.
+        QFile::remove(QDir(f.absoluteFilePath()).filePath(runmsg::kNamesFile));
+        temp.rmdir(f.fileName());
+    }
+    return std::make_unique<QTemporaryDir>(temp.filePath(
+        prefix + QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX")));
 }
 
 std::unique_ptr<TDynamicLibrary>& engine::libraryObject() {
@@ -86,15 +108,42 @@ bool hasControlCharacter(const QString& name) {
                        [](QChar c) { return c.unicode() < 32 || c.unicode() == 127; });
 }
 
-// The checks that keep a run from destroying a file the user did not name as an output.
+bool sameFile(const QString& a, const QString& b) {
+    if (QDir::cleanPath(a) == QDir::cleanPath(b)) return true;
+    const QString ca = QFileInfo(a).canonicalFilePath(), cb = QFileInfo(b).canonicalFilePath();
+    return !ca.isEmpty() && ca == cb;
+}
+
+// The checks that keep a run from destroying a file the user did not name as an output. The result
+// names are compared with the file the engine reads and with the file the user named (they differ
+// when an older-layout file is converted first).
 std::optional<QString> refusal(const QString& problem, const QString& results) {
     if (hasControlCharacter(problem)) return runmsg::lineBreakInName(problem);
     if (hasControlCharacter(results)) return runmsg::lineBreakInName(results);
     for (const QString& r :
          {engine::outputFile(results), engine::plotFile(results), engine::resultFile(results)})
-        if (QDir::cleanPath(r) == QDir::cleanPath(problem)) return runmsg::resultNameIsProblem(problem);
+        for (const QString& own : {problem, results})
+            if (sameFile(r, own)) return runmsg::resultNameIsProblem(own);
     const QString folder = QFileInfo(results).absolutePath();
     if (!QFileInfo(folder).isWritable()) return runmsg::folderNotWritable(folder);
+    return std::nullopt;
+}
+
+// Removes the results of the last analysis, the report first (no report may speak for files that
+// are gone), while the folder is locked as the engine locks it to publish: a run still publishing
+// its set finishes it before the set is removed. Something that is not a file is not removed.
+std::optional<QString> removeOldResults(const QString& results) {
+    const runfiles::FolderLocks lock({QFile::encodeName(QFileInfo(results).absolutePath()).toStdString()});
+    for (const QString& old :
+         {engine::outputFile(results), engine::plotFile(results), engine::resultFile(results)}) {
+        const QFileInfo info(old);
+        if (!info.exists() && !info.isSymLink()) continue;
+        if (!info.isSymLink() && !info.isFile())
+            return runmsg::oldResultsKept(old,
+                                          QStringLiteral("it is not a file (a folder, a pipe or a device)"));
+        QFile file(old);
+        if (!file.remove()) return runmsg::oldResultsKept(old, file.errorString());
+    }
     return std::nullopt;
 }
 
@@ -146,13 +195,9 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
         out.reason = QStringLiteral("%1 could not be written in %2.").arg(runmsg::kNamesFile, working);
         return out;
     }
-    for (const QString& old : {plotFile(results), outputFile(results), resultFile(results)}) {
-        QFile file(old);
-        if (QFileInfo(old).exists() || QFileInfo(old).isSymLink())
-            if (!file.remove()) {
-                out.message = runmsg::oldResultsKept(old, file.errorString());
-                return out;
-            }
+    if (auto why = removeOldResults(results)) {
+        out.message = *why;
+        return out;
     }
 
     std::unique_ptr<TDynamicLibrary>& library = libraryObject();
@@ -189,9 +234,15 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
 }
 
 std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
-    switch (hooks.save()) {
+    QString why;
+    switch (hooks.save(why)) {
     case SaveOutcome::Cancelled: return std::nullopt;
-    case SaveOutcome::Failed: m_messages.message(runmsg::kSaveError); break;
+    case SaveOutcome::Failed:
+        // The file on disk is not what the window shows: analysing it would report results for
+        // other data.
+        m_messages.message(why.isEmpty() ? runmsg::kSaveError
+                                         : runmsg::kSaveError + QStringLiteral("\r\r") + why);
+        return std::nullopt;
     case SaveOutcome::Saved: break;
     }
     TProgramData& doc = m_session.document();
@@ -206,7 +257,7 @@ std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
     request.workingFolder = m_programFolder;
     request.busy = hooks.busy;
     if (!QFileInfo(m_programFolder).isWritable()) {
-        privateFolder = std::make_unique<QTemporaryDir>();
+        privateFolder = engine::PrivateFolder();
         request.workingFolder = privateFolder->path();
     }
     const engine::RunOutcome outcome = engine::Run(request);

@@ -8,6 +8,7 @@
 #include "format/Release.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
@@ -45,6 +46,11 @@ QString resultFile(const QString& problem);
 // Writes "names.dat" in `folder` for the problem file (absolute names, CR LF line ends); the
 // result files go beside `resultsFor` (the problem file itself unless given).
 bool writeNamesFile(const QString& folder, const QString& problemFile, const QString& resultsFor = QString());
+
+// A new private folder for one run's "names.dat", in the temporary folder. Its name carries the
+// process id, so the folders that runs killed on the way left behind are recognised and removed
+// (those of this user whose process is gone) each time a new one is made.
+std::unique_ptr<QTemporaryDir> PrivateFolder();
 
 // The one engine library object of the application; empty when no run is in progress.
 std::unique_ptr<TDynamicLibrary>& libraryObject();
@@ -84,8 +90,9 @@ RunOutcome Run(const RunRequest& request);
 class TAnalysisRun {
 public:
     struct Hooks {
-        std::function<SaveOutcome()> save; // File > Save, with Save As for new and older files
-        std::function<void(bool)> busy;    // wait cursor on and off
+        // File > Save, with Save As for new and older files; a failure's reason goes to `why`.
+        std::function<SaveOutcome(QString& why)> save;
+        std::function<void(bool)> busy; // wait cursor on and off
     };
     // `programFolder` holds the engine library; "names.dat" goes there when it is writable,
     // otherwise into a private temporary folder.

@@ -1,11 +1,11 @@
 // Writing the problem file: the application's save format and the engine's input.
 #include "ProgramData.h"
 #include "base/Errors.h"
+#include "base/FileAccess.h"
 #include "format/NumberFormat.h"
 #include "format/ProblemFormat.h"
 #include "tables/ColumnTypes.h"
 
-#include <QSaveFile>
 #include <cmath>
 
 namespace kw = problemformat::keyword;
@@ -240,17 +240,6 @@ QByteArray TProgramData::ProblemText() const {
 void TProgramData::SaveToFile() {
     // The whole text first: a value that cannot be written leaves the file as it was.
     const QByteArray text = ProblemText();
-    QSaveFile file(FileName);
-    // Unbuffered, so a short write (disk full, file size limit) shows in write()'s count; a
-    // buffered flush can lose it and let commit() replace the old file with a truncated one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw EInOutError(file.errorString());
-    if (file.write(text) != text.size()) {
-        const QString why = file.error() == QFileDevice::NoError
-                                ? QStringLiteral("The file could not be written completely.")
-                                : file.errorString();
-        file.cancelWriting();
-        throw EInOutError(why);
-    }
-    if (!file.commit()) throw EInOutError(file.errorString());
+    if (QString why; !fileaccess::writeWhole(FileName, text, why)) throw EInOutError(why);
     m_session.SetModified(false);
 }

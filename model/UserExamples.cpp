@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 QString examples::BundledFolder(const QString& programFolder) {
@@ -18,7 +19,12 @@ bool examples::InstallForUser(const QString& bundledFolder, const QString& userF
         if (error) *error = why;
         return false;
     };
-    if (QFileInfo::exists(userFolder)) return true;
+    if (const QFileInfo existing(userFolder); existing.exists() || existing.isSymLink()) {
+        if (existing.isDir()) return true;
+        return fail(QStringLiteral("%1 is taken by a file that is not a folder; rename that file to get "
+                                   "the examples there.")
+                        .arg(userFolder));
+    }
     const QDir bundled(bundledFolder);
     const QStringList names = bundled.entryList({QStringLiteral("*.sl4d")}, QDir::Files, QDir::Name);
     if (names.isEmpty())

@@ -14,6 +14,8 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +47,9 @@ QByteArray contents(const QString& path) {
 }
 
 const QString kExample = QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Spencer.sl4d");
+const QByteArray kOlderLayout =
+    "PROFIL\r\nOld\r\n3 3\r\n20 25 30 25 1\r\n30 25 50 35 1\r\n50 35 70 35 1\r\nSOIL\r\n1\r\n20 20 3 "
+    "19.6 0 0 0\r\nCIRCL2\r\n5 10\r\n22 30 45 60\r\n20 1 0 -45\r\nEXECUT\r\n";
 
 TEST(Cli, ConvertCopiesAndConvertsUnits) {
     QTemporaryDir dir;
@@ -224,9 +229,7 @@ TEST(CliRun, MissingEngineAndRejectedFiles) {
     const QString older = dir.filePath("older.sld");
     QFile o(older);
     ASSERT_TRUE(o.open(QIODevice::WriteOnly));
-    o.write("PROFIL\r\nOld\r\n3 3\r\n20 25 30 25 1\r\n30 25 50 35 1\r\n50 35 70 35 1\r\nSOIL\r\n1\r\n20 20 3 "
-            "19.6 0 0 0\r\n"
-            "CIRCL2\r\n5 10\r\n22 30 45 60\r\n20 1 0 -45\r\nEXECUT\r\n");
+    o.write(kOlderLayout);
     o.close();
     r = cli({"run", older, "--older"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -237,18 +240,28 @@ TEST(CliRun, MissingEngineAndRejectedFiles) {
 
 namespace {
 
-// The run never destroys the file it was given, and a search the engine refuses is a failure.
+// The run never destroys the file it was given, also when it is converted from the older layout
+// first, and a search the engine refuses is a failure.
 TEST(CliRun, RefusedProblems) {
     QTemporaryDir dir;
-    for (const char* name : {"prob.sl4p", "prob.sl4o", "prob.sl4r"}) {
-        const QString problem = dir.filePath(name);
-        ASSERT_TRUE(QFile::copy(kExample, problem));
-        CliRun r = cli({"run", problem});
-        EXPECT_EQ(r.exitCode, 1) << name;
-        EXPECT_TRUE(r.err.contains("bears the name of one of its own result files")) << r.err.toStdString();
-        EXPECT_EQ(contents(problem), contents(kExample)) << name;
-        QFile::remove(problem);
-    }
+    const QString older = dir.filePath("layout.sld");
+    QFile o(older);
+    ASSERT_TRUE(o.open(QIODevice::WriteOnly));
+    o.write(kOlderLayout);
+    o.close();
+    for (const char* name : {"prob.sl4p", "prob.sl4o", "prob.sl4r"})
+        for (const bool isOlder : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (isOlder ? " --older" : ""));
+            const QString problem = dir.filePath(name);
+            ASSERT_TRUE(QFile::copy(isOlder ? older : kExample, problem));
+            const QByteArray before = contents(problem);
+            CliRun r = cli(isOlder ? QStringList{"run", problem, "--older"} : QStringList{"run", problem});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(r.err.contains("bears the name of one of its own result files"))
+                << r.err.toStdString();
+            EXPECT_EQ(contents(problem), before);
+            QFile::remove(problem);
+        }
     QByteArray text = contents(kExample);
     const qsizetype at = text.indexOf("CIRCL2\r\n") + 8;
     text.replace(at, text.indexOf("\r\n", at) - at, "0 10");
@@ -261,6 +274,78 @@ TEST(CliRun, RefusedProblems) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.startsWith("Computations can not be performed.")) << r.err.toStdString();
     EXPECT_TRUE(contents(dir.filePath("none.sl4r")).contains("\"status\": \"not computed\""));
+
+    // Ranges wholly beside the slope: every trial is rejected, nothing is computed.
+    text = contents(kExample);
+    text.replace("10. 40. 110. 170.", "200. 210. 300. 310.");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text);
+    f.close();
+    r = cli({"run", noSurfaces});
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+    EXPECT_TRUE(contents(dir.filePath("none.sl4r")).contains("\"status\": \"not computed\""));
+}
+
+// A pipe named as input or output is refused at once: nothing waits for a writer, nothing replaces
+// the pipe with a file.
+TEST(Cli, PipesAreNoFiles) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath("pipe.sl4d");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString problem = dir.filePath("dam.sl4d");
+    ASSERT_TRUE(QFile::copy(kExample, problem));
+    const QString plotPipe = dir.filePath("dam.sl4p");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(plotPipe).constData(), 0600), 0);
+    const struct {
+        QStringList args;
+        const char* says;
+    } cases[] = {
+        {{"convert", pipe, dir.filePath("out.sl4d")}, "is not a file"},
+        {{"convert", problem, pipe}, "is not a file"},
+        {{"run", pipe}, "is not a file"},
+        {{"render", problem, dir.filePath("dam.png")}, "is not a file"},
+        {{"run", problem}, "could not be removed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(c.says)) << r.err.toStdString();
+        EXPECT_TRUE(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+        EXPECT_TRUE(QFileInfo(plotPipe).exists() && !QFileInfo(plotPipe).isFile());
+    }
+    EXPECT_FALSE(QFile::exists(dir.filePath("out.sl4d")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("dam.png")));
+}
+
+// The private folders of runs that were killed are removed by the next run; those of live
+// processes and those holding anything else stay.
+TEST(CliRun, FoldersOfKilledRunsAreRemoved) {
+    QTemporaryDir tmp;
+    QTemporaryDir dir;
+    const QString problem = dir.filePath("dam.sl4d");
+    ASSERT_TRUE(QFile::copy(kExample, problem));
+    const QString dead = tmp.filePath("dizirovi-run-2147483646-AbC123");
+    const QString alive = tmp.filePath(QStringLiteral("dizirovi-run-%1-AbC123").arg(::getpid()));
+    const QString other = tmp.filePath("dizirovi-run-2147483645-XyZ789");
+    for (const QString& f : {dead, alive, other}) {
+        ASSERT_TRUE(QDir().mkpath(f));
+        QFile names(QDir(f).filePath("names.dat"));
+        ASSERT_TRUE(names.open(QIODevice::WriteOnly));
+    }
+    QFile(QDir(other).filePath("keep")).open(QIODevice::WriteOnly);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TMPDIR", tmp.path());
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), {"run", problem});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dead));
+    EXPECT_TRUE(QFileInfo::exists(alive));
+    EXPECT_TRUE(QFileInfo::exists(QDir(other).filePath("keep")));
+    EXPECT_EQ(QDir(tmp.path()).entryList({"dizirovi-run-*"}, QDir::Dirs).size(), 2)
+        << "its own folder is gone";
 }
 
 } // namespace
@@ -285,6 +370,21 @@ TEST(CliRender, PicturesOnlyOfResults) {
     EXPECT_EQ(r.exitCode, 1) << "an empty plot file";
     EXPECT_TRUE(r.err.contains("Graphics file does not contain any data.")) << r.err.toStdString();
     EXPECT_FALSE(QFile::exists(png));
+
+    // A plot file of only a header, of junk or of NUL bytes holds nothing to draw.
+    const QByteArray header = "1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\n1\nEND\n";
+    for (const QByteArray& text : {header,
+                                   QByteArray("\x7f"
+                                              "ELF\x02\x01\x01 junk \xff\xfe"),
+                                   QByteArray(4096, '\0')}) {
+        ASSERT_TRUE(plot.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        plot.write(text);
+        plot.close();
+        r = cli({"render", problem, png});
+        EXPECT_EQ(r.exitCode, 1) << text.left(8).toHex().toStdString();
+        EXPECT_TRUE(r.err.contains("Graphics file does not contain any data.")) << r.err.toStdString();
+        EXPECT_FALSE(QFile::exists(png));
+    }
 
     ASSERT_EQ(cli({"run", problem}).exitCode, 0);
     r = cli({"render", problem, png, "--width", "400", "--height", "300"});
@@ -346,6 +446,18 @@ TEST(CliExamples, CopiedOnceIntoTheDocumentsFolder) {
     EXPECT_EQ(examples(), folder);
     EXPECT_EQ(contents(QDir(folder).filePath("Bishop.sl4d")), "my changes") << "never overwritten";
     EXPECT_FALSE(QFile::exists(QDir(folder).filePath("Janbu.sl4d"))) << "an existing folder is left as it is";
+
+    // The folder's name taken by a file: said, not passed off as the examples' folder.
+    QDir(folder).removeRecursively();
+    QFile blocker(folder);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), {"examples"});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("is taken by a file that is not a folder"));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "RecordingMessages.h"
 #include "base/Errors.h"
+#include "base/FileAccess.h"
 #include "base/WordRead.h"
 #include "format/NumberFormat.h"
 #include "model/ProgramData.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -17,6 +19,7 @@
 #include <limits>
 #include <random>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using testing_support::dumpDocument;
 
@@ -370,6 +373,43 @@ TEST_F(ProblemFiles, FailedSaveKeepsThePreviousFileAndTheChangedState) {
 
     doc().FileName = dir.filePath("no/such/folder/x.sl4d");
     EXPECT_THROW(doc().SaveToFile(), EInOutError);
+}
+
+// Only files are written over: a pipe or a folder keeps its place and the save says why; a link to a
+// file saves into that file.
+TEST_F(ProblemFiles, SavesWriteOnlyOverFiles) {
+    const QString pipe = dir.filePath("pipe.sl4d");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folder = dir.filePath("folder.sl4d");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const QString& target : {pipe, folder}) {
+        doc().FileName = target;
+        session.SetModified(true);
+        try {
+            doc().SaveToFile();
+            ADD_FAILURE() << "saved over " << target.toStdString();
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.message(), fileaccess::notAFile(target));
+        }
+        EXPECT_TRUE(session.IsModified());
+    }
+    EXPECT_TRUE(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+
+    const QString real = write("real.sl4d", "older");
+    ASSERT_TRUE(QFile::link(real, dir.filePath("link.sl4d")));
+    doc().FileName = dir.filePath("link.sl4d");
+    doc().SaveToFile();
+    EXPECT_TRUE(QFileInfo(dir.filePath("link.sl4d")).isSymLink());
+    QFile f(real);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), doc().ProblemText());
+
+    // Reading a pipe does not wait for a writer.
+    messages.shown.clear();
+    session.adopt(TProgramData::CreateFromFile(session, pipe, true, &messages));
+    EXPECT_EQ(messages.shown, QStringList{"information: " + fileaccess::notAFileRead(pipe)});
+    EXPECT_TRUE(doc().Incomplete);
 }
 
 // What the reader could not take in is never dropped silently, and such a document is incomplete.
