@@ -11,32 +11,34 @@
 
 namespace {
 
-QString stripLow(const QString& s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b].unicode() <= 32) ++b;
-    while (e > b && s[e - 1].unicode() <= 32) --e;
-    return s.mid(b, e - b);
+// Characters up to code 32 are stripped from both ends of a line and after each item; an item ends
+// at a blank or a tab (other such characters stay inside it, which then is no number).
+bool low(QChar c) {
+    return c.unicode() <= 32;
 }
-
-QString stripLeadingLow(const QString& s) {
-    qsizetype b = 0;
-    while (b < s.size() && s[b].unicode() <= 32) ++b;
-    return s.mid(b);
+qsizetype skipLow(const QString& line, qsizetype at, qsizetype end) {
+    while (at < end && low(line[at])) ++at;
+    return at;
+}
+qsizetype itemEnd(const QString& line, qsizetype at, qsizetype end) {
+    while (at < end && line[at] != ' ' && line[at] != '\t') ++at;
+    return at;
+}
+qsizetype trimmedEnd(const QString& line) {
+    qsizetype e = line.size();
+    while (e > 0 && low(line[e - 1])) --e;
+    return e;
 }
 
 } // namespace
 
 QStringList TWordReader::splitItems(const QString& line) {
     QStringList items;
-    QString rest = stripLow(line);
-    while (!rest.isEmpty()) {
-        const qsizetype blank = rest.indexOf(' ');
-        const qsizetype tab = rest.indexOf('\t');
-        qsizetype end = rest.size();
-        if (blank >= 0) end = blank;
-        if (tab >= 0 && tab < end) end = tab;
-        items.append(rest.left(end));
-        rest = end < rest.size() ? stripLeadingLow(rest.mid(end + 1)) : QString();
+    const qsizetype e = trimmedEnd(line);
+    for (qsizetype b = skipLow(line, 0, e); b < e;) {
+        const qsizetype end = itemEnd(line, b, e);
+        items.append(line.mid(b, end - b));
+        b = skipLow(line, end + 1, e);
     }
     return items;
 }
@@ -47,6 +49,7 @@ QString wordmsg::tooLarge(const QString& fileName) {
 }
 
 TWordReader::TWordReader(QByteArray bytes) : m_bytes(std::move(bytes)) {
+    if (m_bytes.startsWith(problemformat::kByteOrderMark)) m_bytes.remove(0, 3);
     m_utf8 = QUtf8StringView(m_bytes).isValidUtf8();
     load(0);
 }
@@ -73,14 +76,16 @@ void TWordReader::load(qsizetype pos) {
     const qsizetype n = m_bytes.size();
     if (pos > n || (pos == n && m_index > 0)) {
         m_hasLine = false;
-        m_current = {};
+        m_line.clear();
+        m_itemAt = m_itemsEnd = 0;
         return;
     }
     qsizetype end = pos;
     while (end < n && m_bytes[end] != '\n' && m_bytes[end] != '\r') ++end;
     const char* data = m_bytes.constData() + pos;
-    m_current.text = m_utf8 ? QString::fromUtf8(data, end - pos) : QString::fromLatin1(data, end - pos);
-    m_current.items = splitItems(m_current.text);
+    m_line = m_utf8 ? QString::fromUtf8(data, end - pos) : QString::fromLatin1(data, end - pos);
+    m_itemsEnd = trimmedEnd(m_line);
+    m_itemAt = skipLow(m_line, 0, m_itemsEnd);
     m_next = end < n ? end + (m_bytes[end] == '\r' && end + 1 < n && m_bytes[end + 1] == '\n' ? 2 : 1) : end;
     m_item = 0;
     m_hasLine = true;
@@ -104,33 +109,36 @@ int TWordReader::lineCount() const {
 
 qsizetype TWordReader::itemsLeftAtMost() const {
     if (AtEnd()) return 0;
-    return (m_current.items.size() - m_item) + (m_bytes.size() - m_next + 1) / 2;
+    return (m_itemsEnd - m_itemAt + 1) / 2 + (m_bytes.size() - m_next + 1) / 2;
 }
 
 QString TWordReader::ReadLine() {
     if (AtEnd()) throw EInOutError(wordmsg::kIncomplete);
-    QString text = m_current.text;
+    QString text = m_line;
     nextLine();
     return text;
 }
 
 QString TWordReader::nextItem(int& line, int& item) {
     if (AtEnd()) throw EInOutError(wordmsg::kIncomplete);
-    if (m_item >= m_current.items.size()) {
+    if (!hasItem()) {
         nextLine();
         if (AtEnd()) throw EInOutError(wordmsg::kIncomplete);
-        if (m_current.items.isEmpty())
-            throw EInOutError(wordmsg::lineItem(m_index + 1, 1) + wordmsg::kEmptyLine);
+        if (!hasItem()) throw EInOutError(wordmsg::lineItem(m_index + 1, 1) + wordmsg::kEmptyLine);
     }
     line = m_lastLine = m_index + 1;
-    item = m_lastItem = m_item + 1;
-    return m_current.items[m_item++];
+    item = m_lastItem = ++m_item;
+    const qsizetype end = itemEnd(m_line, m_itemAt, m_itemsEnd);
+    QString text = m_line.mid(m_itemAt, end - m_itemAt);
+    m_itemAt = skipLow(m_line, end + 1, m_itemsEnd);
+    return text;
 }
 
 long double TWordReader::ReadReal() {
     int line = 0, item = 0;
     const QByteArray text = nextItem(line, item).toLatin1();
-    auto v = numfmt::parseDecimal(std::string_view(text.constData(), text.size()));
+    // A number beyond what a double holds is refused here as the engine refuses it.
+    auto v = numfmt::parseStorable(std::string_view(text.constData(), text.size()));
     if (!v) throw EInOutError(wordmsg::lineItem(line, item) + wordmsg::kRealExpected);
     return *v;
 }

@@ -15,17 +15,12 @@ inline const QString kEmptyLine = QStringLiteral("The line is empty where a numb
 QString tooLarge(const QString& fileName);
 } // namespace wordmsg
 
-// One physical line: its items and its text exactly as read.
-struct TWordContainer {
-    QString text;
-    QStringList items;
-};
-
 // Splits a text file into blank- or tab-separated items and hands them out as text, reals or
 // integers while also letting the caller take whole lines. Every error is an EInOutError.
 //
 // The file is read whole (files over the problem-file size limit are refused unread) but split
-// into lines only as they are asked for, so whatever follows what the caller needs costs nothing.
+// into lines only as they are asked for, and a line into items only as they are taken, so whatever
+// follows what the caller needs costs nothing and a line of millions of items costs its own size.
 // Text is UTF-8 when the whole file is valid UTF-8, otherwise Latin-1, so no byte is lost.
 class TWordReader {
 public:
@@ -58,11 +53,15 @@ private:
 
     QByteArray m_bytes;
     bool m_utf8 = true;
-    TWordContainer m_current;
+    bool hasItem() const { return m_itemAt < m_itemsEnd; }
+
+    QString m_line;           // the current line exactly as read
+    qsizetype m_itemAt = 0;   // where its next item starts
+    qsizetype m_itemsEnd = 0; // where its last item ends
     bool m_hasLine = false;
     qsizetype m_next = 0; // where the line after the current one starts
     int m_index = 0;
-    int m_item = 0;
+    int m_item = 0; // items taken from the current line
     int m_lastLine = 0;
     int m_lastItem = 0;
 };

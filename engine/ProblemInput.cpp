@@ -36,8 +36,8 @@ public:
 
     double real(const char* what) {
         auto [text, line, item] = next(what);
-        auto v = numfmt::parseDecimal(text);
-        if (!v || !std::isfinite(static_cast<double>(*v)))
+        auto v = numfmt::parseStorable(text);
+        if (!v)
             fail(line, item,
                  std::string("a real number (") + what + ") was expected but found \"" + text + "\"");
         return static_cast<double>(*v);
@@ -84,7 +84,9 @@ private:
         if (end < m_text.size())
             m_next =
                 end + (m_text[end] == '\r' && end + 1 < m_text.size() && m_text[end + 1] == '\n' ? 2 : 1);
-        splitItems(m_lineText, m_items);
+        m_itemsEnd = m_lineText.size();
+        while (m_itemsEnd > 0 && low(m_lineText[m_itemsEnd - 1])) --m_itemsEnd;
+        m_itemAt = skipLow(0);
         m_item = 0;
         m_hasLine = true;
     }
@@ -92,49 +94,46 @@ private:
         ++m_index;
         load(m_next);
     }
-    // As the program's word reader splits: characters up to code 32 are stripped from both ends;
-    // an item ends at a blank or a tab, after which such characters are stripped again. Other
-    // control characters stay inside an item (which then is no number).
-    static void splitItems(std::string_view line, std::vector<std::string_view>& items) {
-        items.clear();
-        auto low = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-        size_t b = 0, e = line.size();
-        while (b < e && low(line[b])) ++b;
-        while (e > b && low(line[e - 1])) --e;
-        std::string_view rest = line.substr(b, e - b);
-        while (!rest.empty()) {
-            const size_t end = std::min(rest.find(' '), rest.find('\t'));
-            items.push_back(rest.substr(0, end));
-            if (end == std::string_view::npos) break;
-            rest.remove_prefix(end + 1);
-            while (!rest.empty() && low(rest.front())) rest.remove_prefix(1);
-        }
+    // As the program's word reader splits, item by item as they are taken (a line of millions of
+    // items costs no list): characters up to code 32 are stripped from both ends; an item ends at a
+    // blank or a tab, after which such characters are stripped again. Other control characters
+    // stay inside an item (which then is no number).
+    static bool low(char c) { return static_cast<unsigned char>(c) <= 32; }
+    size_t skipLow(size_t at) const {
+        while (at < m_itemsEnd && low(m_lineText[at])) ++at;
+        return at;
     }
+    bool hasItem() const { return m_itemAt < m_itemsEnd; }
 
     // Items not yet taken, or more: every later item takes at least two characters of the text.
     size_t itemsLeftAtMost() const {
         if (atEnd()) return 0;
-        return (m_items.size() - m_item) + (m_text.size() - m_next + 1) / 2;
+        return (m_itemsEnd - m_itemAt + 1) / 2 + (m_text.size() - m_next + 1) / 2;
     }
 
     std::tuple<std::string, int, int> next(const char* what) {
         // Like the application's reader: a blank line where a number is due is an error.
-        if (!atEnd() && m_item >= m_items.size()) {
+        if (!atEnd() && !hasItem()) {
             nextLine();
-            if (!atEnd() && m_items.empty())
+            if (!atEnd() && !hasItem())
                 fail(lineNumber(), 1, std::string("the line is empty where ") + what + " was expected");
         }
         if (atEnd())
             throw InputError(std::string("The file ends where ") + what + " was expected: it is incomplete.");
-        m_lastItem = static_cast<int>(m_item) + 1;
-        return {std::string(m_items[m_item++]), lineNumber(), m_lastItem};
+        m_lastItem = static_cast<int>(++m_item);
+        size_t end = m_itemAt;
+        while (end < m_itemsEnd && m_lineText[end] != ' ' && m_lineText[end] != '\t') ++end;
+        std::string item(m_lineText.substr(m_itemAt, end - m_itemAt));
+        m_itemAt = skipLow(end + 1);
+        return {std::move(item), lineNumber(), m_lastItem};
     }
 
     std::string_view m_text;
     std::string_view m_lineText;
-    std::vector<std::string_view> m_items;
-    size_t m_next = 0; // where the line after the current one starts
-    size_t m_item = 0;
+    size_t m_itemAt = 0;   // where the line's next item starts
+    size_t m_itemsEnd = 0; // where its last item ends
+    size_t m_next = 0;     // where the line after the current one starts
+    size_t m_item = 0;     // items taken from the line
     int m_index = 0;
     bool m_hasLine = false;
     int m_lastItem = 0;
@@ -156,9 +155,14 @@ Point point(Items& in, const char* what) {
 
 // The problem file, one function per section; sections after the profile may come in any order
 // and end at "EXECUT".
+std::string_view withoutByteOrderMark(std::string_view text) {
+    if (text.starts_with(problemformat::kByteOrderMark)) text.remove_prefix(3);
+    return text;
+}
+
 class Parser {
 public:
-    explicit Parser(std::string_view text) : in(text) {}
+    explicit Parser(std::string_view text) : in(withoutByteOrderMark(text)) {}
 
     Problem parse() {
         const std::string first = trimmed(in.line());

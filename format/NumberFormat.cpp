@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace numfmt {
 namespace {
@@ -217,6 +218,17 @@ std::optional<long double> parseDecimal(std::string_view text) {
     if (res.ec != std::errc() || res.ptr != norm.data() + norm.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+bool storable(long double value) {
+    return std::isfinite(value) &&
+           std::fabs(value) <= static_cast<long double>(std::numeric_limits<double>::max());
+}
+
+std::optional<long double> parseStorable(std::string_view text) {
+    auto v = parseDecimal(text);
+    if (!v || !storable(*v)) return std::nullopt;
+    return v;
 }
 
 std::optional<int32_t> parseWholeInt32(std::string_view text) {

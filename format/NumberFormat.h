@@ -39,6 +39,13 @@ std::string truncatedInteger(long double value);
 // its value is not finite.
 std::optional<long double> parseDecimal(std::string_view text);
 
+// Whether a value can be stored in a problem or plot file: the engine reads them as doubles, so a
+// value beyond the largest double (1e400, though a long double holds it) has no place there.
+bool storable(long double value);
+
+// parseDecimal, then the value must be storable (the program's and the engine's readers agree).
+std::optional<long double> parseStorable(std::string_view text);
+
 // parseDecimal, then the value must be whole and fit in 32 bits (3, 3., 3.0 but not 3.5 or 1E10).
 std::optional<int32_t> parseWholeInt32(std::string_view text);
 

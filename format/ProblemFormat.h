@@ -9,6 +9,9 @@ namespace problemformat {
 inline constexpr std::size_t kMaxFileBytes = 16 * 1024 * 1024;
 inline constexpr char kMaxFileText[] = "16 MiB";
 
+// Text editors may put a UTF-8 byte-order mark before the first keyword; both readers skip it.
+inline constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+
 // Section keywords. A keyword stands alone on its line; "PROFIL" also reads as "PROFILE".
 namespace keyword {
 inline constexpr char kProfile[] = "PROFIL";

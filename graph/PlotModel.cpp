@@ -112,15 +112,31 @@ namespace {
 
 class Reader {
 public:
-    Reader(const QByteArray& text, PlotModel& m, PlotReadResult& r) : m_model(m), m_result(r) {
-        m_lines = text.split('\n');
-        if (!m_lines.isEmpty() && m_lines.last().isEmpty()) m_lines.removeLast();
-        for (QByteArray& l : m_lines)
-            if (l.endsWith('\r')) l.chop(1);
+    // The text is read in place, line by line: a hostile file costs no more than its own size.
+    Reader(const QByteArray& text, PlotModel& m, PlotReadResult& r) : m_text(text), m_model(m), m_result(r) {}
+
+    bool atEnd() const { return m_pos >= m_text.size(); }
+    QByteArrayView line() {
+        if (atEnd()) return {};
+        qsizetype end = m_text.indexOf('\n', m_pos);
+        if (end < 0) end = m_text.size();
+        QByteArrayView l(m_text.constData() + m_pos, end - m_pos);
+        m_pos = end + 1;
+        ++m_lineNumber;
+        if (l.endsWith('\r')) l.chop(1);
+        return l;
     }
 
-    bool atEnd() const { return m_pos >= m_lines.size(); }
-    QByteArray line() { return atEnd() ? QByteArray() : m_lines[m_pos++]; }
+    // Each message is a box the user must close: a badly damaged file must not bury them, and
+    // collecting more than are shown would only cost memory.
+    static constexpr qsizetype kShownErrors = 20;
+    void note(const QString& message) {
+        if (m_result.messages.size() < kShownErrors)
+            m_result.messages << message;
+        else
+            m_moreErrors = true;
+    }
+    bool moreErrors() const { return m_moreErrors; }
 
     // The first `count` numbers of the next line; missing or bad fields read as 0 and set `bad`.
     bool numbers(int count, double* out, bool& bad) {
@@ -130,12 +146,16 @@ public:
             bad = true;
             return false;
         }
-        const QList<QByteArray> items = line().simplified().split(' ');
-        for (int i = 0; i < count; ++i) {
-            const QByteArray item = i < items.size() ? items[i] : QByteArray();
+        const QByteArrayView l = line();
+        auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+        qsizetype i = 0;
+        for (int k = 0; k < count; ++k) {
+            while (i < l.size() && blank(l[i])) ++i;
+            const qsizetype start = i;
+            while (i < l.size() && !blank(l[i])) ++i;
             auto v =
-                numfmt::parseDecimal(std::string_view(item.constData(), static_cast<size_t>(item.size())));
-            out[i] = v ? static_cast<double>(*v) : 0.0;
+                numfmt::parseStorable(std::string_view(l.data() + start, static_cast<size_t>(i - start)));
+            out[k] = v ? static_cast<double>(*v) : 0.0;
             if (!v) bad = true;
         }
         return true;
@@ -146,10 +166,9 @@ public:
         const bool ok = numbers(count, out, bad);
         if (ok && bad && !m_notedBadField) {
             m_notedBadField = true;
-            m_result.messages << QStringLiteral(
-                                     "The plot file has a field that is not a number on line %1; it was "
-                                     "read as 0.")
-                                     .arg(m_pos);
+            note(
+                QStringLiteral("The plot file has a field that is not a number on line %1; it was read as 0.")
+                    .arg(m_lineNumber));
         }
         return ok;
     }
@@ -184,7 +203,7 @@ public:
             bool bad = false;
             numbers(1, &values[i], bad);
             if (bad) {
-                m_result.messages << plotmsg::kHeaderCorrupt;
+                note(plotmsg::kHeaderCorrupt);
                 m_model.ScaleFactor = i > scale ? values[scale] : (i > 1 ? values[1] : m_model.ScaleFactor);
                 return false;
             }
@@ -212,7 +231,8 @@ public:
         };
         m_boundCood = &boundCood;
         while (!atEnd()) {
-            const QByteArray word = line().left(3);
+            const QByteArrayView l = line();
+            const QByteArrayView word = l.first(std::min<qsizetype>(3, l.size()));
             if (word == rec::kEnd) break;
             bool goOn = true;
             for (const auto& [name, read] : handlers)
@@ -275,13 +295,13 @@ public:
         double v[1];
         bool bad = false;
         if (!numbers(1, v, bad)) return false;
-        if (bad) m_result.messages << plotmsg::kZoneCount;
+        if (bad) note(plotmsg::kZoneCount);
         const int n = count(v[0]);
         m_model.ZoneCount = std::min(n, plotformat::kLoadZones);
         for (qint64 k = 0; k < 4 * qint64(n) && !atEnd(); ++k) {
             double f[2];
             numbers(2, f, bad);
-            if (bad) m_result.messages << plotmsg::zonePoint(k + 1);
+            if (bad) note(plotmsg::zonePoint(k + 1));
             if (k < plotformat::kZonePoints) m_model.ZonePoints[static_cast<size_t>(k)] = scaled(f);
         }
         m_result.enabled.set(bit(Layer::SurfacePressures));
@@ -327,7 +347,7 @@ public:
         double v[2];
         bool bad = false;
         if (!numbers(2, v, bad)) return false;
-        if (bad) m_result.messages << plotmsg::surfaceCount(k);
+        if (bad) note(plotmsg::surfaceCount(k));
         const int n = count(v[0]);
         PolyLine* target =
             k <= plotformat::kTrialSurfaces ? &m.TrialSurface[static_cast<size_t>(k)] : nullptr;
@@ -411,8 +431,10 @@ public:
 private:
     PlotModel& m_model;
     PlotReadResult& m_result;
-    QList<QByteArray> m_lines;
-    qsizetype m_pos = 0;
+    const QByteArray& m_text;
+    qsizetype m_pos = 0; // where the next line starts
+    int m_lineNumber = 0;
+    bool m_moreErrors = false;
     bool m_notedBadField = false;
     const TGridTable* m_boundCood = nullptr;
 };
@@ -426,8 +448,11 @@ PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood,
     Reader reader(text, model, result);
     result.noData = reader.atEnd();
     if (!reader.atEnd()) {
-        QList<QByteArray> first = text.left(text.indexOf('\n')).split('\r');
-        if (first.value(0) == plotformat::record::kEnd) {
+        // The first line up to its first line break of either kind.
+        QByteArrayView first(text);
+        if (const qsizetype end = first.indexOf('\n'); end >= 0) first = first.first(end);
+        if (const qsizetype end = first.indexOf('\r'); end >= 0) first = first.first(end);
+        if (first == plotformat::record::kEnd) {
             result.messages << plotmsg::kNoData;
             result.noData = true;
             return result;
@@ -437,12 +462,7 @@ PlotReadResult ReadPlotText(const QByteArray& text, const TGridTable& boundCood,
         reader.run(boundCood);
     }
     if (!model.RegionsBuilt) model.BuildRegions();
-    // Each message is a box the user must close: a badly damaged file must not bury them.
-    constexpr qsizetype kShownErrors = 20;
-    if (result.messages.size() > kShownErrors) {
-        result.messages.resize(kShownErrors);
-        result.messages << plotmsg::kMoreErrors;
-    }
+    if (reader.moreErrors()) result.messages << plotmsg::kMoreErrors;
     return result;
 }
 

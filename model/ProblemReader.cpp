@@ -2,6 +2,7 @@
 // run over any number of lines) and line-oriented for keywords and the title.
 #include "ProgramData.h"
 #include "base/Errors.h"
+#include "base/Units.h"
 #include "base/UserInteraction.h"
 #include "base/WordRead.h"
 #include "format/NumberFormat.h"
@@ -25,6 +26,13 @@ QString readmsg::noSection(const QString& fileName) {
                           "keyword PROFIL.")
                .arg(fileName) +
            kSavedAs;
+}
+
+QString readmsg::unitSystem(int32_t system) {
+    return QStringLiteral("The unit system must be 1 (English), 2 (SI) or 3 (other units); %1 is none of "
+                          "them, and the values were taken as in system %2.")
+        .arg(system)
+        .arg(units::clampSystem(system));
 }
 
 QString readmsg::tooManyRows(int line, int item, int32_t count) {
@@ -147,7 +155,14 @@ private:
         const int32_t n = integer();
         setRows(*m_tables.BoundCood, n, 5);
         m_doc.SurfaceLineCount = integer();
-        if (m_current) m_doc.SetUnitSystem(integer());
+        if (m_current) {
+            const int32_t system = integer();
+            m_doc.SetUnitSystem(system);
+            // Taken as the nearest system, but said: the engine refuses such a file.
+            if (system != units::clampSystem(system))
+                throw EInOutError(wordmsg::lineItem(m_words.lastLine(), m_words.lastItem()) +
+                                  readmsg::unitSystem(system));
+        }
         for (int i = 0; i < n; ++i) {
             reals(*m_tables.BoundCood, i, cols::boundary::kLeftX, cols::boundary::kRightY);
             m_tables.BoundCood->Cell(cols::boundary::kSoil, i).SetInteger(integer());
@@ -367,6 +382,8 @@ private:
         const int32_t n = integer();
         m_doc.BlockSegmentLength = real();
         setRows(*m_tables.BoxCoord, n, 5);
+        // Each box's line is finished after it; without boxes, the line of the counts is.
+        if (n <= 0) line();
         for (int i = 0; i < n; ++i) {
             reals(*m_tables.BoxCoord, i, cols::box::kLeftX, cols::box::kSideLength);
             line();

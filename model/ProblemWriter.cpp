@@ -11,7 +11,8 @@
 namespace kw = problemformat::keyword;
 
 QString writemsg::notFinite(const QString& where) {
-    return QStringLiteral("The %1 is not a finite number (a unit conversion may have overflowed); the file "
+    return QStringLiteral("The %1 is not a finite number or too large for the file (a unit conversion may "
+                          "have overflowed); the file "
                           "was not written.")
         .arg(where);
 }
@@ -37,8 +38,8 @@ bool hasAnisotropy(const TGridTable* nested) {
 }
 
 // The file, section by section, in the order the reader and the engine expect. Lines end in CR LF;
-// items are separated by one blank. A value that is not finite stops the writing: a text such as
-// "INF." could never be read back.
+// items are separated by one blank. A value that is not finite, or beyond what a double holds,
+// stops the writing: a text such as "INF." or "1.0E400" could never be read back by the engine.
 class ProblemWriter {
 public:
     ProblemWriter(const TProgramData& doc, const TableSet& tables) : d(doc), t(tables) {}
@@ -64,7 +65,7 @@ private:
     void add(const QStringList& items) { add(items.join(' ')); }
 
     static long double finite(long double v, const QString& where) {
-        if (!std::isfinite(v)) throw EInOutError(writemsg::notFinite(where));
+        if (!numfmt::storable(v)) throw EInOutError(writemsg::notFinite(where));
         return v;
     }
     // A document field: general text with 8 digits, with a point, or with two decimals.
@@ -89,7 +90,7 @@ private:
                     continue;
                 }
                 const long double v = column->GetFloat(r);
-                if (!std::isfinite(v))
+                if (!numfmt::storable(v))
                     throw EInOutError(
                         writemsg::notFinite(QStringLiteral("value in row %1, column \"%2\" of the "
                                                            "table \"%3\"")

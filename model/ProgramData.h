@@ -31,6 +31,7 @@ inline const QString kSavedAs =
 QString unreadSection(int line, const QString& text);
 QString noSection(const QString& fileName);
 QString tooManyRows(int line, int item, int32_t count);
+QString unitSystem(int32_t system);
 } // namespace readmsg
 
 namespace writemsg {

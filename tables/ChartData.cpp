@@ -38,7 +38,7 @@ std::vector<long double> lineNumbers(const QString& line) {
         if (i >= n) break;
         const qsizetype start = i;
         while (i < n && !separator(line[i])) ++i;
-        const auto v = numfmt::parseDecimal(line.mid(start, i - start).toStdString());
+        const auto v = numfmt::parseStorable(line.mid(start, i - start).toStdString());
         if (!v) break;
         numbers.push_back(*v);
     }

@@ -218,7 +218,9 @@ bool IsFunctionName(const QString& word) {
     return false;
 }
 
-long double Evaluate(const QString& input) {
+namespace {
+
+long double evaluate(const QString& input) {
     if (input.isEmpty()) fail(evalmsg::kBlank);
     // Groups are replaced one at a time, each by rewriting the text: a bound on the length keeps
     // that quick whatever is pasted into a cell.
@@ -230,7 +232,7 @@ long double Evaluate(const QString& input) {
     for (qsizetype close = text.indexOf(')'); close >= 0; close = text.indexOf(')')) {
         const qsizetype open = text.lastIndexOf('(', close);
         if (open < 0) fail(evalmsg::kParentheses);
-        const long double inner = Evaluate(text.mid(open + 1, close - open - 1));
+        const long double inner = evaluate(text.mid(open + 1, close - open - 1));
         text.replace(open, close - open + 1, resultText(inner));
     }
 
@@ -275,4 +277,13 @@ long double Evaluate(const QString& input) {
         operators = std::move(keptOperators);
     }
     return operandValue(operands.front());
+}
+
+} // namespace
+
+long double Evaluate(const QString& input) {
+    // Files hold doubles: a larger result could be shown and saved but never analysed.
+    const long double value = evaluate(input);
+    if (!numfmt::storable(value)) throw EMathError(mathmsg::kOverflow);
+    return value;
 }

@@ -134,7 +134,7 @@ TEST(Cli, ReaderErrorsAndUsage) {
 // convert never writes a file that holds less than the input, or that could not be read back.
 TEST(Cli, ConvertRefusesWhatItCannotCarryOver) {
     QTemporaryDir dir;
-    const QString head = "PROFIL\r\nT\r\n1 1 1\r\n0 0 1 0 1\r\nSOIL\r\n1\r\n1 2 3 4 0 1E4932 0\r\n";
+    const QString head = "PROFIL\r\nT\r\n1 1 1\r\n0 0 1 0 1\r\nSOIL\r\n1\r\n1 2 3 4 0 1E308 0\r\n";
     const struct {
         QString text;
         QStringList options;

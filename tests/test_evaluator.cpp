@@ -148,6 +148,11 @@ TEST(Evaluator, ArithmeticFaults) {
         {"arcsin(2)", mathmsg::kInvalidOp},
         {"1E4000*1E4000-1", mathmsg::kOverflow},
         {"ceil(1E20)", mathmsg::kInvalidOp},
+        // Beyond the largest double: no file could hold it for the engine.
+        {"1e400", mathmsg::kOverflow},
+        {"-1e309", mathmsg::kOverflow},
+        {"1e308*10", mathmsg::kOverflow},
+        {"1.1E4932", mathmsg::kOverflow},
     };
     for (const auto& c : cases) {
         try {
@@ -157,6 +162,24 @@ TEST(Evaluator, ArithmeticFaults) {
             EXPECT_EQ(e.message(), c.message) << c.text;
         }
     }
+}
+
+// Each pair of operators of different levels, in both orders: the tighter one is applied first,
+// whatever its place; a left-to-right reading gives another number in every row.
+TEST(Evaluator, OperatorPrecedence) {
+    const struct {
+        const char* text;
+        long double value;
+    } cases[] = {
+        {"2*3^2", 18}, {"2^3*2", 16}, {"1+2^2", 5}, {"2^2+1", 5}, {"2+3*4", 14}, {"10-2*3", 4},
+        {"6/2-1", 2},  {"7%3+1", 2},  {"1+7%3", 2}, {"1|1&0", 1}, {"1|0&0", 1},  {"0&0|1", 1},
+        {"3=1+2", 1},  {"1+2=3", 1},  {"2|0=0", 0}, {"0=0|2", 0}, {"2^2=4", 1},  {"4=2^2", 1},
+        {"2*2=4", 1},  {"4=2*2", 1},  {"1&1=1", 1}, {"2^1|0", 1}, {"0|2^1", 1},  {"2+2&0", 2},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Evaluate(c.text), c.value) << c.text;
+    // A larger intermediate value is fine when the result can be stored.
+    EXPECT_NEAR(static_cast<double>(Evaluate("1e400/1e300")), 1e100, 1e86);
+    EXPECT_THROW(Evaluate(QString(400, '9')), EMathError);
 }
 
 TEST(Evaluator, FunctionNames) {

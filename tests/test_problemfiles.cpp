@@ -431,6 +431,26 @@ TEST_F(ProblemFiles, UnreadSectionsAndTextsThatAreNoProblem) {
               "information: " + readmsg::tooManyRows(3, 1, 2000000000));
 }
 
+// What the engine would refuse is refused when read, and said; a block search without boxes is read
+// whole.
+TEST_F(ProblemFiles, ValuesTheEngineRefusesAndEmptyBlocks) {
+    EXPECT_EQ(read(crlf("PROFIL\nT\n1 1 9\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n")),
+              "information: " + wordmsg::lineItem(3, 3) + readmsg::unitSystem(9));
+    EXPECT_EQ(doc().UnitSystem, 3);
+    EXPECT_TRUE(doc().Incomplete);
+    EXPECT_EQ(read(crlf("PROFIL\nT\n1 1 1\n0 0 1e400 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n")),
+              "information: " + wordmsg::lineItem(4, 3) + wordmsg::kRealExpected);
+    EXPECT_TRUE(doc().Incomplete);
+    EXPECT_EQ(read("\xEF\xBB\xBF" + crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n")),
+              QString());
+    EXPECT_EQ(read(crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nBLOCK\n10 0 5.\nEXECUT\n")),
+              QString());
+    EXPECT_FALSE(doc().Incomplete);
+    EXPECT_TRUE(doc().BlockOn);
+    EXPECT_EQ(doc().SurfacesPerPoint, 10);
+    EXPECT_EQ(doc().BlockSegmentLength, 5.0L);
+}
+
 // Only what the sections need is read; a file beyond the size limit is refused unread.
 TEST_F(ProblemFiles, TrailingTextAndTheSizeLimit) {
     QByteArray padded = crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n");
@@ -444,10 +464,10 @@ TEST_F(ProblemFiles, TrailingTextAndTheSizeLimit) {
 
 // A value that overflowed a unit conversion is never written as a number that cannot be read back.
 TEST_F(ProblemFiles, NonFiniteValuesAreNeverWritten) {
-    ASSERT_EQ(read(crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n2\n1 1 1 1 0 0 0\n1 1 1 1 0 1E4932 0\nEXECUT\n")),
+    ASSERT_EQ(read(crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n2\n1 1 1 1 0 0 0\n1 1 1 1 0 1E308 0\nEXECUT\n")),
               QString());
     doc().FileName = write("keep.sl4d", "previous");
-    doc().SetUnitSystem(2); // lbs/in^2 to kPa multiplies by 6.9: beyond the largest value
+    doc().SetUnitSystem(2); // lbs/in^2 to kPa multiplies by 6.9: beyond the largest double
     try {
         doc().SaveToFile();
         ADD_FAILURE() << "saved";

@@ -2,13 +2,24 @@
 // accepts or refuses a file alike, except for the few differences listed here on purpose.
 #include "QtPrinters.h"
 #include "engine/ProblemInput.h"
+#include "graph/PlotModel.h"
 #include "model/ProgramData.h"
+#include "model/TableSet.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <functional>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -182,6 +193,140 @@ TEST_F(Readers, ListedDifferencesAndMendedOnes) {
         EXPECT_EQ(d.program != d.engine, c.differ)
             << c.text.toStdString() << "\nprogram: " << d.programWhy.toStdString()
             << "\nengine: " << d.engineWhy;
+    }
+}
+
+// Numbers beyond what a double holds, a byte-order mark, a unit system that does not exist and a
+// block search without boxes: both readers take each file the same way.
+TEST_F(Readers, AgreeOnNumbersMarksUnitsAndEmptyBlocks) {
+    const QByteArray soil = "SOIL\r\n1\r\n1 2 3 4 0 0 0\r\n";
+    auto problem = [&soil](const QByteArray& value, const QByteArray& units = "1") {
+        return "PROFIL\r\nT\r\n1 1 " + units + "\r\n0. 0. 10. " + value + " 1\r\n" + soil + "EXECUT\r\n";
+    };
+    const struct {
+        QByteArray text;
+        bool accepted;
+    } cases[] = {
+        {problem("0."), true},
+        {problem("1e400"), false},
+        {problem("1e309"), false},
+        {problem("-1e309"), false},
+        {problem("1.1E4932"), false},
+        {problem("1" + QByteArray(400, '0')), false},
+        {problem("1.7E308"), true},
+        {problem("1e-400"), true}, // underflows to zero in both
+        {"\xEF\xBB\xBF" + problem("0."), true},
+        {problem("0.", "9"), false},
+        {problem("0.", "-1"), false},
+        {problem("0.", "0"), false},
+        {problem("0.", "3"), true},
+        {"PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\n" + soil + "BLOCK\r\n10 0 5.\r\nEXECUT\r\n", true},
+        {"PROFIL\r\nT\r\n1 1 1\r\n0. 0. 10. 0. 1\r\n" + soil + "BLOCK\r\n10 1 5.\r\n1 2 3 4 5\r\nEXECUT\r\n",
+         true},
+    };
+    for (const auto& c : cases) {
+        const Decision d = decide(c.text);
+        EXPECT_EQ(d.program, c.accepted)
+            << c.text.toStdString() << "\nprogram: " << d.programWhy.toStdString();
+        EXPECT_EQ(d.engine, c.accepted) << c.text.toStdString() << "\nengine: " << d.engineWhy;
+    }
+}
+
+// ---- inputs of growing size ----
+
+// The resident memory of this process now, in bytes.
+long residentBytes() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// Runs `read` in a child process and returns how far its memory grew beyond what it started with
+// (or -1 when the child failed); prints the time it took. Times are only printed: a reader that
+// copies the rest of a line for every item would take hours on 16 MiB and run into the test's time
+// limit instead.
+long grownBy(const char* what, size_t size, const std::function<bool()>& read) {
+    std::fflush(stdout);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const long before = residentBytes();
+        const auto start = std::chrono::steady_clock::now();
+        const bool ok = read();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        struct rusage usage {};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const long grown = usage.ru_maxrss * 1024L - before;
+        std::printf("%s, %zu MiB: %.3f s, memory grew by %ld MiB\n", what, size >> 20, seconds, grown >> 20);
+        std::fflush(stdout);
+        // The growth in MiB is the exit code; 255 says the reading went wrong.
+        ::_exit(ok ? static_cast<int>(std::min(254L, grown >> 20)) : 255);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 255) return -1;
+    return static_cast<long>(WEXITSTATUS(status)) << 20;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryMeasured = false; // the sanitizer's own bookkeeping would be measured
+#else
+constexpr bool kMemoryMeasured = true;
+#endif
+
+// One line of numbers as long as the file allows, through the program's reader, the engine's
+// reader and the boundary-line import; a hostile plot file of one bad field per line.
+TEST(ReaderSizes, GrowLinearly) {
+    QTemporaryDir dir;
+    for (const size_t mib : {1u, 4u, 16u}) {
+        const size_t size = mib << 20;
+        QByteArray problem = "PROFIL\r\nT\r\n1 1 1 0. 0. 10. 0. 1";
+        const QByteArray tail = "\r\nSOIL\r\n1\r\n1 2 3 4 0 0 0\r\nEXECUT\r\n";
+        problem +=
+            QByteArray(" 7").repeated(static_cast<qsizetype>((size - 64 - problem.size() - tail.size()) / 2));
+        problem += tail;
+        const QString name = dir.filePath("long.sl4d");
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(problem);
+        f.close();
+        // Memory may grow by the file itself, the growth of its buffer while reading and the fixed
+        // arrays of the graph's model: a small multiple of the file, not a record per line, an item
+        // or a message per field.
+        const long bound = kMemoryMeasured ? static_cast<long>(4 * size + (48L << 20)) : LONG_MAX;
+        const long program = grownBy("program's reader", size, [&] {
+            ProblemSession session;
+            QString error;
+            session.adopt(TProgramData::CreateFromFile(session, name, true, nullptr, &error));
+            return error.isEmpty();
+        });
+        EXPECT_GE(program, 0);
+        EXPECT_LT(program, bound) << mib << " MiB";
+        const long engine = grownBy("engine's reader", size, [&] {
+            std::string why;
+            return velda::readProblem(problem.toStdString(), why).has_value();
+        });
+        EXPECT_GE(engine, 0);
+        EXPECT_LT(engine, bound) << mib << " MiB";
+
+        QByteArray plot = QByteArray("1\n").repeated(15) + "LDS\n2000000000\n";
+        plot += QByteArray("x\n").repeated(static_cast<qsizetype>((size - plot.size()) / 2));
+        const QString plotName = dir.filePath("hostile.sl4p");
+        QFile p(plotName);
+        ASSERT_TRUE(p.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        p.write(plot);
+        p.close();
+        const long grown = grownBy("plot reader, a bad field per line", size, [&] {
+            ProblemSession session;
+            PlotModel model;
+            const PlotReadResult r = ReadPlotFile(plotName, *session.tables().BoundCood, model);
+            return r.messages.size() <= 21 && r.messages.last() == plotmsg::kMoreErrors;
+        });
+        EXPECT_GE(grown, 0);
+        EXPECT_LT(grown, bound) << mib << " MiB";
     }
 }
 
