@@ -19,11 +19,15 @@ dizirovi_install_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# Builds the targets named (everything when none is named): run.sh builds only what the program
+# needs, test.sh everything, so a first start does not wait for tests and benchmarks.
 dizirovi_build() {
     local root
     root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
     if [ ! -f "$root/build/CMakeCache.txt" ]; then
         cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     fi
-    cmake --build "$root/build" --parallel "$(nproc)"
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$root/build" --parallel "$(nproc)" "${targets[@]}"
 }
