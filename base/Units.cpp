@@ -1,6 +1,9 @@
 #include "Units.h"
 
+#include "format/NumberFormat.h"
+
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -122,4 +125,14 @@ QString ComboUnitLabel(const QString& category, int unitSystem) {
     text.replace('F', QLatin1String(kForce[0].label[s - 1]));
     text.replace('L', QLatin1String(kLength[0].label[s - 1]));
     return text;
+}
+
+long double units::convert(long double value, long double factor) {
+    const long double product = value * factor;
+    if (factor == 1 || product == 0 || !std::isfinite(product)) return product;
+    const auto decimal = numfmt::parseDecimal(numfmt::general(product, 15));
+    if (!decimal) return product;
+    const long double ulp =
+        std::nextafter(std::fabs(product), std::numeric_limits<long double>::infinity()) - std::fabs(product);
+    return std::fabs(*decimal - product) <= 4 * ulp ? *decimal : product;
 }

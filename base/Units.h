@@ -12,6 +12,12 @@ inline int clampSystem(int system) {
     return system < 1 ? 1 : (system > 3 ? 3 : system);
 }
 
+// A stored value converted by `factor`. Where the product lands within rounding noise (a few
+// units in the last place) of a decimal of at most 15 significant digits, it is that decimal: a
+// value the user typed comes back exactly as typed after any number of switches back and forth,
+// instead of as 175.00000000000000001.
+long double convert(long double value, long double factor);
+
 } // namespace units
 
 // Label of a unit category ("F/L2^3" -> "lbs/ft^3" in English units) as table headers show it.

@@ -41,21 +41,18 @@ std::unique_ptr<TProgramData> TProgramData::Create(ProblemSession& session) {
 
 void TProgramData::SetUnitSystem(int n) {
     n = units::clampSystem(n);
-    long double a = 0, b = 0;
-    if (UnitSystem == units::kEnglish && n == units::kSI) {
-        a = 0.3048L;
-        b = 0.004448222468060651L;
-    } else if (UnitSystem == units::kSI && n == units::kEnglish) {
-        a = 3.2808416666666667L;
-        b = 224.8089L;
-    }
-    if (a != 0) {
-        for (long double* length : {&InitLeftX, &InitRightX, &TermLeftX, &TermRightX, &MinElevation,
-                                    &SegmentLength, &BlockSegmentLength})
-            *length *= a;
-        CavitationPressure *= b / (a * a);
-        WaterUnitWeight *= b / (a * a * a);
-    }
+    // The document's fields convert by the same factors as the tables' columns of their category
+    // (the entry fields show them in these categories). Factors of their own (3.2808416666666667
+    // back, not the reciprocal of 0.3048 forward; 224.8089 against 224.8089237) made every switch
+    // back and forth drift, and ranges drift away from the geometry they were set against.
+    const long double length = UnitFactor(UnitSystem, n, QStringLiteral("L2"));
+    const long double pressure = UnitFactor(UnitSystem, n, QStringLiteral("F/L2^2"));
+    const long double weight = UnitFactor(UnitSystem, n, QStringLiteral("F/L2^3"));
+    for (long double* v : {&InitLeftX, &InitRightX, &TermLeftX, &TermRightX, &MinElevation, &SegmentLength,
+                           &BlockSegmentLength})
+        *v = units::convert(*v, length);
+    CavitationPressure = units::convert(CavitationPressure, pressure);
+    WaterUnitWeight = units::convert(WaterUnitWeight, weight);
     UnitSystem = n;
     for (TGridTable* t : m_session.tables().all()) t->SetUnits(n);
     m_session.hooks().reactivateUnitDialogs();

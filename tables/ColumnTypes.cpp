@@ -333,7 +333,7 @@ int TFloatColumn::DisplayWidth(const QFontMetrics& metrics, int pixelsPerInch) c
 void TFloatColumn::SetUnits(int units) {
     const long double factor = UnitFactor(Table() ? Table()->Units() : 1, units, UnitCategory);
     if (factor == 1) return;
-    for (int r = 0; r < StoredRows(); ++r) Store(r, m_values[static_cast<size_t>(r)] * factor);
+    for (int r = 0; r < StoredRows(); ++r) Store(r, units::convert(m_values[static_cast<size_t>(r)], factor));
 }
 
 void TFloatColumn::WriteDefinition(ColWriter& writer) const {

@@ -4,6 +4,7 @@
 #include "RecordingMessages.h"
 #include "base/Errors.h"
 #include "base/FileAccess.h"
+#include "base/Units.h"
 #include "base/WordRead.h"
 #include "format/NumberFormat.h"
 #include "model/ProgramData.h"
@@ -327,6 +328,47 @@ TEST_F(ProblemFiles, EveryWrittenFileReadsBackIdentically) {
         }
         EXPECT_EQ(text(), written);
     }
+}
+
+// Six switches back and forth leave every value of the document and its tables exactly as typed,
+// whichever system it was typed in.
+TEST_F(ProblemFiles, UnitSwitchesBackAndForthAreExact) {
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE(seed);
+        session.adopt(TProgramData::Create(session));
+        DocumentGenerator(seed).generate(session);
+        const int typed = doc().UnitSystem;
+        const int other = typed == units::kSI ? units::kEnglish : units::kSI;
+        const QString before = dumpDocument(session);
+        for (int round = 0; round < 6; ++round) {
+            doc().SetUnitSystem(other);
+            doc().SetUnitSystem(typed);
+        }
+        const QString after = dumpDocument(session);
+        if (after != before) {
+            const QStringList a = before.split('\n'), b = after.split('\n');
+            for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
+                if (a[i] != b[i]) {
+                    ADD_FAILURE() << "first difference: " << a[i].toStdString() << " | "
+                                  << b[i].toStdString();
+                    break;
+                }
+        }
+    }
+    // The typed values the drift was first seen on, through the document's fields and a table.
+    session.adopt(TProgramData::Create(session));
+    doc().WaterUnitWeight = 62.4L;
+    doc().InitLeftX = 175;
+    doc().CavitationPressure = 2116.8L;
+    tables().SoilData->Cell(0, 0).SetFloat(175);
+    doc().SetUnitSystem(units::kSI);
+    EXPECT_NEAR(static_cast<double>(doc().InitLeftX), 175 * 0.3048, 175 * 0.3048 * 1e-7)
+        << "one switch as before";
+    doc().SetUnitSystem(units::kEnglish);
+    EXPECT_EQ(doc().WaterUnitWeight, 62.4L);
+    EXPECT_EQ(doc().InitLeftX, 175.0L);
+    EXPECT_EQ(doc().CavitationPressure, 2116.8L);
+    EXPECT_EQ(tables().SoilData->Cell(0, 0).GetFloat(), 175.0L);
 }
 
 TEST_F(ProblemFiles, BundledExamplesAreInTheWritersLayout) {

@@ -311,7 +311,8 @@ TEST(Document, UnitSwitchConvertsFieldsAndEveryTable) {
     set.BoundCood->Cell(2, 0).SetFloat(100);
 
     doc.SetUnitSystem(2);
-    EXPECT_NEAR(static_cast<double>(doc.InitLeftX), 30.48, 1e-12);
+    // The tables' factor for feet, 3.280839895, is 0.3048's reciprocal to ten digits.
+    EXPECT_NEAR(static_cast<double>(doc.InitLeftX), 30.48, 1e-9);
     EXPECT_NEAR(static_cast<double>(doc.WaterUnitWeight), 9.8022, 1e-3);
     EXPECT_NEAR(static_cast<double>(doc.CavitationPressure), 101.35, 1e-2);
     EXPECT_NEAR(static_cast<double>(set.SoilData->Cell(0, 0).GetFloat()), 120 / 6.36588, 1e-4);
@@ -327,11 +328,11 @@ TEST(Document, UnitSwitchConvertsFieldsAndEveryTable) {
     EXPECT_EQ(doc.CcwLimit, 30.0L);
 
     doc.SetUnitSystem(1);
-    // The document's own length factors do not cancel exactly; the tables' do.
-    EXPECT_NEAR(static_cast<double>(doc.InitLeftX), 100.000054, 1e-9);
-    EXPECT_NEAR(static_cast<double>(doc.BlockSegmentLength), 10.0000054, 1e-10);
-    EXPECT_NEAR(static_cast<double>(set.SoilData->Cell(0, 0).GetFloat()), 120, 1e-12);
-    EXPECT_NEAR(static_cast<double>(set.BoundCood->Cell(2, 0).GetFloat()), 100, 1e-12);
+    // The document's fields and the tables convert by the same factors: back where they were.
+    EXPECT_EQ(doc.InitLeftX, 100.0L);
+    EXPECT_EQ(doc.BlockSegmentLength, 10.0L);
+    EXPECT_EQ(set.SoilData->Cell(0, 0).GetFloat(), 120.0L);
+    EXPECT_EQ(set.BoundCood->Cell(2, 0).GetFloat(), 100.0L);
     EXPECT_EQ(doc.CwLimit, -45.0L);
 
     // Through system 3 nothing converts; only the labels change.
