@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -94,6 +95,28 @@ TEST(Methods, SpencerIsNotBishopOnALayeredSlope) {
     EXPECT_GT(std::fabs(e.spencer.fs - e.bishop.fs) / e.bishop.fs, 5e-3)
         << e.spencer.fs << " " << e.bishop.fs;
     EXPECT_LT(std::fabs(e.spencer.fs - e.bishop.fs) / e.bishop.fs, 0.05);
+}
+
+// Janbu's correction factor f0 = 1 + b1 (d/L - 1.4 (d/L)^2), b1 by the soils of the bases; a
+// surface 10 long and 2 deep (d/L = 0.2).
+TEST(Methods, JanbuCorrectionFactor) {
+    const std::vector<Point> surface = {{0, 0}, {5, -2}, {10, 0}};
+    const struct {
+        double cohesion, tanPhi, expected;
+    } cases[] = {
+        {10, 0, 1.09936},  // cohesive soil: b1 = 0.69
+        {0, 0.5, 1.04464}, // frictional soil: b1 = 0.31
+        {10, 0.5, 1.072},  // both: b1 = 0.50
+    };
+    for (const auto& c : cases) {
+        std::vector<Slice> slices(4);
+        for (Slice& sl : slices) {
+            sl.cohesion = c.cohesion;
+            sl.tanPhi = c.tanPhi;
+        }
+        EXPECT_NEAR(janbuCorrection(surface, slices), c.expected, 1e-12) << c.cohesion << " " << c.tanPhi;
+    }
+    EXPECT_EQ(janbuCorrection({{0, 0}, {10, 0}}, std::vector<Slice>(2)), 1.0) << "no depth, no correction";
 }
 
 TEST(Methods, InfiniteSlope) {
@@ -521,6 +544,98 @@ TEST_F(EngineRun, NoComputationReturnsOneAndSaysWhy) {
     EXPECT_NE(readText(dir / "p.sl4r").find("\"status\": \"not computed\""), std::string::npos);
 }
 
+// ---- golden results: every example's result file and the key lines of its report ----
+
+// Numbers, and the text between them.
+std::vector<std::string> tokens(const std::string& text) {
+    std::vector<std::string> out;
+    size_t i = 0;
+    auto digit = [&text](size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
+    while (i < text.size()) {
+        const size_t start = i;
+        if (digit(i) || (text[i] == '-' && digit(i + 1))) {
+            ++i;
+            while (digit(i)) ++i;
+            if (i < text.size() && text[i] == '.' && digit(i + 1))
+                for (++i; digit(i);) ++i;
+            if (i < text.size() && (text[i] == 'e' || text[i] == 'E') &&
+                (digit(i + 1) || ((text[i + 1] == '-' || text[i + 1] == '+') && digit(i + 2))))
+                for (i += 2; digit(i);) ++i;
+        } else {
+            while (i < text.size() && !digit(i) && !(text[i] == '-' && digit(i + 1))) ++i;
+        }
+        out.push_back(text.substr(start, i - start));
+    }
+    return out;
+}
+
+// Equal text, and numbers equal to a part in a million: far tighter than any change of an equation
+// (a dropped term moves a factor by a part in a thousand or more), loose enough for the last digit of
+// a different order of the same operations.
+std::string goldenDifference(const std::string& expected, const std::string& actual) {
+    constexpr double kRelative = 1e-6, kAbsolute = 1e-9;
+    const std::vector<std::string> a = tokens(expected), b = tokens(actual);
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (a[i] == b[i]) continue;
+        char* endA = nullptr;
+        char* endB = nullptr;
+        const double x = std::strtod(a[i].c_str(), &endA), y = std::strtod(b[i].c_str(), &endB);
+        if (*endA != '\0' || *endB != '\0' || a[i].empty() || b[i].empty() ||
+            std::fabs(x - y) > kAbsolute + kRelative * std::fabs(x))
+            return "expected \"" + a[i] + "\", found \"" + b[i] + "\" (item " + std::to_string(i) + ")";
+    }
+    if (a.size() != b.size())
+        return "expected " + std::to_string(a.size()) + " items, found " + std::to_string(b.size());
+    return {};
+}
+
+// The lines of a report that carry its results: the statistics of the search and the factors.
+std::string keyReportLines(const std::string& report) {
+    std::istringstream in(report);
+    std::string line, out;
+    bool factors = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("Factors of safety on the critical surface", 0) == 0) factors = true;
+        if (line.empty()) factors = false;
+        if (factors || line.rfind("Surfaces generated", 0) == 0 || line.rfind("Best generated", 0) == 0 ||
+            line.rfind("Factor of safety of the critical surface", 0) == 0 ||
+            line.rfind("Sliding mass", 0) == 0)
+            out += line + "\n";
+    }
+    return out;
+}
+
+// An equation changed anywhere in the engine changes one of these. After an intended change, run the
+// test with DIZIROVI_UPDATE_GOLDEN=1 to write the new files, and say why in the commit.
+TEST_F(EngineRun, GoldenResultsOfEveryExample) {
+    const fs::path golden = fs::path(DIZIROVI_SOURCE_DIR) / "tests" / "data" / "golden";
+    const bool update = std::getenv("DIZIROVI_UPDATE_GOLDEN") != nullptr;
+    int compared = 0;
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(DIZIROVI_SOURCE_DIR) / "resources" / "examples")) {
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        problem(name, readText(entry.path()));
+        names(name);
+        ASSERT_EQ(run(), 0);
+        const fs::path base = (dir / name).replace_extension();
+        const std::string result = readText(base.string() + ".sl4r");
+        const std::string report = keyReportLines(readText(base.string() + ".sl4o"));
+        const fs::path expected = golden / entry.path().stem();
+        if (update) {
+            fs::create_directories(golden);
+            std::ofstream(expected.string() + ".sl4r", std::ios::binary) << result;
+            std::ofstream(expected.string() + ".report.txt", std::ios::binary) << report;
+            continue;
+        }
+        ASSERT_TRUE(fs::exists(expected.string() + ".sl4r")) << "no golden file for " << name;
+        EXPECT_EQ(goldenDifference(readText(expected.string() + ".sl4r"), result), "") << "result file";
+        EXPECT_EQ(goldenDifference(readText(expected.string() + ".report.txt"), report), "") << "report";
+        ++compared;
+    }
+    if (!update) EXPECT_GE(compared, 6);
+}
+
 // The same problem gives the same three files byte for byte, however many threads search it.
 TEST_F(EngineRun, RunsDoNotDependOnTheNumberOfThreads) {
     ::setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
@@ -605,6 +720,27 @@ TEST_F(EngineRun, ResultsArePublishedSafely) {
     EXPECT_EQ(run(), 1);
     EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
     EXPECT_TRUE(fs::is_directory(dir / "p.sl4o" / "in the way"));
+    for (const auto& e : fs::directory_iterator(dir))
+        EXPECT_EQ(e.path().string().find(".writing"), std::string::npos) << e.path();
+}
+
+// A publication cut short: the plot goes first, the report last, and the older report is gone before
+// anything new is in place, so what remains never has a report without its results.
+TEST_F(EngineRun, PublicationOrder) {
+    const std::string b = (dir / "p").string();
+    const RunFiles files{b + ".sl4d", b + ".sl4o", b + ".sl4p", b + ".sl4r"};
+    std::ofstream(files.report) << "older report";
+    // The result cannot be renamed into place: a folder holds its name.
+    fs::create_directories(fs::path(files.result) / "in the way");
+    ResultTexts texts;
+    texts.plot = "new plot";
+    texts.result = "new result";
+    texts.report = "new report";
+    std::string error;
+    EXPECT_FALSE(publish(files, texts, error));
+    EXPECT_NE(error.find("renaming"), std::string::npos) << error;
+    EXPECT_EQ(readText(files.plot), "new plot");
+    EXPECT_FALSE(fs::exists(files.report)) << "neither the older report nor the new one";
     for (const auto& e : fs::directory_iterator(dir))
         EXPECT_EQ(e.path().string().find(".writing"), std::string::npos) << e.path();
 }
