@@ -9,6 +9,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <array>
 
 void TMainForm::buildDataMenu() {
     QMenu* data = addMenu(menuBar(), QStringLiteral("Da&ta"), QStringLiteral("Data1"));
@@ -130,6 +131,14 @@ void TMainForm::SearchItemClick(int code) {
     TProgramData& d = document();
     bool* const flags[] = {&d.UserSurfaceOn, &d.JanbuOn, &d.BishopOn,
                            &d.IrregularOn,   &d.BlockOn, &d.SpencerOn};
+    // Another method is a change of the problem: New, Open and Exit must ask before dropping it.
+    auto state = [&] {
+        std::array<bool, 7> s{};
+        for (size_t i = 0; i < 6; ++i) s[i] = *flags[i];
+        s[6] = d.SearchMethod == code;
+        return s;
+    };
+    const auto before = state();
     *flags[code - 1] = true;
     d.SearchMethod = code;
     switch (code) {
@@ -149,5 +158,6 @@ void TMainForm::SearchItemClick(int code) {
     case 6: d.JanbuOn = d.BishopOn = d.BlockOn = false; break;
     default: break;
     }
+    if (state() != before) SetModified(true);
     searchmethodClick();
 }

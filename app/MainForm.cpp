@@ -313,18 +313,22 @@ bool TMainForm::QuerySaveChanges() {
     return FileSaveClick() == SaveOutcome::Saved;
 }
 
+bool TMainForm::MayReplaceDocument() {
+    return CommitActiveChild() && QuerySaveChanges();
+}
+
 void TMainForm::FileNewClick() {
-    if (!ChildWindowsClosed() || !QuerySaveChanges()) return;
+    if (!MayReplaceDocument() || !ChildWindowsClosed()) return;
     replaceDocument(TProgramData::Create(m_session));
     UpdateCaption();
     document().PlotFileName.clear();
 }
 
 void TMainForm::FileOpenClick() {
-    if (!ChildWindowsClosed() || !QuerySaveChanges()) return;
+    if (!MayReplaceDocument()) return;
     auto choice =
         m_services.files.open(QStringLiteral("Open"), kOpenFilters, OpenFilterIndex, QStringLiteral("sld"));
-    if (!choice) return;
+    if (!choice || !ChildWindowsClosed()) return;
     OpenFilterIndex = choice->filterIndex;
     OpenFileName(QFileInfo(choice->path).absoluteFilePath());
 }
@@ -389,7 +393,7 @@ void TMainForm::FileExitClick() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!ChildWindowsClosed() || !QuerySaveChanges()) {
+    if (!MayReplaceDocument() || !ChildWindowsClosed()) {
         event->ignore();
         return;
     }
@@ -417,7 +421,7 @@ void TMainForm::FileMenuClick() {
 
 void TMainForm::MyFilePopupHandler(int slot) {
     const QString path = RecentFiles.value(slot);
-    if (ChildWindowsClosed() && QuerySaveChanges()) OpenFileName(path);
+    if (MayReplaceDocument() && ChildWindowsClosed()) OpenFileName(path);
 }
 
 void TMainForm::UpdatePrevFile(const QString& path) {
@@ -441,7 +445,7 @@ void TMainForm::UpdateRegistry() {
 }
 
 void TMainForm::HandleDroppedFiles(const QStringList& paths) {
-    if (paths.isEmpty() || !ChildWindowsClosed() || !QuerySaveChanges()) return;
+    if (paths.isEmpty() || !MayReplaceDocument() || !ChildWindowsClosed()) return;
     const QString path = QFileInfo(paths.first()).absoluteFilePath();
     QDir::setCurrent(QFileInfo(path).absolutePath());
     replaceDocument(TProgramData::CreateFromFile(m_session, path, true, &m_services.messages));

@@ -84,6 +84,10 @@ public:
 
     // File commands.
     bool QuerySaveChanges();
+    // Before New, Open, a recent file, a drop or Exit: the active window's entry goes into the
+    // document, then the user is asked about unsaved changes. The windows are closed only after
+    // this, when the command goes on (ChildWindowsClosed): Cancel leaves them as they were.
+    bool MayReplaceDocument();
     void FileNewClick();
     void FileOpenClick();
     void OpenFileName(const QString& path);

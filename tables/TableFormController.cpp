@@ -532,11 +532,16 @@ bool TTableForm::commitCell() {
     if (!m_table) return true;
     const QModelIndex current = m_grid->currentIndex();
     if (!isDataCell(current)) return true;
-    m_table->SetChanged(true);
     TColumn* column = columnAt(current.column());
+    // Drop-down and button cells store (and mark the table) as they are used.
     if (column->UsesEditors()) return true;
     QLineEdit* edit = m_grid->cellEditor();
-    const QString text = edit ? edit->text() : m_grid->item(current.row(), current.column())->text();
+    const QString shown = m_grid->item(current.row(), current.column())->text();
+    const QString text = edit ? edit->text() : shown;
+    // An entry left as it is shown is no edit: storing it again would mark a just-saved document
+    // changed each time a menu commits the window, and cut the stored value to the digits shown.
+    if (text == shown && !m_rejected) return true;
+    m_table->SetChanged(true);
     try {
         column->SetText(current.row(), text);
     } catch (const EAssignError& e) {

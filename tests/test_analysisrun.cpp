@@ -4,6 +4,7 @@
 #include "base/FileAccess.h"
 #include "format/FolderLock.h"
 #include "model/AnalysisRun.h"
+#include "tables/TableFormController.h"
 
 #include <QDir>
 #include <QFile>
@@ -228,6 +229,30 @@ TEST_F(AnalysisRun, SecondRunWhileALibraryObjectExists) {
     EXPECT_EQ(messages.shown, QStringList{"information: Attempt to reinitialize DLL"});
     EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4o")));
     EXPECT_FALSE(namesLeft());
+}
+
+// A run saves the problem: afterwards nothing is unsaved, and Open asks no question.
+TEST_F(AnalysisRun, AfterARunNothingIsUnsaved) {
+    installEngine();
+    form->OpenFileName(example("Bishop.sl4d"));
+    // A table window with a cell in hand, as it is after typing in it.
+    TGridTable& boundary = *form->session().tables().BoundCood;
+    boundary.ShowWindow();
+    auto* table = dynamic_cast<TTableForm*>(boundary.Window());
+    ASSERT_TRUE(table);
+    table->grid()->setCurrentCell(0, 2);
+    form->document().Title = "Changed";
+    form->SetModified(true);
+    form->RunAnalysisClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCompleted});
+    EXPECT_FALSE(form->IsModified());
+    // Opening a menu commits the window again; an entry left as shown is no change.
+    form->FileMenuClick();
+    form->ComputationMenuClick();
+    EXPECT_FALSE(form->IsModified());
+    files.opens.push_back(std::nullopt);
+    form->FileOpenClick();
+    EXPECT_EQ(messages.shown.size(), 1) << "no question: " << messages.shown.last().toStdString();
 }
 
 // A failed save stops the run: the engine would analyse the older file on disk and report results

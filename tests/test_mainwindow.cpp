@@ -16,6 +16,8 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 using Answer = MessageSink::Answer;
@@ -155,6 +157,71 @@ TEST_F(MainWindow, SaveChangesQuestion) {
     EXPECT_FALSE(closeForm());
     messages.answers = {Answer::No};
     EXPECT_TRUE(closeForm());
+}
+
+// Cancel at the question leaves every window as it was; only a command that goes on closes them.
+TEST_F(MainWindow, CancelKeepsTheWindows) {
+    start();
+    const QString dam = problem("dam.sl4d");
+    const struct {
+        const char* command;
+        std::function<void(TMainForm*)> run;
+    } commands[] = {
+        {"New", [](TMainForm* f) { f->FileNewClick(); }},
+        {"Open", [](TMainForm* f) { f->FileOpenClick(); }},
+        {"recent file", [](TMainForm* f) { f->MyFilePopupHandler(0); }},
+        {"drop", [&dam](TMainForm* f) { f->HandleDroppedFiles({dam}); }},
+        {"Exit", [](TMainForm* f) { f->close(); }},
+    };
+    form->UpdatePrevFile(dam);
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.command);
+        form->TitleClick();
+        form->session().tables().SoilData->ShowWindow();
+        const qsizetype open = form->mdiArea()->subWindowList().size();
+        ASSERT_EQ(open, 2);
+        form->document().Title = "Mine";
+        modify();
+        messages.answers = {Answer::Cancel};
+        c.run(form.get());
+        EXPECT_EQ(form->mdiArea()->subWindowList().size(), open) << "the windows stay";
+        EXPECT_EQ(form->document().Title, "Mine");
+        EXPECT_TRUE(form->IsModified());
+    }
+    // The open dialog cancelled after No: the windows stay too, and so does the document.
+    messages.answers = {Answer::No};
+    files.opens.push_back(std::nullopt);
+    form->FileOpenClick();
+    EXPECT_EQ(form->mdiArea()->subWindowList().size(), 2);
+    EXPECT_EQ(form->document().Title, "Mine");
+    // No, and the command goes on: the windows close.
+    messages.answers = {Answer::No};
+    form->FileNewClick();
+    EXPECT_TRUE(form->mdiArea()->subWindowList().isEmpty());
+    EXPECT_EQ(form->document().Title, "New Slope");
+}
+
+// Choosing a search method changes the problem: the question comes before it is dropped.
+TEST_F(MainWindow, ChoosingASearchMethodIsAChange) {
+    start();
+    for (int code = 1; code <= 6; ++code) {
+        SCOPED_TRACE(code);
+        form->CloseChildWindows();
+        form->SetModified(false);
+        form->SearchItemClick(code);
+        EXPECT_TRUE(form->IsModified());
+        EXPECT_EQ(form->document().SearchMethod, code);
+        // The same method again, only to see its settings, changes nothing.
+        form->CloseChildWindows();
+        form->SetModified(false);
+        form->SearchItemClick(code);
+        EXPECT_FALSE(form->IsModified());
+    }
+    messages.answers = {Answer::Cancel};
+    form->SearchItemClick(3);
+    form->FileNewClick();
+    EXPECT_EQ(messages.shown.last(), "question: Do you want to save any changes?");
+    EXPECT_EQ(form->document().SearchMethod, 3);
 }
 
 TEST_F(MainWindow, OlderLayoutNamesGoThroughSaveAs) {
