@@ -24,12 +24,17 @@ void TMainForm::buildHelpMenu() {
     addCommand(this, help, QStringLiteral("User's Manual"), QStringLiteral("HelpUsersManual"),
                [this] { openBeside(QLatin1String(helpfiles::kUsersManual)); });
     addCommand(this, help, QStringLiteral("Technical Manual"), QStringLiteral("HelpTechnicalManual"), [this] {
-        // The script opens the technical manual; it is run, as a command script would be.
+        // The script opens the technical manual; it is run, as a command script would be. It starts
+        // a viewer and ends at once, failing when there is none, which is then said as for the other
+        // documents.
         const QString script = QDir(m_programFolder).filePath(QLatin1String(helpfiles::kTechnical));
+        const QString manual = QDir(m_programFolder).filePath(QLatin1String(helpfiles::kTechnicalManual));
         if (!QFileInfo::exists(script))
             m_services.messages.error(helpfiles::kMissing.arg(script));
-        else if (!m_services.launcher.startDetached(QStringLiteral("/bin/sh"), {script}))
-            m_services.messages.error(helpfiles::kNoProgram.arg(script));
+        else if (!QFileInfo::exists(manual))
+            m_services.messages.error(helpfiles::kMissing.arg(manual));
+        else if (m_services.launcher.execute(QStringLiteral("/bin/sh"), {script}) != 0)
+            m_services.messages.error(helpfiles::kNoProgram.arg(manual));
     });
     addCommand(this, help, QStringLiteral("&About..."), QStringLiteral("HelpAbout"), &TMainForm::AboutClick);
     addCommand(this, help, QStringLiteral("Check for Updates"), QStringLiteral("HelpUpdates"),

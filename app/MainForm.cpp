@@ -24,6 +24,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 
@@ -256,8 +257,15 @@ void TMainForm::OpenCommandLineFile() {
             // The working directory moves later (opening other files, Error-Message Notes): every
             // name the document keeps is absolute.
             name = QFileInfo(name).absoluteFilePath();
-            replaceDocument(TProgramData::CreateFromFile(m_session, name, true, &m_services.messages));
+            QString failure;
+            replaceDocument(TProgramData::CreateFromFile(m_session, name, true, nullptr, &failure));
             adoptPlotFile();
+            // Said over the window once it is on the screen (this runs while it is first shown),
+            // naming the file: nothing else on the screen says which file it was.
+            if (!failure.isEmpty())
+                QTimer::singleShot(0, this, [this, text = readmsg::shown(name, failure)] {
+                    m_services.messages.warning(text);
+                });
             return;
         }
     }

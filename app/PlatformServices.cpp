@@ -46,6 +46,10 @@ void QtMessageSink::information(const QString& text) {
     QMessageBox::information(m_parent, title(), shown(text), QMessageBox::Ok);
 }
 
+void QtMessageSink::warning(const QString& text) {
+    QMessageBox::warning(m_parent, title(), shown(text), QMessageBox::Ok);
+}
+
 void QtMessageSink::error(const QString& text) {
     QMessageBox::critical(m_parent, title(), shown(text), QMessageBox::Ok);
 }
@@ -104,6 +108,20 @@ std::optional<QString> QtFileChooser::save(const QString& title, const QString& 
 
 bool QtLauncher::startDetached(const QString& program, const QStringList& arguments) {
     return QProcess::startDetached(program, arguments);
+}
+
+std::optional<int> QtLauncher::execute(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, arguments);
+    // A command that does not end within seconds is taken as one that started its work.
+    if (!process.waitForStarted(5000)) return std::nullopt;
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        return std::nullopt;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? std::optional<int>(process.exitCode())
+                                                        : std::nullopt;
 }
 
 bool QtLauncher::openUrl(const QUrl& url) {

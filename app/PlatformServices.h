@@ -10,6 +10,7 @@ public:
     explicit QtMessageSink(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void information(const QString& text) override;
+    void warning(const QString& text) override;
     void error(const QString& text) override;
     void message(const QString& text) override;
     Answer question(const QString& text) override;
@@ -34,5 +35,6 @@ private:
 class QtLauncher : public Launcher {
 public:
     bool startDetached(const QString& program, const QStringList& arguments) override;
+    std::optional<int> execute(const QString& program, const QStringList& arguments) override;
     bool openUrl(const QUrl& url) override;
 };

@@ -16,7 +16,9 @@ public:
     enum class Answer { Yes, No, Cancel };
     virtual ~MessageSink() = default;
     virtual void information(const QString& text) = 0; // information box, one OK button
-    virtual void error(const QString& text) = 0;
+    // An entry or a file refused, a run that did not happen: the warning icon, one OK button.
+    virtual void warning(const QString& text) = 0;
+    virtual void error(const QString& text) = 0;      // a failure of the system: the critical icon
     virtual void message(const QString& text) = 0;    // plain box
     virtual Answer question(const QString& text) = 0; // Yes / No / Cancel
 };
@@ -49,6 +51,9 @@ public:
     virtual ~Launcher() = default;
     // Starts a program without waiting for it; false when it cannot be started.
     virtual bool startDetached(const QString& program, const QStringList& arguments) = 0;
+    // Runs a short command (one that starts something in the background and ends) to its end;
+    // its exit status, or nothing when it could not be started.
+    virtual std::optional<int> execute(const QString& program, const QStringList& arguments) = 0;
     // Opens a document or address with its default program.
     virtual bool openUrl(const QUrl& url) = 0;
 };

@@ -1,5 +1,7 @@
 #include "DlgOptions.h"
 
+#include "base/TextEditor.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +32,7 @@ void TDlgOptions::BrowseClick() {
     const QList<FileFilter> filters = {{QStringLiteral("Programs (*)"), QStringLiteral("*"), true},
                                        {QStringLiteral("All Files (*)"), QStringLiteral("*")}};
     if (auto choice = m_files.open(optionsmsg::kCaption, filters, 1, QString(), m_edit->text()))
-        m_edit->setText(choice->path);
+        m_edit->setText(editorCommandOf(choice->path));
 }
 
 void TDlgOptions::loadExtra() {

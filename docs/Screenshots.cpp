@@ -30,6 +30,7 @@ namespace {
 class QuietMessages : public MessageSink {
 public:
     void information(const QString& text) override { note(text); }
+    void warning(const QString& text) override { note(text); }
     void error(const QString& text) override { note(text); }
     void message(const QString& text) override { note(text); }
     Answer question(const QString& text) override {
@@ -58,6 +59,7 @@ public:
 class NoLauncher : public Launcher {
 public:
     bool startDetached(const QString&, const QStringList&) override { return false; }
+    std::optional<int> execute(const QString&, const QStringList&) override { return std::nullopt; }
     bool openUrl(const QUrl&) override { return false; }
 };
 

@@ -261,9 +261,13 @@ std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
         request.workingFolder = privateFolder->path();
     }
     const engine::RunOutcome outcome = engine::Run(request);
-    m_messages.information(outcome.reason.isEmpty()
-                               ? outcome.message
-                               : outcome.message + QStringLiteral("\r\r") + outcome.reason);
+    const QString text = outcome.reason.isEmpty() ? outcome.message
+                                                  : outcome.message + QStringLiteral("\r\r") + outcome.reason;
+    // Results are news; anything else is a run that did not happen.
+    if (outcome.kind == engine::RunOutcome::Kind::Computed)
+        m_messages.information(text);
+    else
+        m_messages.warning(text);
     if (!outcome.plotFile.isEmpty()) doc.PlotFileName = outcome.plotFile;
     return outcome;
 }

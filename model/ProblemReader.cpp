@@ -21,6 +21,13 @@ QString readmsg::unreadSection(int line, const QString& text) {
            kSavedAs;
 }
 
+QString readmsg::shown(const QString& fileName, const QString& failure) {
+    // The file is named (a file given on the command line reports before anything else shows it),
+    // unless the reason names it already.
+    if (failure.contains(fileName)) return failure;
+    return QStringLiteral("%1 was not read completely:\r\r%2").arg(fileName, failure);
+}
+
 QString readmsg::noSection(const QString& fileName) {
     return QStringLiteral("No section of a slope problem was found in %1; a problem file begins with the "
                           "keyword PROFIL.")
@@ -429,7 +436,7 @@ std::unique_ptr<TProgramData> TProgramData::CreateFromFile(ProblemSession& sessi
     session.SetModified(false);
     // Saving what was read over the file would lose the rest of it.
     doc->Incomplete = !failure.isEmpty();
-    if (!failure.isEmpty() && messages) messages->information(failure);
+    if (!failure.isEmpty() && messages) messages->warning(readmsg::shown(fileName, failure));
     if (error) *error = failure;
     return doc;
 }

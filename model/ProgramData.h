@@ -32,6 +32,8 @@ QString unreadSection(int line, const QString& text);
 QString noSection(const QString& fileName);
 QString tooManyRows(int line, int item, int32_t count);
 QString unitSystem(int32_t system);
+// A reading's failure as the user is shown it: with the file's name.
+QString shown(const QString& fileName, const QString& failure);
 } // namespace readmsg
 
 namespace writemsg {

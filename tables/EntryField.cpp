@@ -94,21 +94,21 @@ bool EntryField::ExitValidation() {
     try {
         x = Number();
     } catch (const EDiziOvi& e) {
-        m_messages.information(m_integerOnly ? entrymsg::kValidInteger : e.message());
+        m_messages.warning(m_integerOnly ? entrymsg::kValidInteger : e.message());
         return false;
     }
     if (m_integerOnly && x != std::trunc(x)) {
-        m_messages.information(entrymsg::kInteger);
+        m_messages.warning(entrymsg::kInteger);
         return false;
     }
     if (x < m_minVal) {
         SetNumber(m_minVal);
-        m_messages.information(entrymsg::kAtLeast + BoundText(m_minVal));
+        m_messages.warning(entrymsg::kAtLeast + BoundText(m_minVal));
         return false;
     }
     if (x > m_maxVal) {
         SetNumber(m_maxVal);
-        m_messages.information(entrymsg::kAtMost + BoundText(m_maxVal));
+        m_messages.warning(entrymsg::kAtMost + BoundText(m_maxVal));
         return false;
     }
     if (RewritesText()) SetFieldText(FormatValue(x));

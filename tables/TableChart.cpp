@@ -271,7 +271,7 @@ void TTableChartForm::importLines(const QStringList& lines) {
     try {
         chartdata::importLines(*table(), lines, actions);
     } catch (const EAssignError& e) {
-        services().messages.information(e.message());
+        services().messages.warning(e.message());
     }
     table()->SetChanged(true);
     refresh();
@@ -280,7 +280,7 @@ void TTableChartForm::importLines(const QStringList& lines) {
 void TTableChartForm::pasteClick() {
     const QString text = QGuiApplication::clipboard()->text();
     if (text.isEmpty()) {
-        services().messages.information(chartdata::kNoClipboardText);
+        services().messages.warning(chartdata::kNoClipboardText);
         return;
     }
     importLines(chartdata::clipboardLines(text));

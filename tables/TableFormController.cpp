@@ -547,7 +547,7 @@ bool TTableForm::commitCell() {
     } catch (const EAssignError& e) {
         m_rejected = true;
         m_rejectedText = text;
-        m_services.messages.information(e.message());
+        m_services.messages.warning(e.message());
         focusCell();
         return false;
     } catch (const EDiziOvi& e) {

@@ -55,6 +55,11 @@ public:
         started.emplace_back(program, arguments);
         return canStart;
     }
+    int exitStatus = 0; // of every command executed
+    std::optional<int> execute(const QString& program, const QStringList& arguments) override {
+        started.emplace_back(program, arguments);
+        return canStart ? std::optional<int>(exitStatus) : std::nullopt;
+    }
     bool openUrl(const QUrl& url) override {
         opened.push_back(url);
         return canStart;

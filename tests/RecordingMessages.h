@@ -9,10 +9,12 @@
 
 class RecordingMessages : public MessageSink {
 public:
-    QStringList shown; // "information: text", "error: text", "message: text", "question: text"
+    QStringList
+        shown; // "information: text", "warning: text", "error: text", "message: text", "question: text"
     std::deque<Answer> answers;
 
     void information(const QString& text) override { shown << QStringLiteral("information: ") + text; }
+    void warning(const QString& text) override { shown << QStringLiteral("warning: ") + text; }
     void error(const QString& text) override { shown << QStringLiteral("error: ") + text; }
     void message(const QString& text) override { shown << QStringLiteral("message: ") + text; }
     Answer question(const QString& text) override {

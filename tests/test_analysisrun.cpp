@@ -2,6 +2,7 @@
 #include "MainWindowFixture.h"
 #include "QtPrinters.h"
 #include "base/FileAccess.h"
+#include "base/TextEditor.h"
 #include "format/FolderLock.h"
 #include "model/AnalysisRun.h"
 #include "tables/TableFormController.h"
@@ -89,7 +90,7 @@ TEST_F(AnalysisRun, EngineThatPerformsNothing) {
     old.close();
     form->RunAnalysisClick();
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_EQ(messages.shown.first(), "information: " + runmsg::notWritten(dir.path()));
+    EXPECT_EQ(messages.shown.first(), "warning: " + runmsg::notWritten(dir.path()));
     EXPECT_FALSE(messages.shown.first().contains("Janbu.sl4o")) << "never points at a stale report";
     EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4o")));
     EXPECT_EQ(form->document().PlotFileName, "previous.sl4p") << "kept when the engine did not compute";
@@ -102,7 +103,7 @@ TEST_F(AnalysisRun, LibraryMissingOrWithoutEntryPoint) {
     // The specified sentence first, then the loader's reason, so a missing and a broken library
     // can be told apart.
     const QString library = QDir(program.path()).filePath("VELDA2015_DLL.so");
-    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed\r\r"
+    EXPECT_EQ(messages.shown, QStringList{"warning: Attempt to initialize DLL failed\r\r"
                                           "Library could not be located (" +
                                           library + ")"});
     EXPECT_FALSE(engine::libraryObject());
@@ -110,7 +111,7 @@ TEST_F(AnalysisRun, LibraryMissingOrWithoutEntryPoint) {
     messages.shown.clear();
     installEngine(QStringLiteral(DIZIROVI_NOENTRY_LIBRARY));
     form->RunAnalysisClick();
-    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to initialize DLL failed\r\r"
+    EXPECT_EQ(messages.shown, QStringList{"warning: Attempt to initialize DLL failed\r\r"
                                           "The library " +
                                           library + " does not export _IVELDA."});
     EXPECT_FALSE(engine::libraryObject());
@@ -122,7 +123,7 @@ TEST_F(AnalysisRun, LibraryMissingOrWithoutEntryPoint) {
     notLibrary.close();
     form->RunAnalysisClick();
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].startsWith("information: Attempt to initialize DLL failed\r\r"
+    EXPECT_TRUE(messages.shown[0].startsWith("warning: Attempt to initialize DLL failed\r\r"
                                              "Library failed to properly initialize: "))
         << messages.shown[0].toStdString();
 }
@@ -141,8 +142,8 @@ TEST_F(AnalysisRun, NamesThatWouldLoseFilesAreRefused) {
         form->RunAnalysisClick();
         ASSERT_EQ(messages.shown.size(), 1);
         const bool lineBreak = QString(name).contains('\n') || QString(name).contains('\r');
-        EXPECT_EQ(messages.shown[0], "information: " + (lineBreak ? runmsg::lineBreakInName(problem)
-                                                                  : runmsg::resultNameIsProblem(problem)));
+        EXPECT_EQ(messages.shown[0], "warning: " + (lineBreak ? runmsg::lineBreakInName(problem)
+                                                              : runmsg::resultNameIsProblem(problem)));
         QFile kept(problem);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << "the problem file is still there";
         EXPECT_TRUE(kept.readAll().startsWith("PROFIL\r\n"));
@@ -191,7 +192,7 @@ TEST_F(AnalysisRun, OldResultsThatStay) {
     QDir(dir.path()).mkpath("Janbu.sl4o/in the way");
     form->RunAnalysisClick();
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].startsWith("information: The results of the last analysis could not be "
+    EXPECT_TRUE(messages.shown[0].startsWith("warning: The results of the last analysis could not be "
                                              "removed:\r" +
                                              dir.filePath("Janbu.sl4o")))
         << messages.shown[0].toStdString();
@@ -226,7 +227,7 @@ TEST_F(AnalysisRun, SecondRunWhileALibraryObjectExists) {
     form->OpenFileName(example("Janbu.sl4d"));
     engine::libraryObject() = std::make_unique<TDynamicLibrary>(QStringLiteral("busy"));
     form->RunAnalysisClick();
-    EXPECT_EQ(messages.shown, QStringList{"information: Attempt to reinitialize DLL"});
+    EXPECT_EQ(messages.shown, QStringList{"warning: Attempt to reinitialize DLL"});
     EXPECT_FALSE(QFile::exists(dir.filePath("Janbu.sl4o")));
     EXPECT_FALSE(namesLeft());
 }
@@ -295,11 +296,21 @@ TEST_F(AnalysisRun, MenuEnablingAndTheTextEditor) {
     EXPECT_EQ(launcher.started[1].second, QStringList({dir.filePath("Janbu.sl4o")}));
     form->ErrorMessageNotesClick();
     EXPECT_EQ(launcher.started[2].second.last(), QDir(program.path()).filePath("error-message.txt"));
+    // A program whose path holds a blank, stored bare (as Browse chose it in earlier releases).
+    const QString blank = dir.filePath("My Editor");
+    QFile editor(blank);
+    ASSERT_TRUE(editor.open(QIODevice::WriteOnly));
+    editor.close();
+    editor.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    form->EditorPath = blank;
+    form->EditInputTextClick();
+    EXPECT_EQ(launcher.started[3].first, blank);
+    EXPECT_EQ(launcher.started[3].second, QStringList{problem});
     EXPECT_TRUE(messages.shown.isEmpty());
 
     launcher.canStart = false;
     form->EditInputTextClick();
-    EXPECT_EQ(messages.shown, QStringList{"information: An error occurred in running the Word Processor"});
+    EXPECT_EQ(messages.shown, QStringList{"warning: " + editormsg::failed(blank)});
 }
 
 TEST(DynamicLibrary, LoadingAndItsErrors) {

@@ -78,7 +78,7 @@ TEST_F(EntryFieldTest, LeavingChecksTheEntry) {
         edit->SetLoading(false);
         enterAndLeave(c.text);
         if (*c.message) {
-            EXPECT_EQ(messages.shown, QStringList{QStringLiteral("information: ") + c.message});
+            EXPECT_EQ(messages.shown, QStringList{QStringLiteral("warning: ") + c.message});
             EXPECT_TRUE(edit->hasFocus()) << "the field keeps the focus";
             EXPECT_FALSE(edit->IsValid());
         } else {
@@ -694,7 +694,8 @@ TEST_F(OptionalData, TextEditorSetting) {
 TEST_F(OptionalData, HelpOpensTheDocumentsBesideTheProgram) {
     const QString programFolder = dir.filePath("programs");
     ASSERT_TRUE(QDir().mkpath(programFolder));
-    for (const char* name : {helpfiles::kContents, helpfiles::kUsersManual, helpfiles::kTechnical}) {
+    for (const char* name : {helpfiles::kContents, helpfiles::kUsersManual, helpfiles::kTechnical,
+                             helpfiles::kTechnicalManual}) {
         QFile document(QDir(programFolder).filePath(QLatin1String(name)));
         ASSERT_TRUE(document.open(QIODevice::WriteOnly));
     }
@@ -740,6 +741,18 @@ TEST_F(OptionalData, HelpSaysWhenADocumentCannotBeOpened) {
                                                               QDir(programFolder).filePath(item.document))});
     }
     EXPECT_TRUE(launcher.opened.empty() && launcher.started.empty()) << "nothing handed on that is not there";
+
+    // The script is there but finds no viewer: said as for the other documents.
+    ASSERT_TRUE(QDir().mkpath(programFolder));
+    for (const char* name : {helpfiles::kTechnical, helpfiles::kTechnicalManual})
+        QFile(QDir(programFolder).filePath(QLatin1String(name))).open(QIODevice::WriteOnly);
+    launcher.exitStatus = 1;
+    messages.shown.clear();
+    form->action(QStringLiteral("HelpTechnicalManual"))->trigger();
+    EXPECT_EQ(messages.shown,
+              QStringList{"error: " +
+                          helpfiles::kNoProgram.arg(
+                              QDir(programFolder).filePath(QLatin1String(helpfiles::kTechnicalManual)))});
 
     launcher.canStart = false;
     messages.shown.clear();

@@ -351,6 +351,19 @@ TEST_F(MainWindow, CommandLineFile) {
     start({dir.filePath("missing.sl4d")});
     EXPECT_EQ(caption(), "DizirOvi 2015.4.2 - NewSlope.sl4d");
     EXPECT_TRUE(messages.shown.isEmpty());
+    // A damaged file: what was read is open, and once the window is up a warning names the file.
+    QFile bad(dir.filePath("bad.sl4d"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("PROFIL\r\nDamaged\r\nx\r\n");
+    bad.close();
+    start({bad.fileName()});
+    EXPECT_TRUE(messages.shown.isEmpty()) << "not before the window is shown";
+    EXPECT_EQ(form->document().Title, "Damaged");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].startsWith("warning: " + bad.fileName() + " was not read completely:\r\r"))
+        << messages.shown[0].toStdString();
+    EXPECT_TRUE(form->document().Incomplete);
 }
 
 TEST_F(MainWindow, DroppedFilesOpenOnlyTheFirst) {

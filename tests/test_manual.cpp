@@ -11,6 +11,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -69,6 +71,14 @@ TEST(ManualBuild, DocumentsBesideTheProgramAndTheTutorialsResult) {
          {"DIZIROVI2015UsersManual.pdf", "DIZIROVI2015TechnicalManual.pdf", "Technical.sh"})
         EXPECT_GT(QFileInfo(QStringLiteral(DIZIROVI_BIN_DIR "/") + QLatin1String(name)).size(), 0) << name;
     EXPECT_TRUE(QFileInfo(QStringLiteral(DIZIROVI_BIN_DIR "/Technical.sh")).isExecutable());
+    // Without any viewer on the path the script ends at once and says so by its status.
+    QProcess script;
+    QProcessEnvironment env;
+    env.insert("PATH", QStringLiteral(DIZIROVI_BIN_DIR "/no-such-folder"));
+    script.setProcessEnvironment(env);
+    script.start("/bin/sh", {QStringLiteral(DIZIROVI_BIN_DIR "/Technical.sh")});
+    ASSERT_TRUE(script.waitForFinished(10000));
+    EXPECT_EQ(script.exitCode(), 1);
     EXPECT_FALSE(html.contains("{{")) << "every value put in";
     EXPECT_FALSE(html.contains("<!-- include")) << "every file included";
     EXPECT_TRUE(html.contains("data:image/png;base64,")) << "the pictures travel inside the help";

@@ -45,6 +45,10 @@ protected:
         session.adopt(TProgramData::CreateFromFile(session, write("p.sl4d", text), current, &messages));
         return messages.shown.isEmpty() ? QString() : messages.shown.join('\n');
     }
+    // The message a failure of reading p.sl4d is shown as.
+    QString warned(const QString& failure) const {
+        return QStringLiteral("warning: ") + readmsg::shown(dir.filePath("p.sl4d"), failure);
+    }
     TProgramData& doc() { return session.document(); }
     TableSet& tables() { return session.tables(); }
     QByteArray text() { return doc().ProblemText(); }
@@ -107,7 +111,7 @@ TEST_F(ProblemFiles, SectionsInAnyOrderUntilTheFirstNonKeyword) {
 
     EXPECT_EQ(read(crlf("PROFILE\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nCIRCLE\n1 2\n1 2 3 4\n5 6 7 "
                         "-8\nLOADS\n1\n1 2 3 4\nEXECUT\n")),
-              "information: " + readmsg::unreadSection(12, "LOADS"));
+              warned(readmsg::unreadSection(12, "LOADS")));
     EXPECT_EQ(doc().Title, "T") << "PROFILE reads like PROFIL";
     EXPECT_EQ(doc().SearchMethod, search::JanbuCircle);
     EXPECT_EQ(doc().CwLimit, -8.0L);
@@ -119,7 +123,7 @@ TEST_F(ProblemFiles, OlderLayout) {
         crlf("PROFIL\nOld\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 2 3 4 0 0 0\nWATER\n1 7 62.4\n1\n0 5\n"
              "TIES\n1\n1 5 6 7 8 9\nRANDOM\n1 4\n10 20\n1 2 3 4 5 6 7 -8\nLOADS\n1\n1 2 3 4\n");
     // A section after the search is left unread, and the reader says so.
-    EXPECT_EQ(read(file, false), "information: " + readmsg::unreadSection(19, "LOADS"));
+    EXPECT_EQ(read(file, false), warned(readmsg::unreadSection(19, "LOADS")));
     EXPECT_EQ(doc().UnitSystem, 1);
     EXPECT_EQ(doc().WaterUnitWeight, 62.4L) << "the older water item is skipped";
     EXPECT_EQ(tables().TiebackCoord->Cell(1, 0).GetFloat(), 0.0L) << "no tieback x in the older layout";
@@ -155,7 +159,7 @@ TEST_F(ProblemFiles, ErrorsKeepWhatWasRead) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(read(crlf(c.text)), QStringLiteral("information: ") + c.message);
+        EXPECT_EQ(read(crlf(c.text)), warned(c.message));
         for (const TGridTable* t : tables().all()) EXPECT_GE(t->RowCount(), t->MinRows());
         EXPECT_FALSE(session.IsModified());
     }
@@ -450,7 +454,7 @@ TEST_F(ProblemFiles, SavesWriteOnlyOverFiles) {
     // Reading a pipe does not wait for a writer.
     messages.shown.clear();
     session.adopt(TProgramData::CreateFromFile(session, pipe, true, &messages));
-    EXPECT_EQ(messages.shown, QStringList{"information: " + fileaccess::notAFileRead(pipe)});
+    EXPECT_EQ(messages.shown, QStringList{"warning: " + fileaccess::notAFileRead(pipe)});
     EXPECT_TRUE(doc().Incomplete);
 }
 
@@ -458,7 +462,7 @@ TEST_F(ProblemFiles, SavesWriteOnlyOverFiles) {
 TEST_F(ProblemFiles, UnreadSectionsAndTextsThatAreNoProblem) {
     const char* head = "PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\n";
     EXPECT_EQ(read(crlf((std::string(head) + "LAODS\n1\n1 2 3 4\nWATER\n1 62.4\n1\n0 1\nEXECUT\n").c_str())),
-              "information: " + readmsg::unreadSection(8, "LAODS"));
+              warned(readmsg::unreadSection(8, "LAODS")));
     EXPECT_TRUE(doc().Incomplete);
     EXPECT_FALSE(doc().WaterOn) << "the reading itself is as before";
     // A complete file, and one with text after EXECUT, are complete.
@@ -466,22 +470,21 @@ TEST_F(ProblemFiles, UnreadSectionsAndTextsThatAreNoProblem) {
     EXPECT_FALSE(doc().Incomplete);
     // Three lines of a letter are no slope problem.
     const QString letter = read("Dear engineer,\r\nplease check the dam.\r\nRegards\r\n");
-    EXPECT_EQ(letter, "information: " + readmsg::noSection(doc().FileName));
+    EXPECT_EQ(letter, warned(readmsg::noSection(doc().FileName)));
     EXPECT_TRUE(doc().Incomplete);
     // A count no table can hold is a damaged file, not a request for two billion rows.
-    EXPECT_EQ(read(crlf("PROFIL\nT\n2000000000 1 1\n")),
-              "information: " + readmsg::tooManyRows(3, 1, 2000000000));
+    EXPECT_EQ(read(crlf("PROFIL\nT\n2000000000 1 1\n")), warned(readmsg::tooManyRows(3, 1, 2000000000)));
 }
 
 // What the engine would refuse is refused when read, and said; a block search without boxes is read
 // whole.
 TEST_F(ProblemFiles, ValuesTheEngineRefusesAndEmptyBlocks) {
     EXPECT_EQ(read(crlf("PROFIL\nT\n1 1 9\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n")),
-              "information: " + wordmsg::lineItem(3, 3) + readmsg::unitSystem(9));
+              warned(wordmsg::lineItem(3, 3) + readmsg::unitSystem(9)));
     EXPECT_EQ(doc().UnitSystem, 3);
     EXPECT_TRUE(doc().Incomplete);
     EXPECT_EQ(read(crlf("PROFIL\nT\n1 1 1\n0 0 1e400 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n")),
-              "information: " + wordmsg::lineItem(4, 3) + wordmsg::kRealExpected);
+              warned(wordmsg::lineItem(4, 3) + wordmsg::kRealExpected));
     EXPECT_TRUE(doc().Incomplete);
     EXPECT_EQ(read("\xEF\xBB\xBF" + crlf("PROFIL\nT\n1 1 1\n0 0 1 0 1\nSOIL\n1\n1 1 1 1 0 0 0\nEXECUT\n")),
               QString());
@@ -501,7 +504,7 @@ TEST_F(ProblemFiles, TrailingTextAndTheSizeLimit) {
     EXPECT_EQ(read(padded), QString());
     EXPECT_EQ(tables().SoilData->Cell(0, 0).GetFloat(), 1.0L);
     padded += QByteArray(9 * 1024 * 1024, ' ');
-    EXPECT_EQ(read(padded), "information: " + wordmsg::tooLarge(dir.filePath("p.sl4d")));
+    EXPECT_EQ(read(padded), warned(wordmsg::tooLarge(dir.filePath("p.sl4d"))));
 }
 
 // A value that overflowed a unit conversion is never written as a number that cannot be read back.

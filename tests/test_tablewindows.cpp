@@ -6,6 +6,7 @@
 #include "QtPrinters.h"
 #include "RecordingMessages.h"
 #include "base/Errors.h"
+#include "base/TextEditor.h"
 #include "tables/ChartData.h"
 #include "tables/ColStream.h"
 #include "tables/ColumnTypes.h"
@@ -152,7 +153,7 @@ TEST_F(TableWindowTest, RejectedEntryKeepsTheUserInTheCell) {
     TTableForm* form = formOf(*t);
     ASSERT_EQ(form->grid()->currentIndex().row(), 0);
     type(form, "25");
-    EXPECT_EQ(messages.shown, QStringList{"information: Entry must be between 0 and 20."});
+    EXPECT_EQ(messages.shown, QStringList{"warning: Entry must be between 0 and 20."});
     EXPECT_EQ(form->grid()->currentIndex().row(), 0) << "the cursor stays";
     EXPECT_EQ(form->grid()->cellEditor()->text(), "25") << "with the rejected text";
     EXPECT_EQ(t->Cell(0, 0).GetInteger(), 0);
@@ -429,12 +430,12 @@ TEST_F(BoundaryWindow, PastedLinesFillTheRows) {
     EXPECT_EQ(table->Cell(0, 99).GetFloat(), 99);
     // A value the column refuses stops the import with its message; what was filled stays.
     paste("5 5 6 6 1\r\n7 7 8 8 2.5\r\n9 9 10 10 1\r\n");
-    EXPECT_EQ(messages.shown, QStringList{"information: Entry must be an integer."});
+    EXPECT_EQ(messages.shown, QStringList{"warning: Entry must be an integer."});
     EXPECT_EQ(table->Cell(0, 0).GetFloat(), 5);
     EXPECT_EQ(table->Cell(0, 1).GetFloat(), 7);
     QGuiApplication::clipboard()->clear();
     form->pasteClick();
-    EXPECT_EQ(messages.shown.last(), "information: There is no text on the Clipboard");
+    EXPECT_EQ(messages.shown.last(), "warning: There is no text on the Clipboard");
 }
 
 // The preview is drawn again as soon as an entry is in the table.
@@ -485,7 +486,7 @@ TEST_F(BoundaryWindow, FileRowsBrowseAndEdit) {
     EXPECT_EQ(launcher.started[0].second, QStringList({"--new-window", name}));
     launcher.canStart = false;
     edit->click();
-    EXPECT_EQ(messages.shown.last(), "information: An error occurred in running the Word Processor");
+    EXPECT_EQ(messages.shown.last(), "warning: " + editormsg::failed("myeditor"));
 }
 
 TEST_F(BoundaryWindow, SegmentPreview) {
@@ -574,7 +575,7 @@ TEST_F(DataMenu, UserSurfaceChoosesTheMethodAndChecksItsItem) {
     EXPECT_EQ(form->document().SearchMethod, 1);
     EXPECT_TRUE(form->document().UserSurfaceOn);
     EXPECT_TRUE(session->tables().FailSurface->HasWindow());
-    EXPECT_FALSE(form->IsModified()) << "choosing a method is no edit";
+    EXPECT_TRUE(form->IsModified()) << "choosing a method is a change of the problem";
     Q_EMIT data->aboutToShow();
     EXPECT_TRUE(form->searchItem(1)->isChecked());
     for (int code = 2; code <= 6; ++code) EXPECT_FALSE(form->searchItem(code)->isChecked()) << code;
