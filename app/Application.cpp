@@ -1,6 +1,11 @@
 #include "Application.h"
 
+#include "base/Errors.h"
+#include "base/UserInteraction.h"
+
 #include <QGuiApplication>
+#include <cstdio>
+#include <exception>
 
 #include <QPainter>
 #include <QPainterPath>
@@ -36,4 +41,33 @@ void ConfigureApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("DizirOvi"));
     QCoreApplication::setOrganizationName(QStringLiteral("Orvane"));
     QGuiApplication::setWindowIcon(DiziroviIcon());
+}
+
+QString appmsg::unexpected(const QString& what) {
+    return QStringLiteral(
+               "The last command stopped on an unexpected error:\r%1\r\rYour problem is still open as it "
+               "was; save it (under a new name to be safe) before you go on.")
+        .arg(what);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const EDiziOvi& e) {
+        report(e.message());
+    } catch (const std::exception& e) {
+        report(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        report(QStringLiteral("an error of unknown kind"));
+    }
+    return false;
+}
+
+void TApplication::report(const QString& what) {
+    std::fprintf(stderr, "dizirovi: %s\n", qPrintable(what));
+    // A fault while the message is up (its own events) is only written to the error stream.
+    if (!m_messages || m_reporting) return;
+    m_reporting = true;
+    m_messages->error(appmsg::unexpected(what));
+    m_reporting = false;
 }

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     ConfigureApplication();
     // The examples beside the program may be read-only; runs write beside the user's copies.
     QString why;
@@ -25,6 +25,9 @@ int main(int argc, char* argv[]) {
     TMainForm form(session, {messages, files, launcher, settings}, QApplication::arguments().mid(1));
     messages.setParent(&form);
     files.setParent(&form);
+    app.setMessages(&messages);
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    app.setMessages(nullptr); // the message boxes' sink ends before the application object
+    return status;
 }

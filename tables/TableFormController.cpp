@@ -306,7 +306,11 @@ bool TTableForm::isDataCell(const QModelIndex& index) const {
 
 int TTableForm::currentRow() const {
     const QModelIndex current = m_grid->currentIndex();
-    return isDataCell(current) ? current.row() : -1;
+    if (isDataCell(current)) return current.row();
+    // A table without a typed column (a list of nested tables) has no current cell: the row of the
+    // button last used counts, and before any, the first, as a typed table starts there.
+    if (m_editorRow >= 0 && m_editorRow < m_table->RowCount()) return m_editorRow;
+    return m_table->RowCount() > 0 ? 0 : -1;
 }
 
 void TTableForm::titleChanged() {
@@ -636,7 +640,8 @@ void TTableForm::addRowGroup() {
 void TTableForm::insertRowClick() {
     if (!commitForCommand()) return;
     const int row = currentRow();
-    if (row < 0) throw ETableError(tableformmsg::kRowNotValid);
+    // No row at all: inserting is adding.
+    if (row < 0) return addRowGroup();
     m_table->SetChanged(true);
     if (m_view.rows == m_table->RowCount())
         m_view.rows = std::min(m_view.rows + m_table->RowGroup(), maxVisibleRows());
@@ -646,7 +651,7 @@ void TTableForm::insertRowClick() {
 void TTableForm::deleteRowClick() {
     if (!commitForCommand()) return;
     const int row = currentRow();
-    if (row < 0) throw ETableError(tableformmsg::kRowNotValid);
+    if (row < 0) return; // nothing to delete
     deleteRowGroup(row);
 }
 
@@ -658,6 +663,7 @@ void TTableForm::deleteRowGroup(int row) {
 // ---- editors ----
 
 void TTableForm::enterEditor(int row) {
+    m_editorRow = row;
     const QModelIndex current = m_grid->currentIndex();
     if (isDataCell(current) && current.row() != row)
         m_grid->setCurrentIndex(m_grid->model()->index(row, current.column()));

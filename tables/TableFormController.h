@@ -22,7 +22,6 @@ namespace tableformmsg {
 inline const QString kAddRow = QStringLiteral("&Add Row");
 inline const QString kInsertRow = QStringLiteral("&Insert Row");
 inline const QString kDeleteRow = QStringLiteral("&Delete Row");
-inline const QString kRowNotValid = QStringLiteral("Grid.Row not in valid range");
 } // namespace tableformmsg
 
 // What a table window needs of the program around it.
@@ -171,4 +170,6 @@ private:
     QTimer m_snapTimer;
     QString m_rejectedText; // the text of the last rejected entry while it stays in the cell
     bool m_rejected = false;
+    // The row of the list or button last entered: a table of such cells only has no current cell.
+    int m_editorRow = -1;
 };

@@ -2,6 +2,7 @@
 #include "MainWindowFixture.h"
 #include "QtPrinters.h"
 #include "app/Application.h"
+#include "base/Errors.h"
 #include "tables/ColumnTypes.h"
 
 #include <QDir>
@@ -13,10 +14,12 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -340,6 +343,26 @@ TEST_F(MainWindow, OlderLayoutFilterAppliesToRecentEntries) {
     EXPECT_EQ(form->session().tables().BoundCood->Cell(2, 0).GetFloat(), 1.0L)
         << "read in the older layout again";
     EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// An exception that leaves an event handler is the last-resort handler's: it is said, and the program
+// goes on with the document as it was.
+TEST_F(MainWindow, AnExceptionOutOfAnEventHandlerIsSaidAndTheDocumentStays) {
+    start();
+    auto* app = dynamic_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_TRUE(app) << "the tests run on the program's application object";
+    app->setMessages(&messages);
+    form->document().Title = "Unsaved work";
+    modify();
+    QTimer::singleShot(0, form.get(),
+                       [] { throw ETableError(QStringLiteral("Grid.Row not in valid range")); });
+    QTimer::singleShot(0, form.get(), [] { throw std::runtime_error("a library failed"); });
+    QCoreApplication::processEvents();
+    app->setMessages(nullptr);
+    EXPECT_EQ(messages.shown, (QStringList{"error: " + appmsg::unexpected("Grid.Row not in valid range"),
+                                           "error: " + appmsg::unexpected("a library failed")}));
+    EXPECT_EQ(form->document().Title, "Unsaved work");
+    EXPECT_TRUE(form->IsModified());
 }
 
 TEST_F(MainWindow, CommandLineFile) {

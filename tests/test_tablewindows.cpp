@@ -18,6 +18,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -564,6 +565,38 @@ TEST_F(DataMenu, SoilPropertiesEditedSavedAndRead) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray text = saved.readAll();
     EXPECT_TRUE(text.contains("345.")) << text.toStdString() << "the changed cohesion is in the file";
+}
+
+// The set of piezometric surfaces has no typed column, so no current cell: its row buttons act on the
+// row whose button was used last (the first before any), and never end the program.
+TEST_F(DataMenu, RowButtonsOfATableWithoutTypedColumns) {
+    start();
+    TGridTable* set = session->tables().WaterSurfaceSet;
+    set->ShowWindow();
+    auto* window = dynamic_cast<TTableForm*>(set->Window());
+    ASSERT_TRUE(window);
+    ASSERT_EQ(set->RowCount(), 1);
+    TGridTable* first = set->Cell(0, 0).Table();
+    window->insertButton()->click();
+    ASSERT_EQ(set->RowCount(), 2);
+    EXPECT_EQ(set->Cell(0, 1).Table(), first) << "inserted before the first row";
+    window->addButton()->click();
+    ASSERT_EQ(set->RowCount(), 3);
+    // The button of the third row is used: the row buttons act there.
+    QWidget* third = window->grid()->cellWidget(2, 0);
+    ASSERT_TRUE(third);
+    QFocusEvent focus(QEvent::FocusIn);
+    QCoreApplication::sendEvent(third, &focus);
+    TGridTable* last = set->Cell(0, 2).Table();
+    window->deleteButton()->click();
+    ASSERT_EQ(set->RowCount(), 2);
+    for (int r = 0; r < 2; ++r) EXPECT_NE(set->Cell(0, r).Table(), last);
+    window->deleteButton()->click();
+    window->deleteButton()->click();
+    window->deleteButton()->click(); // nothing left to delete: nothing happens
+    window->insertButton()->click(); // inserting into no rows adds one
+    EXPECT_GE(set->RowCount(), 1);
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('\n').toStdString();
 }
 
 TEST_F(DataMenu, UserSurfaceChoosesTheMethodAndChecksItsItem) {
