@@ -20,7 +20,9 @@ TDlgEarthquake::TDlgEarthquake(ProblemSession& session, MessageSink& messages, Q
     fixSize();
 }
 
-// Negative or zero coefficients leave the earthquake section off.
+// Only coefficients that are both zero leave the earthquake section off. A negative one (a horizontal
+// acceleration toward the slope, a downward vertical one) is kept as typed: switching the section
+// off for it dropped the value from the file while the dialog still showed it.
 void TDlgEarthquake::storeExtra() {
-    document().EquakeOn = document().SeismicKv > 0 || document().SeismicKh > 0;
+    document().EquakeOn = document().SeismicKv != 0 || document().SeismicKh != 0;
 }

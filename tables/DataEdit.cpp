@@ -70,8 +70,10 @@ void TDataEdit::keyPressEvent(QKeyEvent* event) {
         selectAll();
         return;
     }
-    // An operator typed after a fresh value extends the expression instead of replacing it.
-    static const QString operators = QStringLiteral("+-/*^=%!");
+    // An operator typed after a fresh value extends the expression instead of replacing it. Not the
+    // minus sign: typed over a wholly selected value it starts a new, negative number (Tab into a
+    // field showing 10 and type -5: the user means -5, not 10-5).
+    static const QString operators = QStringLiteral("+/*^=%!");
     if (!event->text().isEmpty() && operators.contains(event->text().front()) && hasSelectedText() &&
         selectedText() == text())
         end(false);

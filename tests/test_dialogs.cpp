@@ -7,6 +7,7 @@
 #include "dialogs/DlgSlopeBoundary.h"
 #include "dialogs/OptionalDialogs.h"
 #include "dialogs/SearchDialogs.h"
+#include "format/NumberFormat.h"
 #include "model/TableSet.h"
 #include "tables/ColumnTypes.h"
 #include "tables/DataCmb.h"
@@ -144,6 +145,23 @@ TEST_F(EntryFieldTest, EnterAndOperatorKeys) {
     edit->selectAll();
     QTest::keyClicks(edit, "7");
     EXPECT_EQ(edit->text(), "7") << "a digit replaces the selection as usual";
+    // Every operator but the minus sign extends a wholly selected value; the minus starts a new one,
+    // and within a partly selected text it is typed over the selection as usual.
+    const struct {
+        const char* typed;
+        const char* text;
+    } cases[] = {{"-5", "-5"},   {"+5", "10+5"}, {"/5", "10/5"}, {"*5", "10*5"},
+                 {"^2", "10^2"}, {"%3", "10%3"}, {"=5", "10=5"}, {"!", "10!"}};
+    for (const auto& c : cases) {
+        edit->setText("10");
+        edit->selectAll();
+        QTest::keyClicks(edit, c.typed);
+        EXPECT_EQ(edit->text(), c.text) << c.typed;
+    }
+    edit->setText("10");
+    edit->setSelection(1, 1);
+    QTest::keyClicks(edit, "-");
+    EXPECT_EQ(edit->text(), "1-");
 }
 
 TEST(DataCombo, NamedChoicesStandForNumbers) {
@@ -558,12 +576,14 @@ protected:
     }
 };
 
-TEST_F(OptionalData, EarthquakeSectionOnlyForPositiveCoefficients) {
+// What the dialog shows is what the file holds: only two zeros leave the section off.
+TEST_F(OptionalData, EarthquakeSectionForEveryCoefficientButZero) {
     start();
     const struct {
         const char *kh, *kv;
         bool on;
-    } cases[] = {{"-0.1", "0", false}, {"0.15", "0", true}, {"0", "0.05", true}, {"0", "0", false}};
+    } cases[] = {{"-0.1", "0", true},  {"0.15", "0", true},      {"0", "0.05", true},
+                 {"0", "-0.05", true}, {"0.15", "-0.075", true}, {"0", "0", false}};
     QMenu* data = form->menu(QStringLiteral("Data1"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kh);
@@ -575,6 +595,15 @@ TEST_F(OptionalData, EarthquakeSectionOnlyForPositiveCoefficients) {
         Q_EMIT data->aboutToShow(); // the frame commits the active window first
         EXPECT_EQ(form->document().EquakeOn, c.on);
         EXPECT_EQ(form->action(QStringLiteral("DataEarthquake"))->isChecked(), c.on);
+        const QByteArray file = form->document().ProblemText();
+        EXPECT_EQ(file.contains("EQUAKE"), c.on) << file.toStdString();
+        if (c.on) {
+            EXPECT_TRUE(file.contains(QStringLiteral("EQUAKE\r\n%1 %2 ")
+                                          .arg(QString::fromStdString(numfmt::fixed2(std::stold(c.kh))),
+                                               QString::fromStdString(numfmt::fixed2(std::stold(c.kv))))
+                                          .toLatin1()))
+                << file.toStdString();
+        }
     }
     auto* d = active<TDlgEarthquake>();
     EXPECT_EQ(d->field("deCav")->EditLabel()->text(), "Cavitation pressure (lbs/ft^2)");
