@@ -76,7 +76,7 @@ TDataEdit* TDataDialog::field(const char* name) const {
 }
 
 void TDataDialog::edited() {
-    if (m_editsMark) m_session.SetModified(true);
+    m_session.SetModified(true);
 }
 
 void TDataDialog::fixSize() {
@@ -122,7 +122,6 @@ void TDataDialog::FormActivate() {
 }
 
 bool TDataDialog::focusedFieldRefuses() {
-    if (!m_guarded) return false;
     auto* focused = qobject_cast<TDataEdit*>(focusWidget());
     return focused && isAncestorOf(focused) && !focused->Validate();
 }

@@ -72,10 +72,6 @@ protected:
     virtual void storeExtra() {}
     // After the store of a close (the Water Surface dialog sets its flag only then).
     virtual void storeOnClose() {}
-    // A focused field that refuses its entry blocks storing and closing (all but one dialog).
-    bool m_guarded = true;
-    // Typing in an entry field marks the document changed (all but one dialog).
-    bool m_editsMark = true;
 
 private:
     bool focusedFieldRefuses();

@@ -16,23 +16,21 @@ TSwitchedSectionDialog::TSwitchedSectionDialog(ProblemSession& session, MessageS
     connect(m_box, &QCheckBox::clicked, this, &TSwitchedSectionDialog::boxClicked);
 }
 
-// An unchecked box marks the document changed, also when the dialog is only activated.
+// A click on the box is an edit; showing the document's state on activation is none.
 void TSwitchedSectionDialog::boxClicked() {
     m_button->setEnabled(m_box->isChecked());
-    if (!m_box->isChecked()) session().SetModified(true);
+    session().SetModified(true);
 }
 
 void TSwitchedSectionDialog::loadBox(bool checked) {
     m_box->setChecked(checked);
-    boxClicked();
+    m_button->setEnabled(checked);
 }
 
 TDlgPiezometric::TDlgPiezometric(ProblemSession& session, MessageSink& messages, QWidget* parent)
     : TSwitchedSectionDialog(session, messages, optionalmsg::kWater,
                              QStringLiteral("Specify piezometric surfaces"),
                              QStringLiteral("Edit &Piezometric Surfaces"), parent) {
-    m_guarded = false;
-    m_editsMark = false;
     auto* grid = new QGridLayout(this);
     addField({"dewt", QStringLiteral("Unit weight of water"), false, std::nullopt, 300,
               QStringLiteral("F/L2^3"), nullptr, &TProgramData::WaterUnitWeight},

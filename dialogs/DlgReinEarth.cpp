@@ -8,7 +8,6 @@ TDlgReinEarth::TDlgReinEarth(ProblemSession& session, MessageSink& messages, QWi
     : TSwitchedSectionDialog(session, messages, optionalmsg::kReinforcement,
                              QStringLiteral("Specify reinforce earth layers"),
                              QStringLiteral("Edit &Reinforce Earth Data"), parent) {
-    m_guarded = false;
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_box);
     layout->addWidget(m_button);

@@ -99,8 +99,8 @@ protected:
     void storeExtra() override;
 };
 
-// A section switched by a check box whose button opens its table, where an unchecked box marks the
-// document changed, also on activation: the water surfaces and the reinforcement.
+// A section switched by a check box whose button opens its table: the water surfaces and the
+// reinforcement. A click on the box marks the document changed.
 class TSwitchedSectionDialog : public TDataDialog {
     Q_OBJECT
 public:
@@ -119,8 +119,8 @@ private:
     void boxClicked();
 };
 
-// The unit weight of water and the piezometric surfaces. Stores without the guard; the water
-// section is switched on by the edit button or on closing.
+// The unit weight of water and the piezometric surfaces; the water section is switched on by the
+// edit button or on closing.
 class TDlgPiezometric : public TSwitchedSectionDialog {
     Q_OBJECT
 public:

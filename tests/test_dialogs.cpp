@@ -649,10 +649,11 @@ TEST_F(OptionalData, WaterSurfaceDialog) {
     form->action(QStringLiteral("DataWater"))->trigger();
     auto* d = active<TDlgPiezometric>();
     ASSERT_TRUE(d);
-    EXPECT_TRUE(form->IsModified()) << "an unchecked box marks the document on opening";
+    EXPECT_FALSE(form->IsModified()) << "opening the dialog is no edit";
     EXPECT_EQ(d->field("dewt")->EditLabel()->text(), "Unit weight of water (lbs/ft^3)");
     d->field("dewt")->setText("62.4");
     d->box()->click();
+    EXPECT_TRUE(form->IsModified()) << "a click on the box is";
     d->storeToDocument();
     EXPECT_EQ(form->document().WaterUnitWeight, 62.4L);
     EXPECT_EQ(form->document().PiezoSpecified, 1);
@@ -661,9 +662,19 @@ TEST_F(OptionalData, WaterSurfaceDialog) {
     EXPECT_TRUE(form->document().WaterOn);
     EXPECT_TRUE(session->tables().WaterSurfaceSet->HasWindow());
     d->box()->click();
-    // No guard: an entry that is no number does not keep the dialog open.
+    // The dialog conventions: an entry that is no number, or one above the field's bound, keeps
+    // the dialog open with a message, also when it is closed by its title bar; nothing is stored.
     d->field("dewt")->setFocus();
-    d->field("dewt")->setText("x");
+    for (const char* entry : {"x", "500"}) {
+        SCOPED_TRACE(entry);
+        d->field("dewt")->setText(entry);
+        messages.shown.clear();
+        EXPECT_FALSE(d->subWindow()->close());
+        EXPECT_EQ(messages.shown.size(), 1);
+        EXPECT_TRUE(messages.shown.value(0).startsWith("warning: ")) << messages.shown.value(0).toStdString();
+        EXPECT_EQ(form->document().WaterUnitWeight, 62.4L);
+    }
+    d->field("dewt")->setText("62.4");
     EXPECT_TRUE(d->subWindow()->close());
     EXPECT_FALSE(form->document().WaterOn);
     EXPECT_EQ(form->document().WaterUnitWeight, 62.4L);
