@@ -65,14 +65,24 @@ QStringList fileLines(const QString& fileName) {
     return lines;
 }
 
-int importLines(TGridTable& table, const QStringList& lines, const RowActions& actions) {
+QString skippedLines(int skipped, int columns) {
+    return QStringLiteral("%1 %2 skipped: each must hold %3 numbers")
+        .arg(skipped)
+        .arg(skipped == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+        .arg(columns);
+}
+
+Imported importLines(TGridTable& table, const QStringList& lines, const RowActions& actions) {
     const int columns = table.VisibleColumnCount();
     const int limit = table.MaxRows > 0 ? table.MaxRows : INT32_MAX;
-    int accepted = 0;
+    int accepted = 0, skipped = 0;
     for (const QString& line : lines) {
         if (accepted >= limit) break;
         const std::vector<long double> numbers = lineNumbers(line);
-        if (static_cast<int>(numbers.size()) != columns) continue;
+        if (static_cast<int>(numbers.size()) != columns) {
+            if (!line.trimmed().isEmpty()) ++skipped;
+            continue;
+        }
         if (table.RowCount() <= accepted) actions.addRow();
         for (int i = 0; i < columns; ++i)
             table.Column(i)->SetText(accepted, QString::fromStdString(numfmt::general(
@@ -85,7 +95,7 @@ int importLines(TGridTable& table, const QStringList& lines, const RowActions& a
             actions.deleteRow(accepted);
             if (table.RowCount() >= before) break; // the window refused: never loop for ever
         }
-    return accepted;
+    return {accepted, skipped};
 }
 
 SegmentPreview segmentPreview(const TGridTableChart& t, QSize area) {

@@ -38,9 +38,15 @@ struct RowActions {
 
 // Fills the table's rows from the lines that hold exactly one number per visible column, each
 // value through its column's text entry (so the column's checks apply), up to MaxRows lines;
-// then deletes the rows left below them. Returns the lines taken. A rejected value throws the
-// column's EAssignError; the rows filled so far stay.
-int importLines(TGridTable& table, const QStringList& lines, const RowActions& actions);
+// then deletes the rows left below them. A rejected value throws the column's EAssignError; the
+// rows filled so far stay.
+struct Imported {
+    int taken = 0;   // lines that became rows
+    int skipped = 0; // lines with text that did not hold one number per column (empty ones are not counted)
+};
+Imported importLines(TGridTable& table, const QStringList& lines, const RowActions& actions);
+// Why lines were skipped: "3 lines skipped: each must hold 5 numbers".
+QString skippedLines(int skipped, int columns);
 
 // Segment preview: one line per row and its number at the line's midpoint, each axis scaled on
 // its own into the area less a 20-pixel border. Empty when the table has no rows or either

@@ -269,7 +269,11 @@ void TTableChartForm::importLines(const QStringList& lines) {
     if (!table() || !commitForCommand()) return;
     chartdata::RowActions actions{[this] { addRowGroup(); }, [this](int row) { deleteRowGroup(row); }};
     try {
-        chartdata::importLines(*table(), lines, actions);
+        const chartdata::Imported imported = chartdata::importLines(*table(), lines, actions);
+        // The line rule is strict (a row number in front is one number too many): say what was left.
+        if (imported.skipped > 0)
+            services().messages.warning(
+                chartdata::skippedLines(imported.skipped, table()->VisibleColumnCount()));
     } catch (const EAssignError& e) {
         services().messages.warning(e.message());
     }

@@ -414,10 +414,17 @@ protected:
     }
 };
 
+QString readManual() {
+    QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/docs/manual/UsersManual.md"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
 TEST_F(BoundaryWindow, PastedLinesFillTheRows) {
-    paste("0 10 20 10 1\r\n20 10 40 20 1\r\n1 2 3 4\r\n40\t20\t60\t20\t2\n");
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(' ').toStdString();
+    paste("0 10 20 10 1\r\n20 10 40 20 1\r\n1 2 3 4\r\n\r\n40\t20\t60\t20\t2\n");
+    EXPECT_EQ(messages.shown, QStringList{"warning: 1 line skipped: each must hold 5 numbers"})
+        << "the 4-number line is said, the empty one is not";
     ASSERT_EQ(table->RowCount(), 3) << "three accepted lines, the rest deleted; the 4-number line skipped";
+    messages.shown.clear();
     EXPECT_EQ(table->Cell(2, 1).GetFloat(), 40);
     EXPECT_EQ(table->Cell(4, 2).GetInteger(), 2);
     paste("0,1,2,3,1");
@@ -429,6 +436,19 @@ TEST_F(BoundaryWindow, PastedLinesFillTheRows) {
     paste(many);
     EXPECT_EQ(table->RowCount(), 100);
     EXPECT_EQ(table->Cell(0, 99).GetFloat(), 99);
+    // The tutorial's table copied with its line numbers: nothing fits, and that is said.
+    paste("1 0 20 40 20 1\n2 40 20 120 60 1\n3 120 60 180 60 1\n");
+    EXPECT_EQ(messages.shown, QStringList{"warning: 3 lines skipped: each must hold 5 numbers"});
+    EXPECT_EQ(table->RowCount(), 100) << "nothing taken, nothing deleted";
+    messages.shown.clear();
+    // The manual's copyable block pastes as it stands.
+    const QString manual = readManual();
+    const qsizetype block = manual.indexOf("```\n0 20 40 20 1");
+    ASSERT_GE(block, 0) << "the tutorial's copyable lines";
+    paste(manual.mid(block + 4, manual.indexOf("```", block + 4) - block - 4));
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(' ').toStdString();
+    ASSERT_EQ(table->RowCount(), 3);
+    EXPECT_EQ(table->Cell(2, 2).GetFloat(), 180);
     // A value the column refuses stops the import with its message; what was filled stays.
     paste("5 5 6 6 1\r\n7 7 8 8 2.5\r\n9 9 10 10 1\r\n");
     EXPECT_EQ(messages.shown, QStringList{"warning: Entry must be an integer."});

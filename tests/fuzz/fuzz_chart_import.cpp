@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     int taken = 0;
     try {
-        taken = chartdata::importLines(table, chartdata::clipboardLines(text), actions);
+        taken = chartdata::importLines(table, chartdata::clipboardLines(text), actions).taken;
     } catch (const EAssignError&) {
         return 0; // a value the column refuses stops the import, as it must
     }
