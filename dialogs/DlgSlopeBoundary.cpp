@@ -112,9 +112,12 @@ void BoundaryPreview::mouseMoveEvent(QMouseEvent* event) {
         m_view = {m_atPress.xmin + dx, m_atPress.xmax + dx, m_atPress.ymin + dy, m_atPress.ymax + dy};
         update();
     } else if (plain && event->buttons() == Qt::RightButton) {
-        // Zoom about the centre of the view at the press, never below a tenth of its size.
-        double r = dx / width();
-        if (std::fabs(r) < std::fabs(dy / height())) r = dy / height();
+        // Zoom about the centre of the view at the press, never below a tenth of its size, by the
+        // drag's share of the drawing in pixels (a data distance over pixels made a slope thousands
+        // of units across hit the limit on any small drag). Right or up zooms in.
+        const double sx = static_cast<double>(m_press.x() - at.x()) / width();
+        const double sy = static_cast<double>(at.y() - m_press.y()) / height();
+        double r = std::fabs(sx) < std::fabs(sy) ? sy : sx;
         r = std::max(r, -0.9);
         if (r != 0) {
             const double cx = (m_atPress.xmin + m_atPress.xmax) / 2,

@@ -184,13 +184,12 @@ void TfrmGraph::load() {
     m_paintBox->update();
 }
 
+// The switches follow the check boxes; the view (zoom, pan, the plot area with or without the
+// scale's margins) stays as the user left it.
 void TfrmGraph::FormActivate() {
     GraphView& v = m_state.view;
-    v.Area = {1, 1, m_paintBox->width() - 1, m_paintBox->height() - 3};
     for (auto& [layer, check] : m_checks)
         if (layer != Layer::PoreWaterPressures) v.Switches.set(bit(layer), check->isChecked());
-    v.W.OriginX = 1;
-    v.W.OriginY = m_paintBox->height();
     m_paintBox->update();
 }
 

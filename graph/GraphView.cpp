@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPolygon>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -134,12 +135,15 @@ void GraphView::FitToView(const PlotModel& model, int w, int h) {
         MarginUnitY = h / 8;
         const int m = std::min((3 * MarginUnitX) / 4, (3 * MarginUnitY) / 4);
         Area = {m, m / 2, w - m / 2, h - m};
-        W.OriginX = m;
-        W.OriginY = h - m;
+        // On a small canvas those margins are too narrow for the tick labels and the captions:
+        // widen them so that every text of the axes is drawn whole.
+        const AxisText t = axisText(QFontMetrics(axisFont()));
+        Area.Left = std::max(Area.Left, t.band);
+        Area.Bottom = std::min(Area.Bottom, h - t.band);
+        Area.Right = std::min(Area.Right, w - t.side);
+        Area.Top = std::max(Area.Top, t.side);
     } else {
         Area = {1, 1, w - 1, h - 3};
-        W.OriginX = 1;
-        W.OriginY = h;
     }
     const PlotPoint start = model.Regions[0].points[0];
     double x0 = start.x, x1 = start.x, y0 = start.y, y1 = start.y;
@@ -157,18 +161,19 @@ void GraphView::FitToView(const PlotModel& model, int w, int h) {
         extend(model.SearchLimits[static_cast<size_t>(l)].first);
         extend(model.SearchLimits[static_cast<size_t>(l)].second);
     }
+    if (x1 - x0 == 0) x1 = x1 + 1; // an empty or single-point model still gets a finite scale
     W.RefX = x0;
     W.RefY = y0;
     W.XMax = x1;
     W.YMax = y1;
-    if (y1 - y0 > x1 - x0) {
-        W.Scale = (Area.Bottom - Area.Top - 1) / (y1 - y0);
-        W.OriginX = roundEven(W.OriginX + (Area.Right - (x1 - x0) * W.Scale) / 2);
-    } else {
-        if (x1 - x0 == 0) W.XMax = x1 = x1 + 1;
-        W.Scale = (Area.Right - Area.Left - 1) / (x1 - x0);
-        W.OriginY = roundEven(W.OriginY - (Area.Bottom - (y1 - y0) * W.Scale) / 2);
-    }
+    // One scale for both axes, the largest at which the whole model lies inside the plot area (the
+    // larger extent alone let a wide, low area cut the other off, and the origin at the canvas'
+    // edge put the lowest line outside the area); the model is centred in the room left over.
+    const double width = Area.Right - Area.Left - 1, height = Area.Bottom - Area.Top - 1;
+    W.Scale = width / (x1 - x0);
+    if (y1 > y0) W.Scale = std::min(W.Scale, height / (y1 - y0));
+    W.OriginX = roundEven(Area.Left + (width - (x1 - x0) * W.Scale) / 2);
+    W.OriginY = roundEven(Area.Bottom - (height - (y1 - y0) * W.Scale) / 2);
     W.ScaleY = -W.Scale;
 }
 
@@ -254,8 +259,11 @@ void GraphView::label(QPainter& p, double x, double y, const QString& text, cons
     const QFont f = textFont();
     p.setFont(f);
     const QFontMetrics fm(f, p.device());
-    const QRect r(c.x() - fm.horizontalAdvance(text) / 2, c.y() - fm.height() / 2, fm.horizontalAdvance(text),
-                  fm.height());
+    QRect r(c.x() - fm.horizontalAdvance(text) / 2, c.y() - fm.height() / 2, fm.horizontalAdvance(text),
+            fm.height());
+    // A label at the edge of the plot area is moved inside it whole rather than cut at the frame.
+    r.moveLeft(std::clamp(r.left(), Area.Left + 1, std::max(Area.Left + 1, Area.Right - r.width())));
+    r.moveTop(std::clamp(r.top(), Area.Top + 1, std::max(Area.Top + 1, Area.Bottom - r.height())));
     p.fillRect(r, Qt::white);
     p.setPen(colour);
     p.drawText(r, Qt::AlignCenter, text);
@@ -413,25 +421,43 @@ void GraphView::drawTenSlipSurfaces(Pass& d, const PlotModel& m) const {
         drawTrialSurfaces(d, m);
 }
 
-void GraphView::drawSolutionText(Pass& d, const QString& text, bool opaque) const {
+// The solution, drawn after every layer on a white ground of its own: no radius, surface or label
+// runs through it. Where the plot area is narrower than the line, its parts go on lines of their own.
+void GraphView::drawSolutionText(Pass& d, const QString& text) const {
     QPainter& p = d.p;
     const QFont font = textFont();
     p.setFont(font);
     const QFontMetrics fm(font, p.device());
-    const QPoint at(Area.Left + 10, Area.Top + 72);
-    if (opaque) p.fillRect(QRect(at, QSize(fm.horizontalAdvance(text), fm.height())), Qt::white);
+    const int room = Area.Right - Area.Left - 20;
+    QStringList lines;
+    for (const QString& part : text.split(QStringLiteral(",  "))) {
+        const QString joined = lines.isEmpty() ? part : lines.last() + QStringLiteral(",  ") + part;
+        if (!lines.isEmpty() && fm.horizontalAdvance(joined) <= room)
+            lines.last() = joined;
+        else
+            lines << part;
+    }
+    QPoint at(Area.Left + 10, Area.Top + std::min(72, (Area.Bottom - Area.Top) / 4));
     p.setPen(Qt::black);
-    p.drawText(QRect(at, QSize(fm.horizontalAdvance(text) + 2, fm.height())), Qt::AlignLeft | Qt::AlignTop,
-               text);
+    for (const QString& line : lines) {
+        const QRect box(at, QSize(fm.horizontalAdvance(line) + 2, fm.height()));
+        p.fillRect(box, Qt::white);
+        p.drawText(box, Qt::AlignLeft | Qt::AlignTop, line);
+        at.ry() += fm.height();
+    }
+}
+
+QString GraphView::solutionText(const PlotModel& m) const {
+    if (Switches.test(bit(Layer::CriticalSlipSurface)))
+        return QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
+            .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2), fixed(m.Radius, 2));
+    if (Switches.test(bit(Layer::SolutionInformation)))
+        return QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3));
+    return {};
 }
 
 void GraphView::drawCriticalSurface(Pass& d, const PlotModel& m) const {
     const PolyLine& critical = m.CriticalSurfaces[0];
-    drawSolutionText(
-        d,
-        QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
-            .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2), fixed(m.Radius, 2)),
-        true);
     if (!BlockOrIrregular && critical.count > 0) {
         d.p.setPen(pen(Qt::black, 1));
         const PlotPoint& a = critical.points[0];
@@ -501,8 +527,9 @@ void GraphView::drawLayers(QPainter& p, const PlotModel& m, bool page) const {
     if (on(Layer::CriticalSlipSurface)) drawCriticalSurface(d, m);
     if (on(Layer::SoilLayerNumbers)) drawSoilLayerNumbers(d, m);
     if (on(Layer::BoundaryCoords)) drawBoundaryCoords(d, m);
-    if (on(Layer::SolutionInformation) && (page || !on(Layer::CriticalSlipSurface)))
-        drawSolutionText(d, QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3)), false);
+    // One line of the solution, on the screen as on the page (the page printed it twice, one over
+    // the other, when both switches were on).
+    if (const QString text = solutionText(m); !text.isEmpty()) drawSolutionText(d, text);
 }
 
 void GraphView::DrawGraph(QPainter& p, const PlotModel& m, const QColor& background, const QRect& canvas,
@@ -516,17 +543,34 @@ void GraphView::DrawGraph(QPainter& p, const PlotModel& m, const QColor& backgro
     p.restore();
 }
 
-void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool page) const {
+QFont GraphView::axisFont() const {
+    QFont font(FontFamily);
+    font.setPointSizeF(11);
+    return font;
+}
+
+GraphView::AxisText GraphView::axisText(const QFontMetrics& fm) {
+    AxisText t;
+    t.height = fm.height();
+    t.gap = std::max(1, fm.height() / 4);
+    t.band = 2 * t.height + 3 * t.gap;
+    t.side = fm.horizontalAdvance(QStringLiteral("-00000")) / 2 + t.gap;
+    return t;
+}
+
+void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool) const {
     const PlotPoint lo = W.inverse(Area.Left, Area.Bottom), hi = W.inverse(Area.Right, Area.Top);
     const TickStep tx = NiceTickStep(nx, lo.x, hi.x), ty = NiceTickStep(ny, lo.y, hi.y);
     const double step = std::min(tx.step, ty.step);
     p.setPen(pen(Qt::black, LineWidthFactor));
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRect(QPoint(Area.Left, Area.Top), QPoint(Area.Right, Area.Bottom)));
-    QFont font(FontFamily);
-    font.setPointSizeF(11);
+    const QFont font = axisFont();
     p.setFont(font);
     const QFontMetrics fm(font, p.device());
+    // Below the frame and left of it, from the frame outward: the tick labels, then the caption,
+    // each a text line high with a quarter line between (the margins are made to hold them).
+    const AxisText t = axisText(fm);
     if (!(step > 0) || !std::isfinite(step)) return;
     // x ticks along the bottom and top.
     const int tx10 = MarginUnitY / 10, ty10 = MarginUnitX / 10;
@@ -538,20 +582,19 @@ void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool page) const {
             p.drawLine(px, Area.Bottom, px, Area.Bottom - tx10);
             p.drawLine(px, Area.Top, px, Area.Top + tx10);
             const QString text = fixed(x, 0);
-            p.drawText(QRect(px - fm.horizontalAdvance(text) / 2, Area.Bottom, fm.horizontalAdvance(text),
-                             fm.height()),
+            p.drawText(QRect(px - fm.horizontalAdvance(text) / 2, Area.Bottom + t.gap,
+                             fm.horizontalAdvance(text), t.height),
                        Qt::AlignCenter, text);
         }
         if (px > Area.Right) break;
     }
     const QString hCaption = QStringLiteral("Horizontal Coordinate");
     p.drawText(QRect((Area.Left + Area.Right) / 2 - fm.horizontalAdvance(hCaption) / 2,
-                     Area.Bottom + MarginUnitY / 2 - fm.height(), fm.horizontalAdvance(hCaption),
-                     fm.height()),
+                     Area.Bottom + 2 * t.gap + t.height, fm.horizontalAdvance(hCaption), t.height),
                Qt::AlignCenter, hCaption);
     // y ticks along the left and right, labels turned to run upward.
     guard = 0;
-    const int labelX = page ? Area.Left - 100 : Area.Left - fm.height();
+    const int labelX = Area.Left - t.gap - t.height;
     for (double y = ty.first; guard++ < 10000; y += step) {
         const int py = W.map(0, y).y();
         if (py < Area.Top && y != ty.first) break;
@@ -570,11 +613,10 @@ void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool page) const {
     }
     const QString vCaption = QStringLiteral("Vertical Coordinate");
     p.save();
-    p.translate(Area.Left - MarginUnitY / 2, (Area.Top + Area.Bottom) / 2);
+    p.translate(Area.Left - 2 * t.gap - 2 * t.height, (Area.Top + Area.Bottom) / 2);
     p.rotate(-90);
-    p.drawText(
-        QRect(-fm.horizontalAdvance(vCaption) / 2, -fm.height(), fm.horizontalAdvance(vCaption), fm.height()),
-        Qt::AlignCenter, vCaption);
+    p.drawText(QRect(-fm.horizontalAdvance(vCaption) / 2, 0, fm.horizontalAdvance(vCaption), t.height),
+               Qt::AlignCenter, vCaption);
     p.restore();
 }
 
@@ -600,7 +642,8 @@ void GraphView::DrawPage(QPainter& p, const PlotModel& m, const GraphView& scree
 
     p.save();
     p.fillRect(QRect(0, 0, w, h), Qt::white);
-    if (m.FactorOfSafety > 0.000001) {
+    // The page's heading gives the factor when the drawing does not.
+    if (m.FactorOfSafety > 0.000001 && page.solutionText(m).isEmpty()) {
         p.setFont(page.textFont());
         p.setPen(Qt::black);
         p.drawText(QPoint((3 * u) / 2, (10 * v) / 6),

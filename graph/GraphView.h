@@ -11,6 +11,7 @@
 #include <vector>
 
 class QFont;
+class QFontMetrics;
 class QPainter;
 
 struct WorldToScreen {
@@ -89,7 +90,8 @@ private:
     void drawSurfacePressures(Pass& d, const PlotModel& m) const;
     void drawStressBars(Pass& d, const PlotModel& m, bool total) const;
     void drawTenSlipSurfaces(Pass& d, const PlotModel& m) const;
-    void drawSolutionText(Pass& d, const QString& text, bool opaque) const;
+    void drawSolutionText(Pass& d, const QString& text) const;
+    QString solutionText(const PlotModel& m) const; // empty when neither switch shows it
     void drawCriticalSurface(Pass& d, const PlotModel& m) const;
     void drawSoilLayerNumbers(Pass& d, const PlotModel& m) const;
     void drawBoundaryCoords(Pass& d, const PlotModel& m) const;
@@ -98,6 +100,13 @@ private:
     void marker(QPainter& p, double x, double y, int halfSize) const;
     void label(QPainter& p, double x, double y, const QString& text, const QColor& colour) const;
     QFont textFont() const;
+    QFont axisFont() const;
+    // Where the axes' texts go, from the axis font's measures: `band` is the margin that holds a row
+    // of tick labels and a caption, `side` what half of a wide tick label needs beyond the frame.
+    struct AxisText {
+        int height = 0, gap = 0, band = 0, side = 0;
+    };
+    static AxisText axisText(const QFontMetrics& fm);
 
     // Work space of polyline(), kept to spare an allocation per line drawn.
     mutable std::vector<QPoint> m_pixels;

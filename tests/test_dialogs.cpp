@@ -524,8 +524,23 @@ TEST_F(BoundaryDialog, DegenerateTablesDrawNothing) {
 }
 
 TEST_F(BoundaryDialog, PanAndZoom) {
-    // The zoom ratio is the dragged distance in data units per pixel of the area: a slope
-    // thousands of units across zooms fast.
+    // The zoom follows the drag's share of the drawing in pixels, whatever the slope's size: a
+    // tenth of the width to the right shrinks the view by a tenth, for a slope 2 or 2000 across.
+    for (const double size : {2.0, 2000.0}) {
+        SCOPED_TRACE(size);
+        setLines({{0, 0, size, size / 2}, {0, size / 2, size, 0}});
+        open();
+        BoundaryPreview* p = dialog->preview();
+        const Extents start = p->view();
+        const int tenth = p->width() / 10;
+        drag(Qt::RightButton, QPoint(100, 100), QPoint(100 + tenth, 100));
+        const double r = 1 - static_cast<double>(tenth) / p->width();
+        EXPECT_NEAR(p->view().xmax - p->view().xmin, (start.xmax - start.xmin) * r, 1e-9 * size);
+        drag(Qt::RightButton, QPoint(100, 100), QPoint(100, 100 + tenth));
+        EXPECT_GT(p->view().xmax - p->view().xmin, start.xmax - start.xmin) << "down zooms out";
+        dialog->subWindow()->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
     setLines({{0, 0, 2000, 1000}, {0, 1000, 2000, 0}});
     open();
     BoundaryPreview* p = dialog->preview();

@@ -12,11 +12,14 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <climits>
 
 namespace {
 
@@ -194,14 +197,18 @@ PlotModel regionModel(std::initializer_list<PlotPoint> pts) {
     return m;
 }
 
+bool inside(const PlotArea& a, QPoint p) {
+    return p.x() >= a.Left && p.x() <= a.Right && p.y() >= a.Top && p.y() <= a.Bottom;
+}
+
 TEST(Scaling, FitToView) {
     GraphView v;
     PlotModel line = regionModel({{0, 50}, {100, 50}});
     v.FitToView(line, 500, 300);
     EXPECT_EQ(v.W.Scale, (v.Area.Right - v.Area.Left - 1) / 100.0);
     EXPECT_EQ(v.W.ScaleY, -v.W.Scale);
-    // Half-way down the leftover height: 300 - 297 / 2 = 151.5, rounded to the even 152.
-    EXPECT_EQ(v.W.map(0, 50), QPoint(1, 152));
+    // Half-way down the plot area.
+    EXPECT_EQ(v.W.map(0, 50), QPoint(1, 150));
 
     PlotModel tall = regionModel({{0, 0}, {10, 100}});
     v.FitToView(tall, 500, 300);
@@ -218,8 +225,31 @@ TEST(Scaling, FitToView) {
     v.FitToView(line, 500, 400);
     EXPECT_EQ(v.MarginUnitX, 50);
     EXPECT_EQ(v.MarginUnitY, 50);
-    EXPECT_EQ(v.Area.Left, 37);
-    EXPECT_EQ(v.Area.Top, 18);
+    EXPECT_GE(v.Area.Left, 37) << "at least the margins of the scale; wider when its texts need it";
+    EXPECT_GE(v.Area.Top, 18);
+}
+
+// The whole model lies inside the plot area, whatever the shapes of the model and the canvas (the
+// lowest line was drawn on the canvas' edge, below the area, and a wide low canvas cut a model off).
+TEST(Scaling, TheWholeModelFitsTheArea) {
+    const std::vector<PlotModel> models = {regionModel({{0, 0}, {100, 0}, {100, 90}, {0, 90}}),
+                                           regionModel({{0, 20}, {40, 20}, {120, 60}, {180, 60}}),
+                                           regionModel({{0, 0}, {10, 100}}), regionModel({{5, 5}, {5, 5}})};
+    const QSize canvases[] = {{500, 300}, {800, 200}, {200, 800}, {300, 300}, {1280, 800}};
+    for (bool scale : {false, true})
+        for (const PlotModel& m : models)
+            for (const QSize& c : canvases) {
+                SCOPED_TRACE(::testing::Message() << c.width() << "x" << c.height() << " scale " << scale);
+                GraphView v;
+                v.Switches.set(bit(Layer::Scale), scale);
+                v.FitToView(m, c.width(), c.height());
+                const auto& r = m.Regions[0];
+                for (int i = 0; i < r.count; ++i) {
+                    const QPoint p =
+                        v.W.map(r.points[static_cast<size_t>(i)].x, r.points[static_cast<size_t>(i)].y);
+                    EXPECT_TRUE(inside(v.Area, p)) << p.x() << "," << p.y();
+                }
+            }
 }
 
 QImage render(PlotModel& m, GraphView& v, int w = 400, int h = 300) {
@@ -430,9 +460,12 @@ TEST_F(GraphWindow, OpensFitsAndEnablesSwitches) {
     EXPECT_FALSE(form->checkBox(Layer::TieBacks)->isEnabled());
     EXPECT_TRUE(form->checkBox(Layer::Scale)->isEnabled());
     EXPECT_EQ(form->checkBox(Layer::ReinfLines)->toolTip(), "Display sloope reinforcement lines");
-    // The first activation puts the reference corner at the bottom-left corner.
-    EXPECT_EQ(state.view.W.OriginX, 1);
-    EXPECT_EQ(state.view.W.OriginY, form->paintBox()->height());
+    // The window opens with the whole model inside the plot area: no boundary line cut at an edge.
+    for (int r = 0; r < state.model.RegionCount; ++r)
+        for (int i = 0; i < state.model.Regions[static_cast<size_t>(r)].count; ++i) {
+            const PlotPoint& p = state.model.Regions[static_cast<size_t>(r)].points[static_cast<size_t>(i)];
+            EXPECT_TRUE(inside(state.view.Area, state.view.W.map(p.x, p.y))) << p.x << "," << p.y;
+        }
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -464,9 +497,18 @@ TEST_F(GraphWindow, PanButtonsByMouseButton) {
     EXPECT_EQ(state.view.W.OriginY, y + 39);
     form->panButton("Left")->click();
     EXPECT_EQ(state.view.W.OriginX, x - 39) << "a click without a press (keyboard) does nothing";
+    // Activation keeps the user's view: the pan, the zoom, and with the scale on its margins.
+    form->ZoomInClick();
+    form->checkBox(Layer::Scale)->click();
+    const WorldToScreen view = state.view.W;
+    const PlotArea area = state.view.Area;
+    ASSERT_GT(area.Left, 1);
     form->FormActivate();
-    EXPECT_EQ(state.view.W.OriginX, 1) << "activation puts the reference corner back";
-    EXPECT_EQ(state.view.W.OriginY, form->paintBox()->height());
+    EXPECT_EQ(state.view.W.OriginX, view.OriginX);
+    EXPECT_EQ(state.view.W.OriginY, view.OriginY);
+    EXPECT_EQ(state.view.W.Scale, view.Scale);
+    EXPECT_EQ(state.view.Area.Left, area.Left);
+    EXPECT_EQ(state.view.Area.Bottom, area.Bottom);
 }
 
 TEST_F(GraphWindow, ResizeRefitsAndDragsZoomAndPan) {
@@ -494,6 +536,134 @@ TEST_F(GraphWindow, ResizeRefitsAndDragsZoomAndPan) {
     form->PaintBoxRelease(QPoint(30, 15));
     form->PaintBoxMove(QPoint(0, 0));
     EXPECT_TRUE(form->windowTitle().startsWith("Orvane Graphics Utility for DIZIROvi,     x = "));
+}
+
+// A paint device that records every text drawn on it and where, in device pixels.
+class TextRecorder : public QPaintDevice {
+public:
+    struct Text {
+        QString text;
+        QRectF box;
+    };
+    TextRecorder(int w, int h, int dpi = 96) : m_w(w), m_h(h), m_dpi(dpi), m_engine(*this) {}
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+    std::vector<Text> texts;
+    std::vector<Text> containing(const QString& part) const {
+        std::vector<Text> found;
+        for (const Text& t : texts)
+            if (t.text.contains(part)) found.push_back(t);
+        return found;
+    }
+
+protected:
+    int metric(PaintDeviceMetric m) const override {
+        switch (m) {
+        case PdmWidth: return m_w;
+        case PdmHeight: return m_h;
+        case PdmWidthMM: return m_w * 254 / (10 * m_dpi);
+        case PdmHeightMM: return m_h * 254 / (10 * m_dpi);
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY: return m_dpi;
+        case PdmDepth: return 32;
+        case PdmNumColors: return INT_MAX;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        }
+        return 0;
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(TextRecorder& owner) : QPaintEngine(AllFeatures), m_owner(owner) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        // Only texts are recorded; the rest is drawn nowhere (the defaults call one another).
+        void drawPath(const QPainterPath&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawPolygon(const QPoint*, int, PolygonDrawMode) override {}
+        void drawLines(const QLineF*, int) override {}
+        void drawLines(const QLine*, int) override {}
+        void drawRects(const QRectF*, int) override {}
+        void drawRects(const QRect*, int) override {}
+        void drawPoints(const QPointF*, int) override {}
+        void drawEllipse(const QRectF&) override {}
+        void drawImage(const QRectF&, const QImage&, const QRectF&, Qt::ImageConversionFlags) override {}
+        void drawTextItem(const QPointF& p, const QTextItem& item) override {
+            const QRectF box(p.x(), p.y() - item.ascent(), item.width(), item.ascent() + item.descent());
+            m_owner.texts.push_back({item.text(), painter()->transform().mapRect(box)});
+        }
+        Type type() const override { return User; }
+
+    private:
+        TextRecorder& m_owner;
+    };
+    int m_w, m_h, m_dpi;
+    mutable Engine m_engine;
+};
+
+bool within(const QRectF& box, const QRectF& frame) {
+    return box.adjusted(1, 1, -1, -1).intersected(frame) == box.adjusted(1, 1, -1, -1);
+}
+
+// The axes' texts always fit the picture, the boundary coordinates and the solution stay inside the
+// plot area, and the factor of safety is written once, on the screen and on the printed page.
+TEST(Drawing, TextsFitAndTheFactorIsWrittenOnce) {
+    ProblemSession session;
+    const QString problem = QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d");
+    session.adopt(TProgramData::CreateFromFile(session, problem, true, nullptr));
+    PlotModel m;
+    QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/plots/bishop.sl4p"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    ReadPlotText(f.readAll(), *session.tables().BoundCood, m);
+    ASSERT_GT(m.FactorOfSafety, 0);
+    GraphView v;
+    for (Layer l : {Layer::ColorSoilLayers, Layer::BoundaryLines, Layer::CriticalSlipSurface,
+                    Layer::SolutionInformation, Layer::BoundaryCoords, Layer::Scale})
+        v.Switches.set(bit(l));
+    for (const QSize size : {QSize(1280, 800), QSize(622, 569), QSize(400, 300), QSize(300, 200)}) {
+        SCOPED_TRACE(::testing::Message() << size.width() << "x" << size.height());
+        v.FitToView(m, size.width(), size.height());
+        TextRecorder screen(size.width(), size.height());
+        {
+            QPainter p(&screen);
+            v.DrawGraph(p, m, Qt::white, QRect(QPoint(), size));
+        }
+        const QRectF canvas(QPointF(0, 0), QSizeF(size));
+        const QRectF area(QPointF(v.Area.Left, v.Area.Top), QPointF(v.Area.Right + 1, v.Area.Bottom + 1));
+        for (const char* caption : {"Horizontal Coordinate", "Vertical Coordinate"}) {
+            const auto found = screen.containing(caption);
+            ASSERT_EQ(found.size(), 1u) << caption;
+            EXPECT_TRUE(within(found[0].box, canvas)) << caption;
+        }
+        for (const auto& t : screen.texts) EXPECT_TRUE(within(t.box, canvas)) << t.text.toStdString();
+        for (const auto& t : screen.containing("("))
+            EXPECT_TRUE(within(t.box, area)) << t.text.toStdString() << " is cut at the frame";
+        const auto factor = screen.containing("Factor of Safety");
+        ASSERT_EQ(factor.size(), 1u);
+        EXPECT_TRUE(within(factor[0].box, area));
+        for (const auto& t : screen.containing(" = "))
+            EXPECT_TRUE(within(t.box, area)) << t.text.toStdString();
+    }
+
+    for (bool critical : {true, false}) {
+        SCOPED_TRACE(critical);
+        v.Switches.set(bit(Layer::CriticalSlipSurface), critical)
+            .set(bit(Layer::SolutionInformation), critical);
+        TextRecorder page(1100, 850, 100);
+        {
+            QPainter p(&page);
+            GraphView::DrawPage(p, m, v, 1100, 850);
+        }
+        EXPECT_EQ(page.containing("Factor of Safety").size() + page.containing("F.S. =").size(), 1u)
+            << "the factor once: in the drawing, or in the heading when the drawing has none";
+        for (const auto& t : page.texts)
+            EXPECT_TRUE(within(t.box, QRectF(0, 0, 1100, 850))) << t.text.toStdString();
+    }
 }
 
 TEST_F(GraphWindow, PrintingGoesToPdfAndLeavesTheView) {
