@@ -9,6 +9,7 @@
 #include "dialogs/DlgOptions.h"
 #include "dialogs/OptionalDialogs.h"
 #include "model/AnalysisRun.h"
+#include "model/UserExamples.h"
 #include "tables/TableWindows.h"
 
 #include <QActionGroup>
@@ -80,6 +81,8 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
     EditorPath = s.value(settingsKey(mainmsg::kWordProcessor)).toString();
     if (EditorPath.isEmpty()) EditorPath = DefaultEditorPath();
     RecentFiles = QStringList(kRecentSlots, QString());
+    // The size, place and maximised state the user left the window in.
+    restoreGeometry(s.value(settingsKey(mainmsg::kWindowGeometry)).toByteArray());
 }
 
 TMainForm::~TMainForm() {
@@ -294,6 +297,12 @@ bool TMainForm::ChildWindowsClosed() {
     return m_mdi->subWindowList().isEmpty();
 }
 
+QString TMainForm::DialogFolder() const {
+    if (m_session.document().FileName != kNewFileName)
+        return QFileInfo(m_session.document().FileName).absolutePath();
+    return examples::DefaultUserFolder();
+}
+
 void TMainForm::UpdateCaption() {
     setWindowTitle(mainmsg::kCaptionPrefix + filenames::DisplayName(document().FileName));
 }
@@ -334,8 +343,8 @@ void TMainForm::FileNewClick() {
 
 void TMainForm::FileOpenClick() {
     if (!MayReplaceDocument()) return;
-    auto choice =
-        m_services.files.open(QStringLiteral("Open"), kOpenFilters, OpenFilterIndex, QStringLiteral("sld"));
+    auto choice = m_services.files.open(QStringLiteral("Open"), kOpenFilters, OpenFilterIndex,
+                                        QStringLiteral("sld"), DialogFolder());
     if (!choice || !ChildWindowsClosed()) return;
     OpenFilterIndex = choice->filterIndex;
     OpenFileName(QFileInfo(choice->path).absoluteFilePath());
@@ -379,7 +388,9 @@ SaveOutcome TMainForm::FileSaveClick(QString* failure) {
 
 SaveOutcome TMainForm::FileSaveAsClick(QString* failure) {
     if (!CommitActiveChild()) return SaveOutcome::Cancelled;
-    QString proposed = document().FileName;
+    // A never-saved problem is proposed in the folder the dialogs start in, not the launch folder.
+    QString proposed = document().FileName == kNewFileName ? QDir(DialogFolder()).filePath(kNewFileName)
+                                                           : document().FileName;
     if (filenames::extension(proposed).toLower() == QLatin1String(".sld"))
         proposed = filenames::changeExtension(proposed, QStringLiteral(".sl4d"));
     const QString title = QStringLiteral("Save %1 As").arg(filenames::DisplayName(document().FileName));
@@ -406,6 +417,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     UpdateRegistry();
+    m_services.settings.setValue(settingsKey(mainmsg::kWindowGeometry), saveGeometry());
+    m_services.settings.sync();
     event->accept();
 }
 

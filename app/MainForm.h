@@ -41,6 +41,7 @@ inline const QString kCaptionPrefix = QStringLiteral("DizirOvi %1 - ").arg(QLati
 inline const QString kSaveChanges = QStringLiteral("Do you want to save any changes?");
 inline const QString kSettingsGroup = QLatin1String(release::kVersion);
 inline const QString kWordProcessor = QStringLiteral("Word Processor");
+inline const QString kWindowGeometry = QStringLiteral("Main Window");
 inline const QString kBoundaryComments = QStringLiteral(
     "Up to 100 boundary lines can be defined.\rEach boundary line is defined from left to right.\r"
     "Boundary lines should be ordered so that each boundary\rline is defined before all underlying boundary "
@@ -88,6 +89,8 @@ public:
     // document, then the user is asked about unsaved changes. The windows are closed only after
     // this, when the command goes on (ChildWindowsClosed): Cancel leaves them as they were.
     bool MayReplaceDocument();
+    // Where the Open and Save dialogs start: the current problem's folder, else the user's examples.
+    QString DialogFolder() const;
     void FileNewClick();
     void FileOpenClick();
     void OpenFileName(const QString& path);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QUrl>
@@ -76,7 +77,10 @@ std::optional<FileChooser::Choice> QtFileChooser::open(const QString& title, con
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.setNameFilter(filterText(filters));
-    if (!startPath.isEmpty()) dialog.selectFile(startPath);
+    if (QFileInfo(startPath).isDir())
+        dialog.setDirectory(startPath);
+    else if (!startPath.isEmpty())
+        dialog.selectFile(startPath);
     // A filter of programs shows only files that can be run.
     auto applyFilter = [&dialog, &filters](const QString& selected) {
         const int i = filterIndexOf(filters, selected);

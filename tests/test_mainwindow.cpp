@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "app/Application.h"
 #include "base/Errors.h"
+#include "model/UserExamples.h"
 #include "tables/ColumnTypes.h"
 
 #include <QDir>
@@ -133,7 +134,7 @@ TEST_F(MainWindow, SaveChangesQuestion) {
     messages.answers = {Answer::Yes};
     files.saves.push_back(std::nullopt);
     form->FileNewClick();
-    EXPECT_EQ(files.asked.back().proposed, "NewSlope.sl4d");
+    EXPECT_EQ(files.asked.back().proposed, QDir(examples::DefaultUserFolder()).filePath("NewSlope.sl4d"));
     EXPECT_EQ(form->document().Title, "Mine");
     // Yes with a name chosen: saved, then the new document.
     messages.answers = {Answer::Yes};
@@ -160,6 +161,33 @@ TEST_F(MainWindow, SaveChangesQuestion) {
     EXPECT_FALSE(closeForm());
     messages.answers = {Answer::No};
     EXPECT_TRUE(closeForm());
+}
+
+// The file dialogs start in the current problem's folder, or in the user's examples for a problem
+// never saved; the main window comes back with the size and state it was left in.
+TEST_F(MainWindow, DialogsStartBesideTheProblemAndTheWindowKeepsItsSize) {
+    start();
+    files.opens.push_back(std::nullopt);
+    form->FileOpenClick();
+    EXPECT_EQ(files.asked.back().proposed, examples::DefaultUserFolder());
+    files.saves.push_back(std::nullopt);
+    form->FileSaveAsClick();
+    EXPECT_EQ(files.asked.back().proposed, QDir(examples::DefaultUserFolder()).filePath("NewSlope.sl4d"));
+    form->OpenFileName(problem("dam.sl4d"));
+    QDir::setCurrent(QDir::rootPath()); // wherever the program was started
+    files.opens.push_back(std::nullopt);
+    form->FileOpenClick();
+    EXPECT_EQ(files.asked.back().proposed, dir.path());
+
+    form->resize(900, 650);
+    EXPECT_TRUE(closeForm());
+    start();
+    EXPECT_EQ(form->size(), QSize(900, 650));
+    form->showMaximized();
+    EXPECT_TRUE(closeForm());
+    start();
+    form->show();
+    EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
 }
 
 // Cancel at the question leaves every window as it was; only a command that goes on closes them.
