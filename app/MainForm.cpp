@@ -25,6 +25,7 @@
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -522,7 +523,21 @@ void TMainForm::ActivateMenuClick(int index) {
 }
 
 void TMainForm::WindowCascadeClick() {
-    m_mdi->cascadeSubWindows();
+    // Each window keeps its own size (a table window's shows whole cells, and the frame area's
+    // cascade shrank them to title bars); only the places step down and right from the corner.
+    const QList<QMdiSubWindow*> windows = m_mdi->subWindowList(QMdiArea::CreationOrder);
+    int k = 0;
+    QMdiSubWindow* last = nullptr;
+    for (QMdiSubWindow* w : windows) {
+        if (w->isMinimized() || !w->isVisible()) continue;
+        if (w->isMaximized()) w->showNormal();
+        const int step = w->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, w) + 4;
+        w->move(k * step, k * step);
+        w->raise();
+        last = w;
+        ++k;
+    }
+    if (last) m_mdi->setActiveSubWindow(last);
 }
 
 void TMainForm::WindowArrangeClick() {

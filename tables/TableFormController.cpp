@@ -452,7 +452,13 @@ void TTableForm::layoutWindow() {
     m_view.firstRow = m_grid->verticalScrollBar()->value();
     const bool vertical = m_view.rows < m.rowCount;
     const bool horizontal = m_view.columns < static_cast<int>(m.columnWidths.size());
-    const QSize grid = tablelayout::gridSize(m, m_view, vertical, horizontal);
+    QSize grid = tablelayout::gridSize(m, m_view, vertical, horizontal);
+    if (frameMaximized()) m_stretch = size();
+    // A dimension of zero is not stretched.
+    if (m_stretch)
+        grid = grid.expandedTo(
+            QSize(m_stretch->width() > 0 ? m_stretch->width() - 2 * m_margin : 0,
+                  m_stretch->height() > 0 ? m_stretch->height() - m.topOfGrid - m_belowGrid : 0));
     m_grid->setGeometry(m_margin, m.topOfGrid, grid.width(), grid.height());
     m_grid->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     m_grid->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
@@ -472,7 +478,25 @@ void TTableForm::layoutWindow() {
     const int width =
         std::max({m_margin + grid.width() + m_margin, m.minimumClientWidth,
                   m_comments->isVisibleTo(this) ? m_margin + m_comments->width() + m_margin : 0});
+    // A maximised frame keeps its size; any other takes that of its parts (the grid stretched or not).
+    if (frameMaximized()) return;
     resizeFrame(QSize(width, y));
+}
+
+bool TTableForm::frameMaximized() const {
+    const QWidget* f = frame();
+    return f != this && f->isMaximized();
+}
+
+void TTableForm::followFrameState() {
+    if (!m_table || m_closing) return;
+    if (frameMaximized()) {
+        // As many whole cells as the maximised window holds; the grid fills the rest.
+        userResized(frame()->geometry(), tablelayout::Right | tablelayout::Bottom);
+    } else {
+        m_stretch.reset();
+        layoutWindow();
+    }
 }
 
 void TTableForm::placeButtons() {
@@ -506,8 +530,13 @@ void TTableForm::applyView(const tablelayout::View& view) {
 }
 
 void TTableForm::snapAfterDrag() {
-    if (!m_table || m_closing || !m_lastFrame.isValid()) return;
+    if (!m_table || m_closing || !m_lastFrame.isValid() || frameMaximized()) return;
     const QRect now = frame()->geometry();
+    // Moved, not resized (dragged by its title bar, or cascaded): nothing to snap.
+    if (now.size() == m_lastFrame.size()) {
+        m_lastFrame = now;
+        return;
+    }
     int edges = 0;
     if (now.left() != m_lastFrame.left()) edges |= tablelayout::Left;
     if (now.right() != m_lastFrame.right()) edges |= tablelayout::Right;
@@ -523,9 +552,23 @@ void TTableForm::userResized(const QRect& dragged, int edges) {
     m.frame = frame()->size() - size();
     const tablelayout::Snap snap = tablelayout::snapToWholeCells(m, m_view, dragged, edges);
     applyView(snap.view);
+    // Every row (or column) in view and the window dragged larger than they need: it keeps the size
+    // the user gave it in that direction, the grid filling it (snapping back to the cells' size made
+    // an enlarged window never grow).
+    const QSize given = dragged.size() - m.frame, needed = snap.window.size() - m.frame;
+    QSize stretch(0, 0);
+    if (snap.view.columns >= static_cast<int>(m.columnWidths.size()) && given.width() > needed.width())
+        stretch.setWidth(given.width());
+    if (snap.view.rows >= m.rowCount && given.height() > needed.height()) stretch.setHeight(given.height());
+    m_stretch = stretch.isNull() ? std::nullopt : std::optional<QSize>(stretch);
     layoutWindow();
+    if (frameMaximized()) return;
+    // The edges opposite to the dragged ones stay where they were.
+    QRect target(snap.window.topLeft(), frame()->size());
+    if (edges & tablelayout::Left) target.moveRight(snap.window.right());
+    if (edges & tablelayout::Top) target.moveBottom(snap.window.bottom());
     m_resizing = true;
-    frame()->setGeometry(snap.window);
+    frame()->setGeometry(target);
     m_lastFrame = frame()->geometry();
     m_resizing = false;
 }
@@ -696,6 +739,9 @@ bool TTableForm::eventFilter(QObject* watched, QEvent* event) {
         // frame shows the drag's end by the mouse; a window of its own by a pause in its resizing.
         const bool inFrameArea = qobject_cast<QMdiSubWindow*>(watched) != nullptr;
         if (inFrameArea && event->type() == QEvent::MouseButtonRelease) snapAfterDrag();
+        // Maximised or put back: the new size is known once the state change has been handled.
+        if (event->type() == QEvent::WindowStateChange)
+            QTimer::singleShot(0, this, &TTableForm::followFrameState);
         if (!inFrameArea && event->type() == QEvent::Resize && !m_resizing && m_table) m_snapTimer.start();
         return false;
     }

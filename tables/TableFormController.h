@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QLineEdit;
@@ -150,6 +151,10 @@ private:
     void clickButton(int visibleColumn, int row);
     void frameDeactivated();
     void snapAfterDrag();
+    bool frameMaximized() const;
+    // After the frame was maximised or put back: the grid fills it, or the window takes its cells'
+    // size again.
+    void followFrameState();
     void focusChanged(QWidget* old, QWidget* now);
 
     TGridTable* m_table;
@@ -165,7 +170,10 @@ private:
     tablelayout::View m_view;
     bool m_resizing = false; // the window sizes its frame: not a drag of the user
     bool m_closing = false;
-    QRect m_lastFrame;   // the frame as the window last set it
+    QRect m_lastFrame; // the frame as the window last set it
+    // The client size the window was given beyond what its cells need (enlarged by the user, or
+    // maximised): the grid fills it instead of the window snapping back.
+    std::optional<QSize> m_stretch;
     int m_belowGrid = 0; // from the grid's bottom to the client's, as last laid out
     QTimer m_snapTimer;
     QString m_rejectedText; // the text of the last rejected entry while it stays in the cell

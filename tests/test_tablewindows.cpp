@@ -26,6 +26,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -145,6 +146,43 @@ TEST_F(TableWindowTest, DraggedBorderSnapsToWholeColumns) {
     settle();
     EXPECT_LE(form->commentsLabel()->geometry().bottom(), form->height()) << "the comments stay in view";
     EXPECT_GT(frame->height(), before.height()) << "taller by the scroll bar";
+}
+
+// A window dragged larger than its cells need keeps the size it was given, the grid filling it; a
+// maximised one fills the frame area and takes its cells' size again when put back.
+TEST_F(TableWindowTest, EnlargedAndMaximisedWindowsShowMoreOfTheGrid) {
+    auto t = tableFrom(registry, kThreeColumns);
+    t->SetRowCount(3);
+    t->ShowWindow();
+    TTableForm* form = formOf(*t);
+    auto* frame = qobject_cast<QMdiSubWindow*>(form->frame());
+    ASSERT_TRUE(frame);
+    const QRect natural = frame->geometry();
+    const QSize grid = form->grid()->size();
+    const QRect dragged = natural.adjusted(0, 0, 150, 120);
+    frame->setGeometry(dragged);
+    form->userResized(dragged, tablelayout::Right | tablelayout::Bottom);
+    EXPECT_EQ(frame->geometry(), dragged) << "not pulled back to the cells' size";
+    EXPECT_GT(form->grid()->width(), grid.width() + 100);
+    EXPECT_GT(form->grid()->height(), grid.height() + 80);
+    EXPECT_EQ(form->visibleRows(), 3);
+    // A row more: the grid still fills the window.
+    form->addRowClick();
+    EXPECT_EQ(frame->size(), dragged.size());
+    // Dragged back below the cells' size: whole cells again.
+    const QRect smaller = natural.adjusted(0, 0, -form->grid()->columnWidth(2) / 2, 0);
+    frame->setGeometry(smaller);
+    form->userResized(smaller, tablelayout::Right | tablelayout::Bottom);
+    EXPECT_EQ(form->visibleColumns(), 2);
+
+    frame->showMaximized();
+    settle();
+    EXPECT_EQ(frame->size(), area.viewport()->size());
+    EXPECT_GT(form->grid()->height(), area.viewport()->height() / 2) << "the grid fills the maximised window";
+    EXPECT_EQ(form->visibleColumns(), 3);
+    frame->showNormal();
+    settle();
+    EXPECT_LT(frame->height(), area.viewport()->height() / 2) << "put back: the cells' size";
 }
 
 TEST_F(TableWindowTest, RejectedEntryKeepsTheUserInTheCell) {
@@ -617,6 +655,35 @@ TEST_F(DataMenu, RowButtonsOfATableWithoutTypedColumns) {
     window->insertButton()->click(); // inserting into no rows adds one
     EXPECT_GE(set->RowCount(), 1);
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('\n').toStdString();
+}
+
+// Cascade steps the windows down from the corner and leaves each its size; a window moved (not
+// resized) is not snapped when the mouse lets go of it.
+TEST_F(DataMenu, CascadeKeepsTheWindowsSizes) {
+    start();
+    form->resize(1000, 700);
+    form->show();
+    form->action(QStringLiteral("DataSoil"))->trigger();
+    form->session().tables().BoundCood->ShowWindow();
+    form->TitleClick();
+    const QList<QMdiSubWindow*> windows = form->mdiArea()->subWindowList(QMdiArea::CreationOrder);
+    ASSERT_EQ(windows.size(), 3);
+    std::vector<QSize> sizes;
+    for (QMdiSubWindow* w : windows) sizes.push_back(w->size());
+    auto* soil = dynamic_cast<TTableForm*>(form->session().tables().SoilData->Window());
+    ASSERT_TRUE(soil);
+    const int columns = soil->visibleColumns(), rows = soil->visibleRows();
+    form->WindowCascadeClick();
+    for (qsizetype i = 0; i < windows.size(); ++i) {
+        EXPECT_EQ(windows[i]->size(), sizes[static_cast<size_t>(i)]) << i;
+        if (i > 0) EXPECT_GT(windows[i]->y(), windows[i - 1]->y());
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(windows[0], &release);
+    EXPECT_EQ(soil->visibleColumns(), columns);
+    EXPECT_EQ(soil->visibleRows(), rows);
+    EXPECT_EQ(windows[0]->size(), sizes[0]);
 }
 
 TEST_F(DataMenu, UserSurfaceChoosesTheMethodAndChecksItsItem) {
