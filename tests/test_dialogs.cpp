@@ -13,6 +13,7 @@
 #include "tables/DataCmb.h"
 #include "tables/DataEdit.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -656,6 +657,27 @@ TEST_F(OptionalData, UncheckingSurchargeClosesItsTableAndKeepsTheRows) {
     EXPECT_TRUE(form->document().TiesOn);
     form->action(QStringLiteral("DataLimits"))->trigger();
     ASSERT_TRUE(active<TDlgLimits>());
+}
+
+// Every click on a section's check box is a change, the second as much as the first.
+TEST_F(OptionalData, EveryClickOnACheckBoxMarksTheDocument) {
+    start();
+    for (const char* action :
+         {"DataSurcharge", "DataLimits", "DataTiebacks", "DataWater", "DataReinforcement"}) {
+        SCOPED_TRACE(action);
+        form->action(QLatin1String(action))->trigger();
+        auto* sub = form->mdiArea()->activeSubWindow();
+        ASSERT_TRUE(sub);
+        QCheckBox* box = sub->widget()->findChild<QCheckBox*>();
+        ASSERT_TRUE(box);
+        for (int click = 0; click < 3; ++click) {
+            form->SetModified(false);
+            box->click();
+            EXPECT_TRUE(form->IsModified()) << "click " << click;
+        }
+        form->CloseChildWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
 }
 
 TEST_F(OptionalData, WaterSurfaceDialog) {

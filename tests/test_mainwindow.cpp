@@ -338,6 +338,9 @@ TEST_F(MainWindow, RecentFiles) {
     EXPECT_EQ(form->RecentFiles[1], paths[5]);
     EXPECT_EQ(form->RecentFiles[5], paths[1]);
     EXPECT_EQ(stored("File1"), paths[0]);
+    for (const QString& p : paths.mid(0, 6))
+        EXPECT_EQ(std::count(form->RecentFiles.begin(), form->RecentFiles.end(), p), 1) << "no slot twice";
+    EXPECT_EQ(form->RecentCount, 6);
 
     for (int i = 6; i < 11; ++i) form->OpenFileName(paths[i]);
     EXPECT_EQ(form->RecentCount, 10);
