@@ -3,7 +3,9 @@
 #include "model/ProgramData.h"
 #include "tables/ColumnTypes.h"
 
+#include <algorithm>
 #include <charconv>
+#include <string>
 
 namespace testing_support {
 
@@ -80,6 +82,15 @@ inline QString dumpDocument(const ProblemSession& session) {
         dumpTable(out, *t, QStringLiteral("  "));
     }
     return out;
+}
+
+// The first line where two pictures differ, "before | after"; empty when they are the same.
+inline std::string firstDifference(const QString& before, const QString& after) {
+    if (before == after) return {};
+    const QStringList a = before.split('\n'), b = after.split('\n');
+    for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
+        if (a[i] != b[i]) return (a[i] + QStringLiteral(" | ") + b[i]).toStdString();
+    return "one picture is longer";
 }
 
 } // namespace testing_support

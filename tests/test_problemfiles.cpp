@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 
 using testing_support::dumpDocument;
+using testing_support::firstDifference;
 
 namespace {
 
@@ -318,16 +319,8 @@ TEST_F(ProblemFiles, EveryWrittenFileReadsBackIdentically) {
         messages.shown.clear();
         session.adopt(TProgramData::CreateFromFile(session, dir.filePath("gen.sl4d"), true, &messages));
         EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('\n').toStdString();
-        const QString after = dumpDocument(session);
-        if (after != before) {
-            ADD_FAILURE() << "document differs after reading back";
-            const QStringList a = before.split('\n'), b = after.split('\n');
-            for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
-                if (a[i] != b[i]) {
-                    ADD_FAILURE() << "first difference: " << a[i].toStdString() << " | "
-                                  << b[i].toStdString();
-                    break;
-                }
+        if (const std::string d = firstDifference(before, dumpDocument(session)); !d.empty()) {
+            ADD_FAILURE() << "document differs after reading back; first difference: " << d;
             break;
         }
         EXPECT_EQ(text(), written);
@@ -348,16 +341,7 @@ TEST_F(ProblemFiles, UnitSwitchesBackAndForthAreExact) {
             doc().SetUnitSystem(other);
             doc().SetUnitSystem(typed);
         }
-        const QString after = dumpDocument(session);
-        if (after != before) {
-            const QStringList a = before.split('\n'), b = after.split('\n');
-            for (qsizetype i = 0; i < std::min(a.size(), b.size()); ++i)
-                if (a[i] != b[i]) {
-                    ADD_FAILURE() << "first difference: " << a[i].toStdString() << " | "
-                                  << b[i].toStdString();
-                    break;
-                }
-        }
+        EXPECT_EQ(firstDifference(before, dumpDocument(session)), "");
     }
     // The typed values the drift was first seen on, through the document's fields and a table.
     session.adopt(TProgramData::Create(session));
