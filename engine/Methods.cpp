@@ -2,14 +2,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <numbers>
 #include <numeric>
+#include <optional>
+
+#include <boost/math/tools/toms748_solve.hpp>
 
 namespace velda {
 namespace {
 
 std::string sliceText(size_t i) {
     return "slice " + std::to_string(i + 1);
+}
+
+std::string twoDecimals(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", v);
+    return text;
 }
 
 // Moment arms about the centre of a unit normal and a unit shear force on the base.
@@ -234,18 +245,27 @@ double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slic
 
 namespace {
 
+// Half the width of the steps of lambda the solver takes outward from its start, and how far it goes.
+constexpr double kLambdaFirstStep = 0.05, kLambdaGrowth = 1.5;
+
 struct Rigorous {
     const std::vector<Slice>& slices;
     Point o;
     std::vector<double> f; // interslice function at the n + 1 side faces
     double forceScale, momentScale;
     const SolverSettings& settings;
+    mutable int evaluations = 0;
 
     // Marches the side forces from the toe for a trial F and lambda; returns the side force left
     // over at the crest and the moment left over about the centre, both relative to the loads.
     void residual(double fs, double lambda, double& forceResidual, double& momentResidual,
                   MethodResult* out = nullptr) const {
+        ++evaluations;
         double sideForce = 0, moment = 0; // E on the left face of the slice; sum of moments about O
+        if (out) {
+            out->sideNormal.assign(1, 0.0);
+            out->sideShear.assign(1, 0.0);
+        }
         for (size_t i = 0; i < slices.size(); ++i) {
             const Slice& s = slices[i];
             const double fL = f[i], fR = f[i + 1];
@@ -264,6 +284,8 @@ struct Rigorous {
                 out->normal.push_back(n);
                 out->available.push_back(shear * fs);
                 out->negativeBases += n < s.poreForce;
+                out->sideNormal.push_back(sideForce);
+                out->sideShear.push_back(lambda * fR * sideForce);
                 // The same admissibility test as the simplified methods (m-alpha), and no base whose
                 // normal force the side forces would turn inside out.
                 const double mAlpha = s.cosA + s.sinA * s.tanPhi / fs;
@@ -275,62 +297,134 @@ struct Rigorous {
         forceResidual = sideForce / forceScale;
         momentResidual = moment / momentScale;
     }
-};
 
-// Newton's method on (F, lambda) with differences for the Jacobian, steps limited in size and
-// halved until the residuals' norm falls.
-bool newton(const Rigorous& rg, double& fs, double& lambda, int& iterations) {
-    const SolverSettings& st = rg.settings;
-    double r1 = 0, r2 = 0;
-    rg.residual(fs, lambda, r1, r2);
-    for (int it = 1; it <= st.newtonIterations; ++it) {
-        iterations = it;
-        const double norm = std::hypot(r1, r2);
-        if (!std::isfinite(norm)) return false;
-        if (norm < st.residualNegligible) return true;
-        const double hf = st.finiteDifference * std::max(1.0, fs), hl = st.finiteDifference;
-        double a1, a2, b1, b2;
-        rg.residual(fs + hf, lambda, a1, a2);
-        rg.residual(fs, lambda + hl, b1, b2);
-        const double j11 = (a1 - r1) / hf, j21 = (a2 - r2) / hf, j12 = (b1 - r1) / hl, j22 = (b2 - r2) / hl;
-        const double det = j11 * j22 - j12 * j21;
-        if (!std::isfinite(det) || det == 0) return false;
-        double df = -(j22 * r1 - j12 * r2) / det;
-        double dl = -(-j21 * r1 + j11 * r2) / det;
-        const double limitF = st.maxRelativeStepF * fs;
-        if (std::fabs(df) > limitF) {
-            const double k = limitF / std::fabs(df);
-            df *= k;
-            dl *= k;
+    // The factors of safety at which every base is admissible for this lambda: the denominators
+    // and m-alpha are each p + q / F, so each bounds F from one side.
+    std::pair<double, double> admissibleF(double lambda) const {
+        double lo = 0, hi = std::numeric_limits<double>::infinity();
+        auto bound = [&lo, &hi](double p, double q) { // p + q / F > 0 for F > 0
+            if (q >= 0) {
+                if (p <= 0) hi = std::min(hi, q > 0 ? q / -p : 0.0);
+            } else {
+                lo = p > 0 ? std::max(lo, -q / p) : std::numeric_limits<double>::infinity();
+            }
+        };
+        for (size_t i = 0; i < slices.size(); ++i) {
+            const Slice& s = slices[i];
+            const double fR = f[i + 1];
+            bound(s.cosA + lambda * fR * s.sinA, s.tanPhi * (s.sinA - lambda * fR * s.cosA));
+            bound(s.cosA - settings.minimumBaseFactor, s.sinA * s.tanPhi);
         }
-        if (std::fabs(dl) > st.maxStepLambda) {
-            const double k = st.maxStepLambda / std::fabs(dl);
-            df *= k;
-            dl *= k;
-        }
-        double t = 1;
-        double nf = fs, nl = lambda, n1 = r1, n2 = r2;
-        for (int halving = 0; halving < st.lineSearchHalvings; ++halving, t /= 2) {
-            nf = fs + t * df;
-            nl = lambda + t * dl;
-            if (nf <= 0) continue;
-            rg.residual(nf, nl, n1, n2);
-            if (std::isfinite(n1) && std::isfinite(n2) && std::hypot(n1, n2) < norm) break;
-        }
-        if (nf <= 0 || !(std::hypot(n1, n2) < norm)) return norm < st.residualTolerance;
-        const bool small =
-            std::fabs(nf - fs) <= st.stepTolerance * nf && std::fabs(nl - lambda) <= st.stepTolerance;
-        fs = nf;
-        lambda = nl;
-        r1 = n1;
-        r2 = n2;
-        if (small) return std::hypot(r1, r2) < st.residualTolerance;
+        return {lo, hi};
     }
-    return std::hypot(r1, r2) < st.residualTolerance;
-}
+
+    // The factor at which the force (`moments` false) or the moment residual vanishes for this
+    // lambda, among the admissible ones: the sign change nearest `guess`, closed in by TOMS 748.
+    std::optional<double> rootF(double lambda, bool moments, double guess) const {
+        const auto [lo, hi] = admissibleF(lambda);
+        const double low = std::max(lo * (1 + 1e-9), settings.lowestFactor),
+                     high = std::min(hi * (1 - 1e-9), settings.highestFactor);
+        if (!(low < high)) return std::nullopt;
+        auto g = [&](double fs) {
+            double rf, rm;
+            residual(fs, lambda, rf, rm);
+            return moments ? rm : rf;
+        };
+        // Outward from the guess in geometric steps, both ways at once.
+        const double start = std::clamp(guess, low, high);
+        double a = start, b = start, ga = g(start), gb = ga;
+        if (ga == 0) return start;
+        for (int k = 0; k < settings.bracketSteps; ++k) {
+            if (a > low) {
+                const double next = std::max(low, a / settings.bracketGrowth), gn = g(next);
+                if (std::isfinite(gn) && std::isfinite(ga) && (gn < 0) != (ga < 0))
+                    return closeIn(g, next, a, gn, ga);
+                a = next;
+                ga = gn;
+            }
+            if (b < high) {
+                const double next = std::min(high, b * settings.bracketGrowth), gn = g(next);
+                if (std::isfinite(gn) && std::isfinite(gb) && (gn < 0) != (gb < 0))
+                    return closeIn(g, b, next, gb, gn);
+                b = next;
+                gb = gn;
+            }
+            if (a <= low && b >= high) break;
+        }
+        return std::nullopt;
+    }
+
+    template <class G> std::optional<double> closeIn(G& g, double a, double b, double ga, double gb) const {
+        std::uintmax_t iterations = static_cast<std::uintmax_t>(settings.rootIterations);
+        const auto bracket = boost::math::tools::toms748_solve(
+            g, a, b, ga, gb, boost::math::tools::eps_tolerance<double>(settings.rootDigits), iterations);
+        return (bracket.first + bracket.second) / 2;
+    }
+
+    // Newton's method on (F, lambda) from the start; nothing when it does not converge.
+    std::optional<std::pair<double, double>> newton(double fs, double lambda) const {
+        const SolverSettings& st = settings;
+        double r1 = 0, r2 = 0;
+        residual(fs, lambda, r1, r2);
+        for (int it = 1; it <= st.newtonIterations; ++it) {
+            const double norm = std::hypot(r1, r2);
+            if (!std::isfinite(norm)) return std::nullopt;
+            if (norm < st.residualTolerance) return std::pair{fs, lambda};
+            const double hf = st.finiteDifference * std::max(1.0, fs), hl = st.finiteDifference;
+            double a1, a2, b1, b2;
+            residual(fs + hf, lambda, a1, a2);
+            residual(fs, lambda + hl, b1, b2);
+            const double j11 = (a1 - r1) / hf, j21 = (a2 - r2) / hf, j12 = (b1 - r1) / hl,
+                         j22 = (b2 - r2) / hl;
+            const double det = j11 * j22 - j12 * j21;
+            if (!std::isfinite(det) || det == 0) return std::nullopt;
+            double df = -(j22 * r1 - j12 * r2) / det, dl = -(-j21 * r1 + j11 * r2) / det;
+            const double k = std::min({1.0, st.maxRelativeStepF * fs / std::max(std::fabs(df), 1e-300),
+                                       st.maxStepLambda / std::max(std::fabs(dl), 1e-300)});
+            df *= k;
+            dl *= k;
+            double t = 1, nf = fs, nl = lambda, n1 = r1, n2 = r2;
+            bool fell = false;
+            for (int halving = 0; halving < st.lineSearchHalvings && !fell; ++halving, t /= 2) {
+                nf = fs + t * df;
+                nl = lambda + t * dl;
+                if (nf <= 0) continue;
+                residual(nf, nl, n1, n2);
+                fell = std::isfinite(n1) && std::isfinite(n2) && std::hypot(n1, n2) < norm;
+            }
+            if (!fell) return std::nullopt;
+            fs = nf;
+            lambda = nl;
+            r1 = n1;
+            r2 = n2;
+        }
+        return std::hypot(r1, r2) < st.residualTolerance ? std::optional(std::pair{fs, lambda})
+                                                         : std::nullopt;
+    }
+
+    // Force equilibrium's factor minus moment equilibrium's, for one lambda.
+    struct Gap {
+        double lambda, forceFs, momentFs;
+        double gap() const { return forceFs - momentFs; }
+    };
+    std::optional<Gap> gap(double lambda, double guess) const {
+        const auto fm = rootF(lambda, true, guess);
+        if (!fm) return std::nullopt;
+        const auto ff = rootF(lambda, false, *fm);
+        if (!ff) return std::nullopt;
+        return Gap{lambda, *ff, *fm};
+    }
+};
 
 } // namespace
 
+// Both equilibria hold where the factor from force equilibrium equals the factor from moment
+// equilibrium (Fredlund & Krahn 1977): for each lambda each factor is a root of one residual in F,
+// bracketed among the factors at which every base is admissible, and the lambda where they meet is
+// the sign change of their difference nearest the starting lambda, walked to outward in steps that
+// grow, and closed in by TOMS 748 (Alefeld, Potra & Shi 1995). A surface on which the two factors
+// stay equal for every lambda (a planar slide parallel to the ground: the side forces then carry
+// nothing) takes the starting lambda.
 MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre, Interslice function,
                             double startFs, double startLambda, const SolverSettings& settings) {
     MethodResult r;
@@ -346,29 +440,85 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
             f[i] = std::sin(std::numbers::pi * (x - xa) / (xb - xa));
         }
     const double w = weightSum(slices);
-    Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9), settings};
+    const Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9), settings};
     const double fs0 = startFs > 0 && std::isfinite(startFs) ? startFs : 1.0;
-    // Newton from the given start, then from a few others before giving up.
-    const double starts[][2] = {{fs0, startLambda}, {fs0, 0.0}, {fs0, 0.3},
-                                {fs0, -0.2},        {1.0, 0.1}, {2 * fs0, 0.5}};
-    int total = 0;
-    for (const auto& s : starts) {
-        double fs = s[0], lambda = s[1];
-        int iterations = 0;
-        const bool converged = newton(rg, fs, lambda, iterations);
-        total += iterations;
-        if (converged && fs > 0) {
-            r.iterations = total;
-            r.fs = fs;
-            r.lambda = lambda;
-            double r1, r2;
-            rg.residual(fs, lambda, r1, r2, &r);
-            r.ok = r.message.empty();
-            return r;
+    const double lambda0 =
+        std::isfinite(startLambda) ? std::clamp(startLambda, -settings.maxLambda, settings.maxLambda) : 0.0;
+
+    auto finish = [&](const Rigorous::Gap& at) {
+        r.fs = (at.forceFs + at.momentFs) / 2;
+        r.lambda = at.lambda;
+        r.iterations = rg.evaluations;
+        double r1, r2;
+        rg.residual(r.fs, r.lambda, r1, r2, &r);
+        r.ok = r.message.empty();
+        return r;
+    };
+
+    const auto first = rg.gap(lambda0, fs0);
+    if (first && std::fabs(first->gap()) <= settings.equalFactors * first->momentFs) return finish(*first);
+    // Newton's root is taken when no sign change of the gap lies between the starting lambda and
+    // it (checked half way): the root nearest the start, as the walk below would find it.
+    if (const auto quick = rg.newton(first ? first->momentFs : fs0, lambda0)) {
+        const auto [fs, lambda] = *quick;
+        const auto half = rg.gap((lambda0 + lambda) / 2, fs);
+        const auto [lo, hi] = rg.admissibleF(lambda);
+        if (fs > lo && fs < hi && std::fabs(lambda) <= settings.maxLambda && first && half &&
+            (first->gap() < 0) == (half->gap() < 0))
+            return finish(Rigorous::Gap{lambda, fs, fs});
+    }
+    // Outward on both sides; the nearest sign change wins.
+    std::optional<Rigorous::Gap> last[2] = {first, first};
+    double step = kLambdaFirstStep;
+    double nearest = first ? std::fabs(first->gap()) : std::numeric_limits<double>::infinity();
+    std::optional<Rigorous::Gap> closest = first;
+    for (double reach = step; reach <= 2 * settings.maxLambda; reach += step, step *= kLambdaGrowth) {
+        for (int side = 0; side < 2; ++side) {
+            const double lambda = lambda0 + (side ? reach : -reach);
+            if (std::fabs(lambda) > settings.maxLambda) continue;
+            const double guess = last[side] ? last[side]->momentFs : fs0;
+            const auto here = rg.gap(lambda, guess);
+            if (!here) continue;
+            if (std::fabs(here->gap()) < nearest) {
+                nearest = std::fabs(here->gap());
+                closest = here;
+            }
+            if (last[side] && (here->gap() < 0) != (last[side]->gap() < 0)) {
+                // Closed in on lambda; each step solves both factors again.
+                const Rigorous::Gap a = *last[side], b = *here;
+                auto h = [&](double l) {
+                    const auto g = rg.gap(l, (a.momentFs + b.momentFs) / 2);
+                    return g ? g->gap() : std::numeric_limits<double>::quiet_NaN();
+                };
+                std::uintmax_t iterations = static_cast<std::uintmax_t>(settings.rootIterations);
+                double lo = std::min(a.lambda, b.lambda), hi = std::max(a.lambda, b.lambda);
+                double hlo = a.lambda < b.lambda ? a.gap() : b.gap(),
+                       hhi = a.lambda < b.lambda ? b.gap() : a.gap();
+                try {
+                    const auto bracket = boost::math::tools::toms748_solve(
+                        h, lo, hi, hlo, hhi, boost::math::tools::eps_tolerance<double>(settings.rootDigits),
+                        iterations);
+                    if (const auto at = rg.gap((bracket.first + bracket.second) / 2, a.momentFs))
+                        return finish(*at);
+                } catch (const boost::math::evaluation_error&) {
+                }
+            }
+            last[side] = here;
         }
     }
-    r.iterations = total;
-    r.message = "Force and moment equilibrium could not both be satisfied (no convergence).";
+    r.iterations = rg.evaluations;
+    if (!closest) {
+        r.message = "No factor of safety keeps every base admissible for any interslice force scale lambda "
+                    "between " +
+                    twoDecimals(-settings.maxLambda) + " and " + twoDecimals(settings.maxLambda) + ".";
+        return r;
+    }
+    r.message = "Force and moment equilibrium give different factors for every interslice force scale "
+                "lambda between " +
+                twoDecimals(-settings.maxLambda) + " and " + twoDecimals(settings.maxLambda) +
+                " (they do not cross; closest at lambda " + twoDecimals(closest->lambda) + ": " +
+                twoDecimals(closest->forceFs) + " from forces, " + twoDecimals(closest->momentFs) +
+                " from moments).";
     return r;
 }
 

@@ -57,8 +57,8 @@
 //     N = (lambda (fR - fL) E_L + lambda fR (a cosA + fx) - a sinA - fy) / denominator,
 //     denominator = cosA + b sinA + lambda fR (sinA - b cosA),
 //     E_R = E_L + N (b cosA - sinA) + a cosA + fx.
-// F and lambda are found by Newton's method so that the side force left over at the crest and the
-// moment about O of all base and external forces both vanish:
+// F and lambda are found so that the side force left over at the crest and the moment about O of
+// all base and external forces both vanish (see rigorousMethod for how):
 //     forceResidual  = E at the right end / (sum of the loads),
 //     momentResidual = sum(normal arm N + shear arm S + external) / (sum of the loads x width).
 //
@@ -73,16 +73,27 @@ namespace velda {
 
 // The numbers that steer the solvers, in one place (as Boost.Math's root finders take theirs).
 struct SolverSettings {
-    double tolerance = 1e-10;        // simplified methods: relative change of F that ends the iteration
-    int maxIterations = 200;         // simplified methods
-    double minimumBaseFactor = 0.2;  // m_alpha at or below which a base is inadmissible
-    int newtonIterations = 60;       // rigorous methods, per start
-    double residualTolerance = 1e-9; // rigorous methods: the residuals' norm that counts as solved
-    double residualNegligible = 1e-12;
-    double stepTolerance = 1e-12;   // rigorous methods: a Newton step this small ends the iteration
-    double finiteDifference = 1e-7; // rigorous methods: step of the Jacobian's differences
-    double maxRelativeStepF = 0.5;  // a Newton step changes F by at most this fraction of F
-    double maxStepLambda = 0.5;     // ... and lambda by at most this
+    double tolerance = 1e-10;       // simplified methods: relative change of F that ends the iteration
+    int maxIterations = 200;        // simplified methods
+    double minimumBaseFactor = 0.2; // m_alpha at or below which a base is inadmissible
+    // Rigorous methods: factors are looked for between these, bracketed from a guess in geometric
+    // steps of `bracketGrowth`, at most `bracketSteps` each way, and closed in to `rootDigits` bits.
+    double lowestFactor = 1e-3, highestFactor = 1e3;
+    double bracketGrowth = 1.25;
+    int bracketSteps = 60;
+    int rootDigits = 40;
+    int rootIterations = 100;
+    // The interslice force scale lambda stays within +-maxLambda (Spencer: inclinations up to 75
+    // degrees); two factors closer than `equalFactors` (relative) count as equal.
+    double maxLambda = 3.75;
+    double equalFactors = 1e-4;
+    // The quick way first: Newton's method on both residuals, from the start given, with a
+    // difference Jacobian and steps limited and halved until the residuals' norm falls.
+    int newtonIterations = 40;
+    double residualTolerance = 1e-9; // the residuals' norm that counts as solved
+    double finiteDifference = 1e-7;
+    double maxRelativeStepF = 0.5; // a step changes F by at most this fraction of F
+    double maxStepLambda = 0.5;    // ... and lambda by at most this
     int lineSearchHalvings = 20;
 };
 
@@ -94,7 +105,10 @@ struct MethodResult {
     double lambda = 0; // rigorous methods: the interslice force scale (Spencer: tan of the inclination)
     std::vector<double> normal;    // total normal force N on each base
     std::vector<double> available; // available shear c l + (N - U) tan(phi)
-    int negativeBases = 0;         // bases whose effective normal force N - U is negative
+    // Rigorous methods: the side forces at the n + 1 faces, toe to crest: the horizontal part E
+    // (positive pushing on the face from its left) and the vertical part X = lambda f E.
+    std::vector<double> sideNormal, sideShear;
+    int negativeBases = 0; // bases whose effective normal force N - U is negative
 };
 
 struct Circle {

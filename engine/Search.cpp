@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <optional>
 #include <thread>
 
 namespace velda {
@@ -27,6 +29,9 @@ namespace {
 constexpr long kMaxSurfaces = 2000000; // generated surfaces of one search
 constexpr size_t kRound = 4096;        // trials made at once before their outcomes are taken in
 constexpr size_t kPool = 40;           // best generated trials kept for the ten and the refinement
+// A surface the ranking method cannot rank is worth a warning when another method puts it this
+// much below the critical surface (a part in a hundred: the methods' own spread on one surface).
+constexpr double kUnrankedMargin = 0.01;
 // Refinements start from the best trials: more for irregular surfaces and blocks, whose many numbers
 // leave more local minima than a circle's three.
 constexpr size_t kRefineStartsCircle = 8, kRefineStartsOther = 16;
@@ -57,6 +62,11 @@ public:
         ++generated;
         if (o.rejectedFor) {
             ++rejected[o.rejectedFor];
+            if (o.unrankedFs > 0) {
+                ++unranked;
+                if (bestUnranked.fs == 0 || o.unrankedFs < bestUnranked.fs)
+                    bestUnranked = Candidate{index, o.unrankedFs, std::move(o.shape)};
+            }
             return;
         }
         ++admissible;
@@ -70,6 +80,9 @@ public:
 
     long generated = 0, admissible = 0;
     std::map<std::string, long> rejected;
+    // Trials the ranking method gave no factor for, and the lowest moment-equilibrium factor among them.
+    long unranked = 0;
+    Candidate bestUnranked;
     std::vector<Candidate> pool; // sorted, best first
     std::vector<TrialSurface> plot;
 
@@ -97,11 +110,14 @@ public:
 private:
     void generate();
     std::vector<Candidate> refine(AnalysisResult& result);
-    Candidate refineFrom(const Candidate& start) const;
+    // Compass search from `start` on `factor` (the ranking method's by default).
+    Candidate refineFrom(const Candidate& start,
+                         const std::function<std::optional<double>(const TrialShape&)>& factor = {}) const;
     TrialShape rankTheTen(AnalysisResult& result, std::vector<Candidate> refined);
     void describe(AnalysisResult& result) const;
     void admissibleShareWarning(AnalysisResult& result) const;
     void boundaryWarnings(AnalysisResult& result, const TrialShape& best) const;
+    void unrankedWarning(AnalysisResult& result) const;
 
     const Problem& m_p;
     const Slope& m_s;
@@ -131,7 +147,13 @@ void Search::generate() {
 // Compass search: every parameter is moved up and down by its step, which halves whenever no move
 // lowers the factor of safety, until the steps are a 4096th of where they began (finer moves
 // change the factor in digits nobody reads).
-Candidate Search::refineFrom(const Candidate& start) const {
+Candidate Search::refineFrom(const Candidate& start,
+                             const std::function<std::optional<double>(const TrialShape&)>& factor) const {
+    auto evaluate = [&](const TrialShape& shape) -> std::optional<double> {
+        if (factor) return factor(shape);
+        const TrialOutcome o = m_trials.evaluate(shape, false);
+        return o.rejectedFor ? std::nullopt : std::optional(o.fs);
+    };
     Candidate best = start;
     std::vector<double> steps = m_trials.refinementSteps();
     int halvings = 0, evaluations = 0;
@@ -144,9 +166,9 @@ Candidate Search::refineFrom(const Candidate& start) const {
                 trial.parameters[i] += sign * steps[i];
                 trial = m_trials.clamped(trial);
                 ++evaluations;
-                const TrialOutcome o = m_trials.evaluate(trial, false);
-                if (!o.rejectedFor && o.fs < best.fs - 1e-9) {
-                    best.fs = o.fs;
+                const std::optional<double> fs = evaluate(trial);
+                if (fs && *fs < best.fs - 1e-9) {
+                    best.fs = *fs;
                     best.shape = std::move(trial);
                     improved = true;
                     break;
@@ -327,7 +349,32 @@ AnalysisResult Search::run() {
     result.best.representedBy = result.rankedBy;
     result.found = result.best.ok;
     if (result.found) boundaryWarnings(result, bestShape);
+    unrankedWarning(result);
     return result;
+}
+
+// Surfaces the rigorous ranking method has no solution for are left out of the ranking; when
+// moment equilibrium alone puts some of them below the critical surface, the minimum may be there.
+void Search::unrankedWarning(AnalysisResult& result) const {
+    if (m_collected.bestUnranked.fs <= 0) return;
+    const double critical = result.critical.empty() ? 0 : result.critical.front().fs;
+    if (critical > 0 && m_collected.bestUnranked.fs >= critical * (1 - kUnrankedMargin)) return;
+    // Refined by moment equilibrium alone, so the warning names how low such surfaces go.
+    const double best = refineFrom(m_collected.bestUnranked, [this](const TrialShape& shape) {
+                            return m_trials.momentFactor(shape);
+                        }).fs;
+    std::string w = std::string(rankingName(m_trials.ranking())) + "'s method has no solution on " +
+                    std::to_string(m_collected.unranked) +
+                    " trial surfaces; on some of them moment equilibrium "
+                    "alone (Bishop's method) gives " +
+                    fixed(best, 3);
+    if (critical > 0)
+        w += ", " + fixed(100 * (critical - best) / critical, 1) + " % below the critical factor " +
+             fixed(critical, 3);
+    result.warnings.push_back(w +
+                              ". The critical surface may lie among them: steep exits leave no side forces "
+                              "that balance both forces and moments (a tension crack, or a lower "
+                              "counterclockwise direction limit, helps).");
 }
 
 } // namespace

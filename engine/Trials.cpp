@@ -223,13 +223,25 @@ TrialOutcome Trials::evaluate(const TrialShape& shape, bool keepPoints) const {
         out.rejectedFor = why;
         return out;
     }
-    out.fs = rank(pts, out.circular ? &out.circle : nullptr, &why);
+    out.fs = rank(pts, out.circular ? &out.circle : nullptr, &why, &out.unrankedFs);
     if (why) {
         out.rejectedFor = why;
         return out;
     }
     if (keepPoints) out.points = std::move(pts);
     return out;
+}
+
+std::optional<double> Trials::momentFactor(const TrialShape& shape) const {
+    Circle c;
+    bool circular = false;
+    const char* why = nullptr;
+    const std::vector<Point> pts = surfaceOf(shape, c, circular, &why);
+    if (pts.empty() || !circular || !admissible(pts, &why)) return std::nullopt;
+    const SlicedSurface sliced = m_s.slice(pts);
+    if (!sliced.ok) return std::nullopt;
+    const MethodResult m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver);
+    return m.ok ? std::optional(m.fs) : std::nullopt;
 }
 
 std::vector<Point> Trials::surfaceOf(const TrialShape& shape, Circle& c, bool& circular,
@@ -262,7 +274,8 @@ bool Trials::admissible(const std::vector<Point>& pts, const char** why) const {
 }
 
 // The factor of safety of the ranking method; `why` set when there is none.
-double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const char** why) const {
+double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const char** why,
+                    double* unranked) const {
     const SlicedSurface sliced = m_s.slice(pts);
     if (!sliced.ok) {
         *why = rejection::kNoMass;
@@ -276,6 +289,7 @@ double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const c
         const MethodResult b = bishopMethod(sliced.slices, c.centre, 1.0, m_solver);
         m = rigorousMethod(sliced.slices, c.centre, Interslice::Constant, b.ok ? b.fs : 1.0, m_lambda0,
                            m_solver);
+        if (!m.ok && b.ok && unranked) *unranked = b.fs;
         break;
     }
     default:

@@ -5,6 +5,7 @@
 #include "Analysis.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,9 @@ bool crossesLimitLine(const std::vector<Point>& polyline, const std::vector<Limi
 struct TrialOutcome {
     const char* rejectedFor = nullptr; // empty when admissible
     double fs = 0;
+    // Ranked by Spencer's method, which had no solution: moment equilibrium's factor (Bishop's), so
+    // the search can say when such surfaces lie below its critical one.
+    double unrankedFs = 0;
     TrialShape shape;
     Circle circle;
     bool circular = false;
@@ -67,6 +71,9 @@ public:
     TrialShape shape(size_t index) const;
     // The surface of a shape and how it ranks; `keepPoints` keeps its points in the outcome.
     TrialOutcome evaluate(const TrialShape& shape, bool keepPoints) const;
+    // Moment equilibrium's factor (Bishop's method) of an admissible circular surface, whatever the
+    // ranking method; nothing for other surfaces or none.
+    std::optional<double> momentFactor(const TrialShape& shape) const;
     // A shape moved by the refinement back into the ranges the search allows.
     TrialShape clamped(TrialShape shape) const;
     // Steps the refinement starts with, one per parameter.
@@ -83,7 +90,8 @@ private:
     std::vector<Point> wedge(const Point& from, double angle, double step, bool leftward) const;
     std::vector<Point> arc(const Point& centre, double radius, double startAngle) const;
     bool admissible(const std::vector<Point>& pts, const char** why) const;
-    double rank(const std::vector<Point>& pts, const Circle* circle, const char** why) const;
+    double rank(const std::vector<Point>& pts, const Circle* circle, const char** why,
+                double* unranked = nullptr) const;
     double initiationX(int point) const;
 
     const Problem& m_p;
