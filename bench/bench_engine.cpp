@@ -63,10 +63,10 @@ void BM_Janbu(benchmark::State& st) {
     method(st, [](auto& s) { return janbuMethod(s).fs; });
 }
 void BM_Spencer(benchmark::State& st) {
-    method(st, [](auto& s) { return rigorousMethod(s, kCircle.centre, Interslice::Constant, 1.5, 0.2).fs; });
+    method(st, [](auto& s) { return rigorousMethod(s, kCircle.centre, kSpencerFunction, 1.5, 0.2).fs; });
 }
 void BM_MorgensternPrice(benchmark::State& st) {
-    method(st, [](auto& s) { return rigorousMethod(s, kCircle.centre, Interslice::HalfSine, 1.5, 0.2).fs; });
+    method(st, [](auto& s) { return rigorousMethod(s, kCircle.centre, IntersliceFunction{}, 1.5, 0.2).fs; });
 }
 BENCHMARK(BM_Ordinary)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Bishop)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);

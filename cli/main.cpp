@@ -1,5 +1,6 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
 #include "base/Errors.h"
+#include "engine/ProblemInput.h"
 #include "format/NumberFormat.h"
 #include "format/Release.h"
 #include "graph/GraphView.h"
@@ -192,9 +193,22 @@ QString criticalFactor(const QString& resultFile) {
 }
 
 int run(const QStringList& args) {
-    CommandLine line(command("run"),
-                     {{QStringLiteral("older"), QStringLiteral("PROBLEM was written by release 2.0.")}});
+    CommandLine line(
+        command("run"),
+        {{QStringLiteral("older"), QStringLiteral("PROBLEM was written by release 2.0.")},
+         {QStringLiteral("interslice"),
+          QStringLiteral("The Morgenstern-Price method's interslice function: half-sine (the default), "
+                         "constant, clipped-sine, trapezoid, or points x:f,x:f,... with x from 0 to 1."),
+          QStringLiteral("FUNCTION")}});
     if (const int done = line.parse(args); done >= 0) return done;
+    QString options;
+    if (line.isSet(QStringLiteral("interslice"))) {
+        std::string why;
+        const std::string function = line.value(QStringLiteral("interslice")).toStdString();
+        if (!velda::parseInterslice(function, why))
+            return usage(QStringLiteral("--interslice: ") + QString::fromStdString(why), line.help());
+        options = QStringLiteral("interslice=%1\n").arg(QString::fromStdString(function));
+    }
     const QStringList positional = line.positional();
     const bool older = line.isSet(QStringLiteral("older"));
     const QString problem = QFileInfo(positional.first()).absoluteFilePath();
@@ -218,6 +232,7 @@ int run(const QStringList& args) {
     request.resultsFor = problem;
     request.programFolder = QCoreApplication::applicationDirPath();
     request.workingFolder = working.path();
+    request.options = options;
     if (older) {
         // The engine reads the current layout only.
         request.problem =

@@ -1,6 +1,9 @@
 #include "Analysis.h"
 
+#include "format/PlotFormat.h"
+
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 namespace velda {
@@ -27,10 +30,10 @@ EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& s
     if (e.janbu.ok) e.janbuCorrected = e.janbu.fs * e.janbuFactor;
     const double start = e.bishop.ok ? e.bishop.fs : (e.ordinary.ok ? e.ordinary.fs : 1.0);
     const double lambda0 = std::tan(interSliceAngleDegrees * std::numbers::pi / 180);
-    e.spencer = rigorousMethod(slices, e.circle.centre, Interslice::Constant, start, lambda0);
+    e.spencer = rigorousMethod(slices, e.circle.centre, kSpencerFunction, start, lambda0);
     e.morgensternPrice =
-        rigorousMethod(slices, e.circle.centre, Interslice::HalfSine, e.spencer.ok ? e.spencer.fs : start,
-                       e.spencer.ok ? e.spencer.lambda : 0);
+        rigorousMethod(slices, e.circle.centre, slope.problem().options.interslice,
+                       e.spencer.ok ? e.spencer.fs : start, e.spencer.ok ? e.spencer.lambda : 0);
     for (const MethodResult* m : {&e.bishop, &e.spencer, &e.morgensternPrice})
         e.negativeBases = std::max(e.negativeBases, m->negativeBases);
     if (e.negativeBases > 0)
@@ -54,6 +57,28 @@ EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& s
         }
     e.ok = true;
     return e;
+}
+
+std::string methodsDisagreement(const EvaluatedSurface& e, double ranked, const std::string& rankedBy) {
+    if (!(ranked > 0)) return {};
+    std::string others;
+    bool apart = false;
+    for (const auto& [name, m] :
+         {std::pair{"Spencer", &e.spencer}, {"Morgenstern-Price", &e.morgensternPrice}}) {
+        if (!m->ok || rankedBy == name) continue;
+        const double relative = (m->fs - ranked) / ranked;
+        apart = apart || std::fabs(relative) > plotformat::method::kDisagree;
+        char text[96];
+        std::snprintf(text, sizeof text, ", %s %.3f (%+.1f %%)", name, m->fs, 100 * relative);
+        others += text;
+    }
+    if (!apart) return {};
+    char head[128];
+    std::snprintf(head, sizeof head, "On the critical surface the methods disagree: %s gives %.3f",
+                  rankedBy.c_str(), ranked);
+    return head + others +
+           ". The rigorous methods satisfy both force and moment equilibrium; compare them before relying on "
+           "the ranked factor.";
 }
 
 } // namespace velda

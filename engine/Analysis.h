@@ -30,6 +30,10 @@ struct EvaluatedSurface {
 EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& surface, const Circle* circle,
                                  double interSliceAngleDegrees);
 
+// A sentence saying that the rigorous methods' factors on the surface differ from the factor it
+// was ranked by (`rankedBy`, `ranked`) by more than plotformat::method::kDisagree; empty otherwise.
+std::string methodsDisagreement(const EvaluatedSurface& e, double ranked, const std::string& rankedBy);
+
 struct TrialSurface {
     std::vector<Point> points;
     double fs = 0;

@@ -26,6 +26,8 @@ AnalysisResult userSurface(const Problem& p, const Slope& slope) {
         r.best = e;
         return r;
     }
+    if (const std::string w = methodsDisagreement(e, e.fs, e.representedBy); !w.empty())
+        r.warnings.push_back(w);
     if (e.representedBy != std::string("Spencer"))
         r.warnings.push_back("Spencer's method gave no factor of safety (" + e.spencer.message +
                              "); the plot file "
@@ -53,10 +55,9 @@ AnalysisResult analyse(const Problem& problem, const Slope& slope) {
 }
 
 int runFromDirectory(const std::string& directory) {
+    const std::string folder = directory.empty() ? std::string(".") : directory;
     std::string namesText;
-    if (readFile((directory.empty() ? std::string(".") : directory) + "/names.dat", namesText, 64 * 1024) !=
-        ReadStatus::Ok)
-        return 1;
+    if (readFile(folder + "/names.dat", namesText, 64 * 1024) != ReadStatus::Ok) return 1;
     // Names that are not all valid and distinct, or that would replace the problem or something
     // that is no file, stop the run before anything is written: there is no safe place for a report.
     std::string namesError;
@@ -83,6 +84,18 @@ int runFromDirectory(const std::string& directory) {
     std::string error;
     std::optional<Problem> problem = readProblem(text, error);
     if (!problem) return fail("The problem file is not valid.\n" + error);
+    // How to run it, when the caller says (the command line's options); the problem file never does.
+    std::string optionsText;
+    switch (readFile(folder + "/" + kOptionsFile, optionsText, 64 * 1024)) {
+    case ReadStatus::Ok:
+        if (auto options = readRunOptions(optionsText, error))
+            problem->options = *options;
+        else
+            return fail("The run's options (" + std::string(kOptionsFile) + ") are not valid.\n" + error);
+        break;
+    case ReadStatus::Missing: break;
+    default: return fail("The run's options (" + std::string(kOptionsFile) + ") could not be read.");
+    }
     if (std::string why = validateProblem(*problem); !why.empty())
         return fail("The problem is not valid.\n" + why);
     if (problem->search == SearchKind::None)

@@ -6,6 +6,9 @@
 
 namespace velda {
 
+// The run's options beside "names.dat", when the caller has any (see readRunOptions).
+inline constexpr char kOptionsFile[] = "options.dat";
+
 // Reads "names.dat" in `directory`, analyses the problem it names and writes the three result
 // files. Returns 1 when no computation was performed (the report says why when its name is
 // known), 0 otherwise.

@@ -425,8 +425,9 @@ struct Rigorous {
 // grow, and closed in by TOMS 748 (Alefeld, Potra & Shi 1995). A surface on which the two factors
 // stay equal for every lambda (a planar slide parallel to the ground: the side forces then carry
 // nothing) takes the starting lambda.
-MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre, Interslice function,
-                            double startFs, double startLambda, const SolverSettings& settings) {
+MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre,
+                            const IntersliceFunction& function, double startFs, double startLambda,
+                            const SolverSettings& settings) {
     MethodResult r;
     if (slices.empty()) {
         r.message = "There are no slices.";
@@ -434,11 +435,10 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
     }
     const double xa = slices.front().xl, xb = slices.back().xr;
     std::vector<double> f(slices.size() + 1, 1.0);
-    if (function == Interslice::HalfSine)
-        for (size_t i = 0; i <= slices.size(); ++i) {
-            const double x = i < slices.size() ? slices[i].xl : xb;
-            f[i] = std::sin(std::numbers::pi * (x - xa) / (xb - xa));
-        }
+    for (size_t i = 0; i <= slices.size(); ++i) {
+        const double x = i < slices.size() ? slices[i].xl : xb;
+        f[i] = function.at((x - xa) / (xb - xa));
+    }
     const double w = weightSum(slices);
     const Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9), settings};
     const double fs0 = startFs > 0 && std::isfinite(startFs) ? startFs : 1.0;

@@ -127,10 +127,11 @@ MethodResult janbuMethod(const std::vector<Slice>& slices, double start = 1.0,
                          const SolverSettings& settings = {});
 // Janbu's correction factor f0 from the depth-to-length ratio and the soils along the base.
 double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slice>& slices);
-// Spencer (constant interslice inclination) or Morgenstern-Price (half-sine), both satisfying
+// Spencer (a constant interslice function) or Morgenstern-Price (any other), both satisfying
 // force and moment equilibrium.
-enum class Interslice { Constant, HalfSine };
-MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre, Interslice function,
-                            double startFs, double startLambda, const SolverSettings& settings = {});
+MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre,
+                            const IntersliceFunction& function, double startFs, double startLambda,
+                            const SolverSettings& settings = {});
+inline const IntersliceFunction kSpencerFunction{IntersliceFunction::Kind::Constant, {}};
 
 } // namespace velda

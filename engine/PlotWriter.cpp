@@ -66,6 +66,7 @@ public:
         trials(r.trials);
         tenCritical(r);
         if (r.found) slices(r.best);
+        if (r.found) methods(r.best);
         word(rec::kEnd);
         return std::move(o);
     }
@@ -230,6 +231,20 @@ private:
                  general(sl.alpha() * 180 / std::numbers::pi) + " " + general(normal - sl.poreForce) + " " +
                  general(avail) + " " + general(m.ok && m.fs > 0 ? avail / m.fs : 0) + "\n";
         }
+    }
+
+    void methods(const EvaluatedSurface& e) {
+        namespace m = plotformat::method;
+        const std::pair<int, double> factors[] = {
+            {m::kOrdinary, e.ordinary.ok ? e.ordinary.fs : 0},
+            {m::kBishop, e.bishop.ok ? e.bishop.fs : 0},
+            {m::kJanbu, e.janbu.ok ? e.janbu.fs : 0},
+            {m::kJanbuCorrected, e.janbu.ok ? e.janbuCorrected : 0},
+            {m::kSpencer, e.spencer.ok ? e.spencer.fs : 0},
+            {m::kMorgensternPrice, e.morgensternPrice.ok ? e.morgensternPrice.fs : 0}};
+        word(rec::kMethods);
+        count(std::size(factors));
+        for (const auto& [code, fs] : factors) o += std::to_string(code) + " " + general(fs) + "\n";
     }
 
     const Problem& p;

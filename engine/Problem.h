@@ -2,6 +2,7 @@
 // The slope problem as the engine sees it: plain values, lengths and forces in one consistent
 // set of units (feet and pounds, metres and kilonewtons, or the user's own).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,24 @@ struct SearchParameters {
     std::vector<Box> boxes;
 };
 
+// The shape f of the side forces' inclination along the surface in the Morgenstern-Price method,
+// over x normalised to 0 at the surface's left end and 1 at its right end: X = lambda f(x) E.
+struct IntersliceFunction {
+    enum class Kind { Constant, HalfSine, ClippedSine, Trapezoid, Points };
+    Kind kind = Kind::HalfSine;
+    std::vector<Point> points; // Kind::Points: (x, f), x increasing from 0 to 1
+    double at(double x) const;
+    std::string name() const; // "half-sine", as the report and the result file name it
+};
+// "constant", "half-sine", "clipped-sine", "trapezoid", or points "x:f,x:f,..." with x from 0 to 1
+// increasing and f from 0 to 1; nothing (and why in `error`) otherwise.
+std::optional<IntersliceFunction> parseInterslice(const std::string& text, std::string& error);
+
+// How a run is made, beside the problem: from the run's options file, never the problem file.
+struct RunOptions {
+    IntersliceFunction interslice; // the Morgenstern-Price method's
+};
+
 struct Problem {
     std::string title;
     int unitSystem = 1; // 1 English, 2 SI, 3 other
@@ -91,6 +110,7 @@ struct Problem {
     bool surfaceWithReinforcement = false; // "SURBIS"
     std::vector<Point> userSurface;
     SearchParameters parameters;
+    RunOptions options;
 };
 
 const char* unitLabel(int unitSystem, const char* quantity);

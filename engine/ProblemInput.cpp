@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <numbers>
 #include <sstream>
 #include <stdexcept>
 #include <tuple>
@@ -494,6 +496,115 @@ const char* unitLabel(int unitSystem, const char* quantity) {
         if (q == "unit weight") return "F/L^3";
     }
     return "";
+}
+
+namespace {
+
+constexpr std::pair<IntersliceFunction::Kind, const char*> kIntersliceNames[] = {
+    {IntersliceFunction::Kind::Constant, "constant"},
+    {IntersliceFunction::Kind::HalfSine, "half-sine"},
+    {IntersliceFunction::Kind::ClippedSine, "clipped-sine"},
+    {IntersliceFunction::Kind::Trapezoid, "trapezoid"},
+};
+
+// The clipped sine does not fall below this at the ends; the trapezoid rises over this share of
+// the surface at each end.
+constexpr double kClippedEnd = 0.5, kTrapezoidRamp = 0.25;
+
+} // namespace
+
+double IntersliceFunction::at(double x) const {
+    x = std::clamp(x, 0.0, 1.0);
+    switch (kind) {
+    case Kind::Constant: return 1;
+    case Kind::HalfSine: return std::sin(std::numbers::pi * x);
+    case Kind::ClippedSine: return std::max(kClippedEnd, std::sin(std::numbers::pi * x));
+    case Kind::Trapezoid: return std::min({1.0, x / kTrapezoidRamp, (1 - x) / kTrapezoidRamp});
+    case Kind::Points: break;
+    }
+    if (points.empty()) return 1;
+    if (x <= points.front().x) return points.front().y;
+    for (size_t i = 1; i < points.size(); ++i)
+        if (x <= points[i].x) {
+            const Point &a = points[i - 1], &b = points[i];
+            return b.x > a.x ? a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x) : b.y;
+        }
+    return points.back().y;
+}
+
+std::string IntersliceFunction::name() const {
+    for (const auto& [k, n] : kIntersliceNames)
+        if (k == kind) return n;
+    std::string text = "points";
+    for (size_t i = 0; i < points.size(); ++i) {
+        char item[64];
+        std::snprintf(item, sizeof item, "%s%g:%g", i ? "," : " ", points[i].x, points[i].y);
+        text += item;
+    }
+    return text;
+}
+
+std::optional<IntersliceFunction> parseInterslice(const std::string& text, std::string& error) {
+    IntersliceFunction f;
+    for (const auto& [k, n] : kIntersliceNames)
+        if (text == n) {
+            f.kind = k;
+            return f;
+        }
+    f.kind = IntersliceFunction::Kind::Points;
+    // The name a function goes by in the report and the result file reads back as the same function.
+    size_t at = text.rfind("points ", 0) == 0 ? 7 : 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const std::string pair = text.substr(at, comma - at);
+        const size_t colon = pair.find(':');
+        const auto x =
+            colon == std::string::npos ? std::nullopt : numfmt::parseStorable(pair.substr(0, colon));
+        const auto y =
+            colon == std::string::npos ? std::nullopt : numfmt::parseStorable(pair.substr(colon + 1));
+        if (!x || !y || *x < 0 || *x > 1 || *y < 0 || *y > 1 ||
+            (!f.points.empty() && *x <= f.points.back().x)) {
+            error = "The interslice function \"" + text +
+                    "\" is none of constant, half-sine, clipped-sine and trapezoid, nor points x:f with x "
+                    "increasing from 0 to 1 and f from 0 to 1 (as in 0:0,0.5:1,1:0).";
+            return std::nullopt;
+        }
+        f.points.push_back({static_cast<double>(*x), static_cast<double>(*y)});
+        at = comma + 1;
+    }
+    if (f.points.size() < 2) {
+        error = "The interslice function \"" + text + "\" needs at least two points.";
+        return std::nullopt;
+    }
+    return f;
+}
+
+std::optional<RunOptions> readRunOptions(const std::string& text, std::string& error) {
+    RunOptions options;
+    size_t at = 0;
+    int number = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line.front() == '#') continue;
+        const size_t eq = line.find('=');
+        const std::string key = line.substr(0, eq),
+                          value = eq == std::string::npos ? "" : line.substr(eq + 1);
+        if (key == "interslice") {
+            const auto f = parseInterslice(value, error);
+            if (!f) return std::nullopt;
+            options.interslice = *f;
+        } else {
+            error = "Line " + std::to_string(number) + " of the run's options names \"" + key +
+                    "\", which is no option (known: interslice).";
+            return std::nullopt;
+        }
+    }
+    return options;
 }
 
 } // namespace velda

@@ -13,4 +13,9 @@ std::optional<Problem> readProblem(const std::string& text, std::string& error);
 // Checks what the analysis relies on; returns an empty string when the problem is usable.
 std::string validateProblem(const Problem& problem);
 
+// The run's options file ("options.dat" beside "names.dat"): lines "key=value", "#" starting a
+// comment. Known keys: "interslice" (see parseInterslice). Nothing, with why in `error`, for an
+// unknown key or a value that does not read.
+std::optional<RunOptions> readRunOptions(const std::string& text, std::string& error);
+
 } // namespace velda

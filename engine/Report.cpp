@@ -206,7 +206,7 @@ private:
         row("Janbu corrected", corrected, "f0 = " + fixed(e.janbuFactor, 3));
         row("Spencer", e.spencer,
             "interslice inclination " + fixed(degrees(std::atan(e.spencer.lambda)), 2) + " deg");
-        row("Morgenstern-Price (half-sine)", e.morgensternPrice,
+        row("Morgenstern-Price (" + p.options.interslice.name() + ")", e.morgensternPrice,
             "lambda = " + fixed(e.morgensternPrice.lambda, 4));
         o += "\nNegative effective normal forces on slice bases: " + std::string(kNegativeForcesTreatment) +
              "; " + std::to_string(e.negativeBases) + " of the " + number(e.sliced.slices.size()) +

@@ -66,7 +66,7 @@ std::string surfaces(const AnalysisResult& r) {
     return o + (r.critical.empty() ? "]" : "\n  ]");
 }
 
-std::string methods(const AnalysisResult& r) {
+std::string methods(const AnalysisResult& r, const std::string& interslice) {
     if (!r.found) return "[]";
     const EvaluatedSurface& e = r.best;
     MethodResult corrected = e.janbu;
@@ -78,8 +78,14 @@ std::string methods(const AnalysisResult& r) {
     std::string o = "[";
     for (size_t i = 0; i < std::size(rows); ++i) {
         const MethodResult& m = *rows[i].second;
+        // The rigorous methods name their interslice function and the lambda they found.
+        const bool rigorous = &m == &e.spencer || &m == &e.morgensternPrice;
+        std::string extra;
+        if (rigorous)
+            extra = ", \"interslice\": " + jsonString(&m == &e.spencer ? "constant" : interslice) +
+                    (m.ok ? ", \"lambda\": " + jsonNumber(m.lambda) : "");
         o += std::string(i ? "," : "") + "\n    {\"name\": " + jsonString(rows[i].first) +
-             ", \"fs\": " + (m.ok ? jsonNumber(m.fs) : "null") +
+             ", \"fs\": " + (m.ok ? jsonNumber(m.fs) : "null") + extra +
              (m.ok ? "" : ", \"message\": " + jsonString(m.message)) + "}";
     }
     return o + "\n  ]";
@@ -101,7 +107,8 @@ std::string resultJson(const Problem* p, const AnalysisResult* r, const std::vec
         o += "  \"analysis\": " + jsonString(r->kind) + ",\n";
         o += "  \"counts\": " + counts(*r) + ",\n";
         o += "  \"surfaces\": " + surfaces(*r) + ",\n";
-        o += "  \"methods\": " + methods(*r) + ",\n";
+        o += "  \"methods\": " + methods(*r, p ? p->options.interslice.name() : IntersliceFunction{}.name()) +
+             ",\n";
         o += "  \"negativeEffectiveNormalForces\": {\"treatment\": " + jsonString(kNegativeForcesTreatment) +
              ", \"bases\": " + std::to_string(r->found ? r->best.negativeBases : 0) + "},\n";
         std::vector<std::string> warnings = r->warnings;

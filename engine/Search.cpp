@@ -349,6 +349,8 @@ AnalysisResult Search::run() {
     result.best.representedBy = result.rankedBy;
     result.found = result.best.ok;
     if (result.found) boundaryWarnings(result, bestShape);
+    if (const std::string w = methodsDisagreement(result.best, best.fs, result.rankedBy); !w.empty())
+        result.warnings.push_back(w);
     unrankedWarning(result);
     return result;
 }

@@ -287,8 +287,7 @@ double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const c
     case Ranking::Bishop: m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver); break;
     case Ranking::Spencer: {
         const MethodResult b = bishopMethod(sliced.slices, c.centre, 1.0, m_solver);
-        m = rigorousMethod(sliced.slices, c.centre, Interslice::Constant, b.ok ? b.fs : 1.0, m_lambda0,
-                           m_solver);
+        m = rigorousMethod(sliced.slices, c.centre, kSpencerFunction, b.ok ? b.fs : 1.0, m_lambda0, m_solver);
         if (!m.ok && b.ok && unranked) *unranked = b.fs;
         break;
     }

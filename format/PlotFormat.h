@@ -20,8 +20,20 @@ inline constexpr char kSurface[] = "SRF";       // n fs, then n points
 inline constexpr char kTenCritical[] = "TEN";   // 10 blocks: n; fs xc yc r; n points
 inline constexpr char kTiebacks[] = "TIE";      // N, then N x 3 points
 inline constexpr char kWater[] = "WTR";         // N, then per line: n and n points
+inline constexpr char kMethods[] = "MTH";       // N, then N lines: method code and factor (0: none)
 inline constexpr char kEnd[] = "END";
 } // namespace record
+
+// The methods of the "MTH" record (the critical surface's factor by every method), by code; the
+// factor it was ranked by is that of the first "TEN" block. Readers before this record skip it.
+namespace method {
+inline constexpr int kOrdinary = 1, kBishop = 2, kJanbu = 3, kJanbuCorrected = 4, kSpencer = 5,
+                     kMorgensternPrice = 6;
+inline constexpr int kCount = 6;
+// Rigorous factors this far (relative) from the ranked factor are said to disagree, in the report,
+// the result file and the graph alike.
+inline constexpr double kDisagree = 0.10;
+} // namespace method
 
 // What the graph holds; the engine writes no more than this.
 inline constexpr int kTrialSurfaces = 4000; // indices 1..4000; the first SRF is number 2

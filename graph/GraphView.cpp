@@ -447,13 +447,38 @@ void GraphView::drawSolutionText(Pass& d, const QString& text) const {
     }
 }
 
+// The rigorous factors that lie further than the engine's own threshold from the drawn factor, so the
+// picture never shows a ranked factor alone when force and moment equilibrium say otherwise.
+static QString methodsDisagreement(const PlotModel& m) {
+    namespace method = plotformat::method;
+    if (!m.HasMethodFactors || !(m.FactorOfSafety > 0)) return {};
+    QString others;
+    bool apart = false;
+    for (const auto& [code, name] :
+         {std::pair{method::kSpencer, "Spencer"}, {method::kMorgensternPrice, "Morgenstern-Price"}}) {
+        const double fs = m.MethodFactors[static_cast<size_t>(code - 1)];
+        if (!(fs > 0)) continue;
+        const double relative = (fs - m.FactorOfSafety) / m.FactorOfSafety;
+        apart = apart || std::fabs(relative) > method::kDisagree;
+        others += QStringLiteral(",  %1 %2 (%3%4 %)")
+                      .arg(QLatin1String(name), fixed(fs, 3), relative >= 0 ? QStringLiteral("+") : QString(),
+                           fixed(100 * relative, 1));
+    }
+    return apart ? QStringLiteral("methods disagree") + others : QString();
+}
+
 QString GraphView::solutionText(const PlotModel& m) const {
+    QString text;
     if (Switches.test(bit(Layer::CriticalSlipSurface)))
-        return QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
-            .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2), fixed(m.Radius, 2));
-    if (Switches.test(bit(Layer::SolutionInformation)))
-        return QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3));
-    return {};
+        text = QStringLiteral("Factor of Safety = %1,  X = %2,  Y = %3,  R = %4")
+                   .arg(fixed(m.FactorOfSafety, 3), fixed(m.CentreX, 2), fixed(m.CentreY, 2),
+                        fixed(m.Radius, 2));
+    else if (Switches.test(bit(Layer::SolutionInformation)))
+        text = QStringLiteral("Factor of Safety = %1").arg(fixed(m.FactorOfSafety, 3));
+    if (!text.isEmpty())
+        if (const QString apart = methodsDisagreement(m); !apart.isEmpty())
+            text += QStringLiteral(",  ") + apart;
+    return text;
 }
 
 void GraphView::drawCriticalSurface(Pass& d, const PlotModel& m) const {

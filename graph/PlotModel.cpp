@@ -52,6 +52,8 @@ void PlotModel::Clear() {
     BoundaryCount = 0;
     RegionCount = 0;
     RegionsBuilt = false;
+    MethodFactors.fill(0);
+    HasMethodFactors = false;
 }
 
 void PlotModel::CopyBoundary(const TGridTable& t) {
@@ -228,6 +230,7 @@ public:
             {rec::kTenCritical, &Reader::tenCritical},
             {rec::kTiebacks, &Reader::tiebacks},
             {rec::kWater, &Reader::water},
+            {rec::kMethods, &Reader::methods},
         };
         m_boundCood = &boundCood;
         while (!atEnd()) {
@@ -415,6 +418,21 @@ public:
         return true;
     }
 
+    bool methods() {
+        double v[1];
+        if (!plain(1, v)) return false;
+        const int n = count(v[0]);
+        for (int k = 0; k < n; ++k) {
+            double f[2];
+            if (!plain(2, f)) return false;
+            const int code = static_cast<int>(f[0]);
+            if (code >= 1 && code <= plotformat::method::kCount && code == f[0])
+                m_model.MethodFactors[static_cast<size_t>(code - 1)] = f[1];
+        }
+        m_model.HasMethodFactors = true;
+        return true;
+    }
+
     bool water() {
         double v[1];
         if (!plain(1, v)) return false;
@@ -429,9 +447,9 @@ public:
     }
 
 private:
+    const QByteArray& m_text;
     PlotModel& m_model;
     PlotReadResult& m_result;
-    const QByteArray& m_text;
     qsizetype m_pos = 0; // where the next line starts
     int m_lineNumber = 0;
     bool m_moreErrors = false;

@@ -106,6 +106,10 @@ public:
     int32_t RegionCount = 0;
     bool RegionsBuilt = false;
     bool Loaded = false;
+    // The critical surface's factor by each method (plotformat::method codes less one; 0: none),
+    // when the file gives them.
+    std::array<double, plotformat::method::kCount> MethodFactors{};
+    bool HasMethodFactors = false;
 
     // Empties what a new reading starts from (not the scale factor, solution or trial points).
     void Clear();

@@ -181,13 +181,25 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
     const QString working = request.workingFolder;
     // Every way out removes names.dat and puts the working directory back.
     struct Restore {
-        QString names, previous;
+        QString names, options, previous;
         ~Restore() {
             QFile::remove(names);
+            QFile::remove(options);
             QDir::setCurrent(previous);
         }
-    } restore{QDir(working).filePath(runmsg::kNamesFile), previous};
+    } restore{QDir(working).filePath(runmsg::kNamesFile), QDir(working).filePath(runmsg::kOptionsFile),
+              previous};
     QDir::setCurrent(working);
+    // Options of an earlier caller in the same folder must not steer this run.
+    QFile::remove(restore.options);
+    if (QString why; !request.options.isEmpty() &&
+                     !fileaccess::writeWhole(restore.options, request.options.toUtf8(), why)) {
+        out.kind = RunOutcome::Kind::LibraryFailed;
+        out.message = runmsg::kInitializeFailed;
+        out.reason =
+            QStringLiteral("%1 could not be written in %2: %3").arg(runmsg::kOptionsFile, working, why);
+        return out;
+    }
 
     if (!writeNamesFile(working, problem, results)) {
         out.kind = RunOutcome::Kind::LibraryFailed;

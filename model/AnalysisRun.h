@@ -24,6 +24,7 @@ inline const QString kLibraryName = QStringLiteral("VELDA2015_DLL.so");
 inline const QString kEntryPoint = QStringLiteral("_IVELDA");
 inline const QString kRelease = QLatin1String(release::kVersion);
 inline const QString kNamesFile = QStringLiteral("names.dat");
+inline const QString kOptionsFile = QStringLiteral("options.dat"); // the engine's kOptionsFile
 inline const QString kErrorNotes = QStringLiteral("error-message.txt");
 // The engine returned 1 and its report says why.
 QString notPerformed(const QString& outputFile);
@@ -60,6 +61,7 @@ struct RunRequest {
     QString resultsFor;             // the results go beside this name; the problem itself when empty
     QString programFolder;          // holds the engine library
     QString workingFolder;          // gets "names.dat" and is the current directory during the call
+    QString options;                // the run's options ("key=value" lines) beside it; none when empty
     std::function<void(bool)> busy; // wait cursor on and off around the call
 };
 

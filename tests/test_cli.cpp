@@ -236,6 +236,20 @@ TEST(CliRun, MissingEngineAndRejectedFiles) {
     EXPECT_TRUE(QFile::exists(dir.filePath("older.sl4o")));
 }
 
+// --interslice reaches the engine; a function it cannot take is a usage error before anything runs.
+TEST(CliRun, IntersliceFunction) {
+    QTemporaryDir dir;
+    const QString problem = dir.filePath("dam.sl4d");
+    ASSERT_TRUE(QFile::copy(kExample, problem));
+    CliRun r = cli({"run", problem, "--interslice", "0:0,0.5:1,1:0.5"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(contents(dir.filePath("dam.sl4r")).contains("\"interslice\": \"points 0:0,0.5:1,1:0.5\""));
+    EXPECT_TRUE(contents(dir.filePath("dam.sl4o")).contains("Morgenstern-Price (points 0:0,0.5:1,1:0.5)"));
+    r = cli({"run", problem, "--interslice", "wave"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("--interslice: The interslice function \"wave\"")) << r.err.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4) << "nothing new was written";
+}
 } // namespace
 
 namespace {

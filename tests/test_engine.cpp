@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <sys/stat.h>
 #include <thread>
@@ -511,6 +512,110 @@ TEST(ProblemInput, Validation) {
     }
 }
 
+// The Morgenstern-Price side-force shapes, by name and by points; the name the report gives a
+// function reads back as the same function.
+TEST(ProblemInput, IntersliceFunctions) {
+    const double s45 = std::sin(kPi / 4);
+    const struct {
+        const char* text;
+        double at0, atQuarter, atHalf, at1;
+    } valid[] = {
+        {"constant", 1, 1, 1, 1},
+        {"half-sine", 0, s45, 1, 0},
+        {"clipped-sine", 0.5, s45, 1, 0.5},
+        {"trapezoid", 0, 1, 1, 0},
+        {"0:0.2,0.5:1,1:0", 0.2, 0.6, 1, 0},
+        {"points 0:0,1:1", 0, 0.25, 0.5, 1},
+        {"0.5:1,0.75:0", 1, 1, 1, 0},
+    };
+    for (const auto& c : valid) {
+        SCOPED_TRACE(c.text);
+        std::string error;
+        const auto f = parseInterslice(c.text, error);
+        ASSERT_TRUE(f) << error;
+        const auto again = parseInterslice(f->name(), error);
+        ASSERT_TRUE(again) << f->name() << ": " << error;
+        for (const auto& [x, expected] :
+             {std::pair{0.0, c.at0}, {0.25, c.atQuarter}, {0.5, c.atHalf}, {1.0, c.at1}}) {
+            EXPECT_NEAR(f->at(x), expected, 1e-12) << x;
+            EXPECT_NEAR(again->at(x), expected, 1e-12) << x;
+        }
+    }
+    for (const char* text : {"", "sine", "Half-Sine", "0:0", "0:0,0:1", "0.5:0,0.2:1", "0:0,1:1.5",
+                             "0:-0.1,1:1", "0:0,1.5:1", "0:0,,1:1", "0:0,x:1", "0 0,1 1", "0:0,1:1,"}) {
+        std::string error;
+        EXPECT_FALSE(parseInterslice(text, error)) << text;
+        EXPECT_NE(error.find("interslice function"), std::string::npos) << error;
+    }
+
+    std::string error;
+    auto options = readRunOptions("", error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->interslice.name(), "half-sine") << "the default is unchanged";
+    options = readRunOptions("# from the command line\r\n\r\ninterslice=trapezoid\r\n", error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->interslice.name(), "trapezoid");
+    EXPECT_FALSE(readRunOptions("interslice=trapezoid\nthreads=4\n", error));
+    EXPECT_NE(error.find("Line 2 of the run's options names \"threads\""), std::string::npos) << error;
+    EXPECT_FALSE(readRunOptions("interslice=wave\n", error));
+    EXPECT_NE(error.find("\"wave\""), std::string::npos) << error;
+}
+
+// Morgenstern-Price with a constant function is Spencer; another function on a surface whose side
+// forces matter gives another factor, and the chosen one is the one reported.
+TEST(Methods, MorgensternPriceTakesTheChosenFunction) {
+    std::string error;
+    auto p = readProblem(exampleText("Block.sl4d"), error);
+    ASSERT_TRUE(p) << error;
+    const AnalysisResult r = searchSurfaces(*p, Slope(*p));
+    ASSERT_TRUE(r.found);
+    const std::vector<Point> surface = r.best.sliced.surface;
+    std::map<std::string, double> factors;
+    for (const char* name : {"constant", "half-sine", "clipped-sine", "trapezoid", "0:0,0.5:1,1:0"}) {
+        SCOPED_TRACE(name);
+        p->options.interslice = *parseInterslice(name, error);
+        const EvaluatedSurface e = evaluate(*p, surface);
+        ASSERT_TRUE(e.spencer.ok && e.morgensternPrice.ok) << e.spencer.message << e.morgensternPrice.message;
+        factors[name] = e.morgensternPrice.fs;
+        if (std::string(name) == "constant") {
+            EXPECT_NEAR(e.morgensternPrice.fs, e.spencer.fs, 1e-6 * e.spencer.fs);
+            EXPECT_NEAR(e.morgensternPrice.lambda, e.spencer.lambda, 1e-4);
+        }
+    }
+    EXPECT_GT(relative(factors["constant"], factors["half-sine"]), 0.05) << "the function matters here";
+    EXPECT_NEAR(factors["0:0,0.5:1,1:0"], factors["half-sine"], 0.05 * factors["half-sine"])
+        << "a triangle by points lies near the half-sine";
+}
+
+// The warning names each rigorous factor and how far it lies from the ranked one, only beyond 10 %.
+TEST(Methods, MethodsDisagreementSaysHowFar) {
+    const struct {
+        double spencer, morgensternPrice; // 0: no factor
+        const char* rankedBy;
+        const char* expected; // empty: no warning
+    } cases[] = {
+        {1.05, 1.04, "Janbu corrected", ""},
+        {1.11, 1.02, "Janbu corrected",
+         "Janbu corrected gives 1.000, Spencer 1.110 (+11.0 %), Morgenstern-Price 1.020 (+2.0 %)."},
+        {0.85, 0, "Bishop simplified", "Bishop simplified gives 1.000, Spencer 0.850 (-15.0 %)."},
+        {0, 0, "Janbu corrected", ""},
+        {1.20, 1.02, "Spencer", ""},
+        {1.02, 1.20, "Spencer", "Spencer gives 1.000, Morgenstern-Price 1.200 (+20.0 %)."},
+    };
+    for (const auto& c : cases) {
+        EvaluatedSurface e;
+        e.spencer.ok = c.spencer > 0;
+        e.spencer.fs = c.spencer;
+        e.morgensternPrice.ok = c.morgensternPrice > 0;
+        e.morgensternPrice.fs = c.morgensternPrice;
+        const std::string w = methodsDisagreement(e, 1.0, c.rankedBy);
+        if (*c.expected == '\0')
+            EXPECT_EQ(w, "") << c.spencer << " " << c.morgensternPrice;
+        else
+            EXPECT_NE(w.find(c.expected), std::string::npos) << w;
+    }
+}
+
 // ---- a run: names.dat in, three files out ----
 
 class EngineRun : public ::testing::Test {
@@ -676,7 +781,9 @@ TEST_F(EngineRun, GoldenResultsOfEveryExample) {
         EXPECT_EQ(goldenDifference(readText(expected.string() + ".report.txt"), report), "") << "report";
         ++compared;
     }
-    if (!update) EXPECT_GE(compared, 6);
+    if (!update) {
+        EXPECT_GE(compared, 6);
+    }
 }
 
 // The same problem gives the same three files byte for byte, however many threads search it.
@@ -941,6 +1048,26 @@ TEST_F(EngineRun, TrailingTextAndTheSizeLimit) {
     problem("p.sl4d", padded);
     EXPECT_EQ(run(), 1);
     EXPECT_NE(readText(dir / "p.sl4o").find("larger than 16 MiB"), std::string::npos);
+}
+
+// The run's options file beside names.dat chooses the Morgenstern-Price function; one it cannot
+// read stops the run before a result is written.
+TEST_F(EngineRun, TheOptionsFileChoosesTheInterslice) {
+    problem("p.sl4d", exampleText("Spencer.sl4d"));
+    names("p.sl4d");
+    std::ofstream(dir / kOptionsFile, std::ios::binary) << "interslice=trapezoid\n";
+    ASSERT_EQ(run(), 0);
+    EXPECT_NE(readText(dir / "p.sl4o").find("Morgenstern-Price (trapezoid)"), std::string::npos);
+    EXPECT_NE(readText(dir / "p.sl4r").find("\"name\": \"Morgenstern-Price\", \"fs\": "), std::string::npos);
+    EXPECT_NE(readText(dir / "p.sl4r").find("\"interslice\": \"trapezoid\""), std::string::npos);
+
+    fs::remove(dir / "p.sl4p");
+    std::ofstream(dir / kOptionsFile, std::ios::binary) << "interslice=0:0,1:2\n";
+    EXPECT_EQ(run(), 1);
+    EXPECT_NE(readText(dir / "p.sl4o").find("The run's options (options.dat) are not valid."),
+              std::string::npos)
+        << readText(dir / "p.sl4o");
+    EXPECT_FALSE(fs::exists(dir / "p.sl4p"));
 }
 
 // ---- searches ----

@@ -666,6 +666,56 @@ TEST(Drawing, TextsFitAndTheFactorIsWrittenOnce) {
     }
 }
 
+// The solution text says when a rigorous method lies more than 10 % from the drawn factor, and
+// only then; a file without the methods' record draws as before.
+TEST(Drawing, TheSolutionSaysWhenTheMethodsDisagree) {
+    ProblemSession session;
+    session.adopt(TProgramData::CreateFromFile(
+        session, QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), true, nullptr));
+    QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/plots/bishop.sl4p"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    const struct {
+        const char* record; // before END; empty: none
+        const char* expected;
+    } cases[] = {
+        {"", nullptr},
+        {"MTH\n2\n5 FS*1.05\n6 FS*0.95\n", nullptr},
+        {"MTH\n2\n5 FS*1.2\n6 FS*1.02\n", "methods disagree,  Spencer "},
+        {"MTH\n2\n5 0\n6 FS*0.8\n", "methods disagree,  Morgenstern-Price "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.record);
+        PlotModel probe;
+        ReadPlotText(text, *session.tables().BoundCood, probe);
+        QByteArray record(c.record);
+        // Factors relative to the file's own.
+        for (const char* factor : {"1.05", "0.95", "1.2", "1.02", "0.8"})
+            record.replace(QByteArray("FS*") + factor,
+                           QByteArray::number(probe.FactorOfSafety * std::atof(factor), 'g', 12));
+        QByteArray withRecord = text;
+        withRecord.insert(withRecord.lastIndexOf("END"), record);
+        PlotModel m;
+        const PlotReadResult r = ReadPlotText(withRecord, *session.tables().BoundCood, m);
+        EXPECT_TRUE(r.messages.isEmpty()) << r.messages.join('\n').toStdString();
+        EXPECT_EQ(m.HasMethodFactors, *c.record != '\0');
+        GraphView v;
+        v.Switches.set(bit(Layer::CriticalSlipSurface)).set(bit(Layer::SolutionInformation));
+        v.FitToView(m, 1280, 800);
+        TextRecorder screen(1280, 800);
+        {
+            QPainter p(&screen);
+            v.DrawGraph(p, m, Qt::white, QRect(0, 0, 1280, 800));
+        }
+        QString all;
+        for (const auto& t : screen.texts) all += t.text + QStringLiteral(",  ");
+        if (c.expected)
+            EXPECT_TRUE(all.contains(QLatin1String(c.expected))) << all.toStdString();
+        else
+            EXPECT_FALSE(all.contains(QLatin1String("disagree"))) << all.toStdString();
+    }
+}
+
 TEST_F(GraphWindow, PrintingGoesToPdfAndLeavesTheView) {
     open();
     form->ZoomInClick();
@@ -777,6 +827,8 @@ TEST(EngineToGraph, EveryRecordReadsBack) {
     EXPECT_GT(model.FactorOfSafety, 0.3);
     EXPECT_LT(model.FactorOfSafety, 3);
     EXPECT_EQ(model.CriticalSurfaces[0].points[0].x, model.TrialSurface[2].points[0].x);
+    ASSERT_TRUE(model.HasMethodFactors);
+    EXPECT_GT(model.MethodFactors[plotformat::method::kBishop - 1], 0.3);
 }
 
 } // namespace

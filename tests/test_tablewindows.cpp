@@ -676,7 +676,9 @@ TEST_F(DataMenu, CascadeKeepsTheWindowsSizes) {
     form->WindowCascadeClick();
     for (qsizetype i = 0; i < windows.size(); ++i) {
         EXPECT_EQ(windows[i]->size(), sizes[static_cast<size_t>(i)]) << i;
-        if (i > 0) EXPECT_GT(windows[i]->y(), windows[i - 1]->y());
+        if (i > 0) {
+            EXPECT_GT(windows[i]->y(), windows[i - 1]->y());
+        }
     }
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
