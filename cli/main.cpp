@@ -1,5 +1,6 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
 #include "base/Errors.h"
+#include "base/FileAccess.h"
 #include "engine/ProblemInput.h"
 #include "format/NumberFormat.h"
 #include "format/Release.h"
@@ -45,6 +46,10 @@ constexpr Command kCommands[] = {
     {"run", "PROBLEM",
      "Analyses the problem with the engine beside this program; the output report, plot file and result file "
      "appear beside PROBLEM. Exits 0 when the engine ran, 1 when it did not."},
+    {"slices", "PROBLEM",
+     "Prints the slices of one of the ten most critical surfaces from PROBLEM's result file: geometry, "
+     "soil, pore pressure and the base forces of one method (and the side forces and line of thrust of "
+     "Spencer's and the Morgenstern-Price method)."},
     {"examples", "",
      "Prints the folder of the user's copies of the example problems, copying them there first when the "
      "folder "
@@ -346,6 +351,179 @@ int render(const QStringList& args) {
     return kOk;
 }
 
+// The result file's method names, matched whole, with hyphens for blanks, or by a unique beginning.
+QString methodNamed(const QJsonArray& methods, const QString& wanted, QString& why) {
+    QStringList names, matches;
+    const QString key = QString(wanted).replace(QLatin1Char('-'), QLatin1Char(' ')).toLower();
+    for (const QJsonValue& m : methods) {
+        const QString name = m.toObject().value(QLatin1String("name")).toString();
+        names << name;
+        const QString plain = QString(name).replace(QLatin1Char('-'), QLatin1Char(' ')).toLower();
+        if (plain == key) return name;
+        if (plain.startsWith(key)) matches << name;
+    }
+    if (matches.size() == 1) return matches.first();
+    why = QStringLiteral("--method '%1' is %2 of: %3")
+              .arg(wanted, matches.isEmpty() ? QStringLiteral("none") : QStringLiteral("more than one"),
+                   names.join(QStringLiteral(", ")));
+    return {};
+}
+
+int slices(const QStringList& args) {
+    CommandLine line(
+        command("slices"),
+        {{QStringLiteral("rank"), QStringLiteral("The surface's rank, 1 (the critical surface) to 10."),
+          QStringLiteral("N"), QStringLiteral("1")},
+         {QStringLiteral("method"),
+          QStringLiteral("The method whose base forces are shown (default: the one the surfaces were ranked "
+                         "by): ordinary, bishop, janbu-simplified, janbu-corrected, spencer, "
+                         "morgenstern-price."),
+          QStringLiteral("NAME")},
+         {QStringLiteral("csv"),
+          QStringLiteral("Comma-separated values with one header line, full precision.")}});
+    if (const int done = line.parse(args); done >= 0) return done;
+    bool ok = false;
+    const int rank = line.value(QStringLiteral("rank")).toInt(&ok);
+    if (!ok || rank < 1 || rank > 10)
+        return usage(QStringLiteral("--rank needs a number from 1 to 10"), line.help());
+    const QString problem = QFileInfo(line.positional().first()).absoluteFilePath();
+    const QString resultPath = engine::resultFile(problem);
+    QFile file(resultPath);
+    if (QString why; !fileaccess::openForReading(file, resultPath, why)) {
+        printError(
+            QFile::exists(resultPath)
+                ? QStringLiteral("%1: %2").arg(resultPath, why)
+                : QStringLiteral("%1: there is no result file; run the analysis first.").arg(resultPath));
+        return kFailed;
+    }
+    QJsonParseError parseError;
+    const QJsonObject result = QJsonDocument::fromJson(file.readAll(), &parseError).object();
+    if (parseError.error != QJsonParseError::NoError || result.isEmpty()) {
+        printError(
+            QStringLiteral("%1: the result file is damaged (%2).").arg(resultPath, parseError.errorString()));
+        return kFailed;
+    }
+    const QJsonArray surfaces = result.value(QLatin1String("slices")).toArray();
+    QJsonObject surface;
+    for (const QJsonValue& v : surfaces)
+        if (v.toObject().value(QLatin1String("rank")).toInt() == rank) surface = v.toObject();
+    if (surface.isEmpty()) {
+        printError(
+            surfaces.isEmpty()
+                ? QStringLiteral("%1 holds no slices: it is from an analysis that computed nothing, or "
+                                 "from an earlier release; run the analysis again.")
+                      .arg(resultPath)
+                : QStringLiteral("%1 holds %2 surfaces; there is no surface of rank %3.")
+                      .arg(resultPath)
+                      .arg(surfaces.size())
+                      .arg(rank));
+        return kFailed;
+    }
+    const QJsonArray methods = surface.value(QLatin1String("methods")).toArray();
+    QString why;
+    const QString name =
+        methodNamed(methods,
+                    line.isSet(QStringLiteral("method")) ? line.value(QStringLiteral("method"))
+                                                         : result.value(QLatin1String("method")).toString(),
+                    why);
+    if (name.isEmpty()) return usage(why, line.help());
+    QJsonObject method;
+    for (const QJsonValue& m : methods)
+        if (m.toObject().value(QLatin1String("name")).toString() == name) method = m.toObject();
+    if (method.value(QLatin1String("fs")).isNull()) {
+        printError(QStringLiteral("%1 gives no factor of safety on surface %2: %3")
+                       .arg(name)
+                       .arg(rank)
+                       .arg(method.value(QLatin1String("message")).toString()));
+        return kFailed;
+    }
+
+    // The columns: the slice's own, then the method's base forces, then the side forces on the
+    // slice's right face (the left face of the first slice carries none).
+    struct Column {
+        const char* heading;
+        QJsonArray values;
+        int decimals;
+        int offset = 0; // side forces: the right face is one further
+    };
+    const auto of = [](const QJsonObject& o, const char* key) {
+        return o.value(QLatin1String(key)).toArray();
+    };
+    std::vector<Column> columns = {
+        {"x left", of(surface, "xLeft"), 3},
+        {"x right", of(surface, "xRight"), 3},
+        {"y base left", of(surface, "yBaseLeft"), 3},
+        {"y base right", of(surface, "yBaseRight"), 3},
+        {"width", of(surface, "width"), 3},
+        {"weight", of(surface, "weight"), 2},
+        {"base angle", of(surface, "baseAngle"), 2},
+        {"base length", of(surface, "baseLength"), 3},
+        {"soil", of(surface, "soil"), 0},
+        {"c", of(surface, "cohesion"), 2},
+        {"phi", of(surface, "frictionAngle"), 2},
+        {"u", of(surface, "porePressure"), 2},
+        {"N'", of(method, "effectiveNormal"), 2},
+        {"S", of(method, "mobilisedShear"), 2},
+    };
+    if (method.contains(QLatin1String("sideNormal"))) {
+        columns.push_back({"E right", of(method, "sideNormal"), 2, 1});
+        columns.push_back({"X right", of(method, "sideShear"), 2, 1});
+        columns.push_back({"thrust right", of(method, "thrust"), 3, 1});
+    }
+    const int count = surface.value(QLatin1String("count")).toInt();
+    for (const Column& c : columns)
+        if (c.values.size() != count + c.offset) {
+            printError(
+                QStringLiteral("%1: the result file is damaged (the column \"%2\" does not hold one value "
+                               "per slice).")
+                    .arg(resultPath, QLatin1String(c.heading)));
+            return kFailed;
+        }
+    const bool csv = line.isSet(QStringLiteral("csv"));
+    QString out;
+    if (!csv) {
+        const QJsonObject units = result.value(QLatin1String("units")).toObject();
+        out +=
+            QStringLiteral("Surface %1 of %2, %3: factor of safety %4")
+                .arg(rank)
+                .arg(surfaces.size())
+                .arg(name,
+                     QString::fromStdString(numfmt::fixed(method.value(QLatin1String("fs")).toDouble(), 3)));
+        if (method.contains(QLatin1String("lambda")))
+            out += QStringLiteral(", interslice %1, lambda %2")
+                       .arg(method.value(QLatin1String("interslice")).toString(),
+                            QString::fromStdString(
+                                numfmt::fixed(method.value(QLatin1String("lambda")).toDouble(), 4)));
+        out += QStringLiteral("; %1 slices; lengths in %2, forces in %3, angles in degrees\n")
+                   .arg(count)
+                   .arg(units.value(QLatin1String("length")).toString(),
+                        units.value(QLatin1String("force")).toString());
+    }
+    QStringList row{QStringLiteral("slice")};
+    for (const Column& c : columns) row << QLatin1String(c.heading);
+    const auto emit = [&](QStringList& cells) {
+        if (csv) {
+            out += cells.join(QLatin1Char(',')) + QLatin1Char('\n');
+        } else {
+            for (QString& cell : cells) cell = cell.rightJustified(13);
+            out += cells.join(QString()) + QLatin1Char('\n');
+        }
+    };
+    emit(row);
+    for (int i = 0; i < count; ++i) {
+        row = {QString::number(i + 1)};
+        for (const Column& c : columns) {
+            const QJsonValue v = c.values.at(i + c.offset);
+            row << (!v.isDouble() ? QString()
+                    : csv         ? QString::number(v.toDouble(), 'g', 12)
+                                  : QString::fromStdString(numfmt::fixed(v.toDouble(), c.decimals)));
+        }
+        emit(row);
+    }
+    std::fputs(out.toLocal8Bit().constData(), stdout);
+    return kOk;
+}
+
 int examplesFolder(const QStringList& args) {
     CommandLine line(command("examples"), {});
     if (const int done = line.parse(args); done >= 0) return done;
@@ -393,6 +571,7 @@ int main(int argc, char* argv[]) {
     if (name == QLatin1String("convert")) return convert(args);
     if (name == QLatin1String("run")) return run(args);
     if (name == QLatin1String("render")) return render(args);
+    if (name == QLatin1String("slices")) return slices(args);
     if (name == QLatin1String("examples")) return examplesFolder(args);
     return usage(QStringLiteral("unknown command '%1'").arg(name));
 }

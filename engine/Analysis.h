@@ -42,11 +42,12 @@ struct TrialSurface {
 };
 
 struct AnalysisResult {
-    std::string kind;                   // what was computed, for the report
-    std::string rankedBy;               // method name
-    std::vector<TrialSurface> trials;   // every admissible surface kept for the plot
-    std::vector<TrialSurface> critical; // up to ten, most critical first
-    EvaluatedSurface best;              // the critical surface, all methods
+    std::string kind;                     // what was computed, for the report
+    std::string rankedBy;                 // method name
+    std::vector<TrialSurface> trials;     // every admissible surface kept for the plot
+    std::vector<TrialSurface> critical;   // up to ten, most critical first
+    EvaluatedSurface best;                // the critical surface, all methods
+    std::vector<EvaluatedSurface> others; // the rest of `critical`, in its order, evaluated as `best` is
     bool found = false;
     bool refused = false; // the search parameters allow no search; warnings[0] says why
     std::vector<std::string> warnings;

@@ -522,4 +522,26 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
     return r;
 }
 
+std::vector<double> lineOfThrust(const std::vector<Slice>& slices, const MethodResult& m, double* closing) {
+    const size_t n = slices.size();
+    std::vector<double> y(n + 1, std::numeric_limits<double>::quiet_NaN());
+    if (m.sideNormal.size() != n + 1 || m.sideShear.size() != n + 1) return y;
+    // The moment of each face's side force about y = 0 (E times its height) carries from face to
+    // face without dividing by a side force that may vanish.
+    double carried = 0, scale = 0;
+    for (const Slice& s : slices)
+        scale += std::fabs(s.moment) + std::hypot(s.fx, s.fy) * (std::fabs(s.base.y) + s.width);
+    const double smallest = 1e-6 * weightSum(slices);
+    for (size_t i = 0; i < n; ++i) {
+        const Slice& s = slices[i];
+        const double eL = m.sideNormal[i], eR = m.sideNormal[i + 1];
+        const double xL = m.sideShear[i], xR = m.sideShear[i + 1];
+        // The left face pushes with (E_L, X_L), the right face with (-E_R, -X_R).
+        carried += s.base.y * (eR - eL) - (s.xl - s.base.x) * xL + (s.xr - s.base.x) * xR - s.moment;
+        if (std::fabs(eR) > smallest) y[i + 1] = carried / eR;
+    }
+    if (closing) *closing = carried / std::max(scale, 1e-300);
+    return y;
+}
+
 } // namespace velda

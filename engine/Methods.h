@@ -134,4 +134,11 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
                             const SolverSettings& settings = {});
 inline const IntersliceFunction kSpencerFunction{IntersliceFunction::Kind::Constant, {}};
 
+// The line of thrust of a rigorous method's solution: the height at which the side force acts on
+// each of the n + 1 faces, toe to crest, from each slice's moment equilibrium about the middle of
+// its base; NaN where the side force is too small to place. The moment left over at the last face
+// (`closing`, relative to the loads' moment) is the solution's own moment residual.
+std::vector<double> lineOfThrust(const std::vector<Slice>& slices, const MethodResult& m,
+                                 double* closing = nullptr);
+
 } // namespace velda

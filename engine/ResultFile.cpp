@@ -2,8 +2,11 @@
 #include "Output.h"
 #include "format/Release.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+#include <numbers>
 
 namespace velda {
 namespace {
@@ -66,15 +69,25 @@ std::string surfaces(const AnalysisResult& r) {
     return o + (r.critical.empty() ? "]" : "\n  ]");
 }
 
+// Every method's result on a surface, by the name the file gives it; Janbu's corrected factor
+// is Janbu's forces with the corrected factor (in `corrected`).
+std::array<std::pair<const char*, const MethodResult*>, 6> methodRows(const EvaluatedSurface& e,
+                                                                      MethodResult& corrected) {
+    corrected = e.janbu;
+    corrected.fs = e.janbuCorrected;
+    return {{{"Ordinary", &e.ordinary},
+             {"Bishop simplified", &e.bishop},
+             {"Janbu simplified", &e.janbu},
+             {"Janbu corrected", &corrected},
+             {"Spencer", &e.spencer},
+             {"Morgenstern-Price", &e.morgensternPrice}}};
+}
+
 std::string methods(const AnalysisResult& r, const std::string& interslice) {
     if (!r.found) return "[]";
     const EvaluatedSurface& e = r.best;
-    MethodResult corrected = e.janbu;
-    corrected.fs = e.janbuCorrected;
-    const std::pair<const char*, const MethodResult*> rows[] = {
-        {"Ordinary", &e.ordinary},      {"Bishop simplified", &e.bishop},
-        {"Janbu simplified", &e.janbu}, {"Janbu corrected", &corrected},
-        {"Spencer", &e.spencer},        {"Morgenstern-Price", &e.morgensternPrice}};
+    MethodResult corrected;
+    const auto rows = methodRows(e, corrected);
     std::string o = "[";
     for (size_t i = 0; i < std::size(rows); ++i) {
         const MethodResult& m = *rows[i].second;
@@ -88,6 +101,79 @@ std::string methods(const AnalysisResult& r, const std::string& interslice) {
              ", \"fs\": " + (m.ok ? jsonNumber(m.fs) : "null") + extra +
              (m.ok ? "" : ", \"message\": " + jsonString(m.message)) + "}";
     }
+    return o + "\n  ]";
+}
+
+std::string numbers(const std::vector<double>& values) {
+    std::string o = "[";
+    for (size_t i = 0; i < values.size(); ++i) o += (i ? ", " : "") + jsonNumber(values[i]);
+    return o + "]";
+}
+
+template <class F> std::string column(const std::vector<Slice>& slices, F value) {
+    std::vector<double> v;
+    v.reserve(slices.size());
+    for (const Slice& s : slices) v.push_back(value(s));
+    return numbers(v);
+}
+
+// One surface's slices and, for each method, the forces on their bases (and sides).
+std::string sliceTable(int rank, const EvaluatedSurface& e, const std::string& interslice) {
+    const std::vector<Slice>& sl = e.sliced.slices;
+    const double toDegrees = 180 / std::numbers::pi;
+    std::string o = "\n    {\"rank\": " + std::to_string(rank) + ", \"fs\": " + jsonNumber(e.fs) +
+                    ", \"count\": " + std::to_string(sl.size());
+    const std::pair<const char*, std::function<double(const Slice&)>> columns[] = {
+        {"xLeft", [](const Slice& s) { return s.xl; }},
+        {"xRight", [](const Slice& s) { return s.xr; }},
+        {"yBaseLeft", [](const Slice& s) { return s.baseLeft; }},
+        {"yBaseRight", [](const Slice& s) { return s.baseRight; }},
+        {"width", [](const Slice& s) { return s.width; }},
+        {"weight", [](const Slice& s) { return s.weight; }},
+        {"baseAngle", [toDegrees](const Slice& s) { return s.alpha() * toDegrees; }},
+        {"baseLength", [](const Slice& s) { return s.baseLength; }},
+        {"soil", [](const Slice& s) { return s.soil + 1.0; }},
+        {"cohesion", [](const Slice& s) { return s.cohesion; }},
+        {"frictionAngle", [toDegrees](const Slice& s) { return std::atan(s.tanPhi) * toDegrees; }},
+        {"porePressure", [](const Slice& s) { return s.porePressure; }},
+    };
+    for (const auto& [key, value] : columns)
+        o += ",\n     \"" + std::string(key) + "\": " + column(sl, value);
+    MethodResult corrected;
+    const auto rows = methodRows(e, corrected);
+    o += ",\n     \"methods\": [";
+    for (size_t k = 0; k < std::size(rows); ++k) {
+        const MethodResult& m = *rows[k].second;
+        o += std::string(k ? "," : "") + "\n      {\"name\": " + jsonString(rows[k].first);
+        const bool rigorous = &m == &e.spencer || &m == &e.morgensternPrice;
+        if (rigorous) o += ", \"interslice\": " + jsonString(&m == &e.spencer ? "constant" : interslice);
+        if (!m.ok || m.normal.size() != sl.size()) {
+            o += ", \"fs\": null, \"message\": " + jsonString(m.message) + "}";
+            continue;
+        }
+        o += ", \"fs\": " + jsonNumber(m.fs);
+        if (rigorous) o += ", \"lambda\": " + jsonNumber(m.lambda);
+        std::vector<double> effective(sl.size()), shear(sl.size());
+        for (size_t i = 0; i < sl.size(); ++i) {
+            effective[i] = m.normal[i] - sl[i].poreForce;
+            shear[i] = m.available[i] / m.fs;
+        }
+        o += ",\n       \"effectiveNormal\": " + numbers(effective) +
+             ",\n       \"mobilisedShear\": " + numbers(shear);
+        if (rigorous)
+            o += ",\n       \"sideNormal\": " + numbers(m.sideNormal) +
+                 ",\n       \"sideShear\": " + numbers(m.sideShear) +
+                 ",\n       \"thrust\": " + numbers(lineOfThrust(sl, m));
+        o += "}";
+    }
+    return o + "\n     ]}";
+}
+
+std::string sliceTables(const AnalysisResult& r, const std::string& interslice) {
+    if (!r.found) return "[]";
+    std::string o = "[" + sliceTable(1, r.best, interslice);
+    for (size_t i = 0; i < r.others.size(); ++i)
+        if (r.others[i].ok) o += "," + sliceTable(static_cast<int>(i) + 2, r.others[i], interslice);
     return o + "\n  ]";
 }
 
@@ -107,8 +193,9 @@ std::string resultJson(const Problem* p, const AnalysisResult* r, const std::vec
         o += "  \"analysis\": " + jsonString(r->kind) + ",\n";
         o += "  \"counts\": " + counts(*r) + ",\n";
         o += "  \"surfaces\": " + surfaces(*r) + ",\n";
-        o += "  \"methods\": " + methods(*r, p ? p->options.interslice.name() : IntersliceFunction{}.name()) +
-             ",\n";
+        const std::string interslice = p ? p->options.interslice.name() : IntersliceFunction{}.name();
+        o += "  \"methods\": " + methods(*r, interslice) + ",\n";
+        o += "  \"slices\": " + sliceTables(*r, interslice) + ",\n";
         o += "  \"negativeEffectiveNormalForces\": {\"treatment\": " + jsonString(kNegativeForcesTreatment) +
              ", \"bases\": " + std::to_string(r->found ? r->best.negativeBases : 0) + "},\n";
         std::vector<std::string> warnings = r->warnings;

@@ -348,6 +348,15 @@ AnalysisResult Search::run() {
     result.best.fs = best.fs;
     result.best.representedBy = result.rankedBy;
     result.found = result.best.ok;
+    // Every listed surface's slices and forces go to the result file.
+    result.others.resize(result.critical.size() - 1);
+    parallelFor(result.others.size(), m_threads, [&](size_t i) {
+        const TrialSurface& t = result.critical[i + 1];
+        result.others[i] =
+            evaluateSurface(m_s, t.points, t.circular ? &t.circle : nullptr, m_par.interSliceAngle);
+        result.others[i].fs = t.fs;
+        result.others[i].representedBy = result.rankedBy;
+    });
     if (result.found) boundaryWarnings(result, bestShape);
     if (const std::string w = methodsDisagreement(result.best, best.fs, result.rankedBy); !w.empty())
         result.warnings.push_back(w);

@@ -5,14 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <filesystem>
+#include <numeric>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -249,6 +254,120 @@ TEST(CliRun, IntersliceFunction) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_TRUE(r.err.contains("--interslice: The interslice function \"wave\"")) << r.err.toStdString();
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 4) << "nothing new was written";
+}
+
+double groundOfTheExample(double x) { // Spencer.sl4d: 0,20 - 40,20 - 120,60 - 180,60
+    return x <= 40 ? 20 : x >= 120 ? 60 : 20 + (x - 40) / 2;
+}
+
+// Every listed surface's slices are in the result file: they tile the surface, weigh what the
+// mass between ground and surface weighs, and each slice of a rigorous method is in force
+// equilibrium with the forces the file gives it. `slices` prints them as a table or CSV.
+TEST(CliSlices, EverySurfacesSlices) {
+    QTemporaryDir dir;
+    const QString problem = dir.filePath("dam.sl4d");
+    ASSERT_TRUE(QFile::copy(kExample, problem));
+    EXPECT_EQ(cli({"slices", problem}).exitCode, 1) << "no result file yet";
+    ASSERT_EQ(cli({"run", problem}).exitCode, 0);
+    const QJsonObject result = QJsonDocument::fromJson(contents(dir.filePath("dam.sl4r"))).object();
+    const QJsonArray surfaces = result.value("surfaces").toArray(), tables = result.value("slices").toArray();
+    ASSERT_EQ(tables.size(), 10);
+    ASSERT_EQ(surfaces.size(), 10);
+    auto values = [](const QJsonObject& o, const char* key) {
+        std::vector<double> v;
+        for (const QJsonValue& x : o.value(QLatin1String(key)).toArray()) v.push_back(x.toDouble());
+        return v;
+    };
+    for (qsizetype k = 0; k < tables.size(); ++k) {
+        SCOPED_TRACE(k + 1);
+        const QJsonObject t = tables[k].toObject();
+        EXPECT_EQ(t.value("rank").toInt(), k + 1);
+        EXPECT_EQ(t.value("fs").toDouble(), surfaces[k].toObject().value("fs").toDouble());
+        const QJsonArray points = surfaces[k].toObject().value("points").toArray();
+        const auto xl = values(t, "xLeft"), xr = values(t, "xRight"), w = values(t, "weight"),
+                   a = values(t, "baseAngle"), yl = values(t, "yBaseLeft");
+        const size_t n = static_cast<size_t>(t.value("count").toInt());
+        ASSERT_EQ(xl.size(), n);
+        EXPECT_NEAR(xl.front(), points.first().toArray()[0].toDouble(), 1e-6);
+        EXPECT_NEAR(xr.back(), points.last().toArray()[0].toDouble(), 1e-6);
+        for (size_t i = 0; i + 1 < n; ++i) EXPECT_NEAR(xr[i], xl[i + 1], 1e-9) << i;
+        // The mass's weight by the trapezoidal rule between the surface's points.
+        double area = 0;
+        for (qsizetype i = 0; i + 1 < points.size(); ++i) {
+            const double x0 = points[i].toArray()[0].toDouble(), x1 = points[i + 1].toArray()[0].toDouble();
+            const double y0 = points[i].toArray()[1].toDouble(), y1 = points[i + 1].toArray()[1].toDouble();
+            for (int j = 0; j < 50; ++j) {
+                const double u0 = x0 + (x1 - x0) * j / 50, u1 = x0 + (x1 - x0) * (j + 1) / 50;
+                const double b0 = y0 + (y1 - y0) * j / 50, b1 = y0 + (y1 - y0) * (j + 1) / 50;
+                area += (u1 - u0) * (groundOfTheExample(u0) - b0 + groundOfTheExample(u1) - b1) / 2;
+            }
+        }
+        const double total = std::accumulate(w.begin(), w.end(), 0.0);
+        EXPECT_NEAR(total, 120 * area, 2e-3 * total);
+        EXPECT_NEAR(yl.front(), points.first().toArray()[1].toDouble(), 1e-6);
+        int rigorous = 0;
+        for (const QJsonValue& mv : t.value("methods").toArray()) {
+            const QJsonObject m = mv.toObject();
+            if (!m.contains("sideNormal")) continue;
+            SCOPED_TRACE(m.value("name").toString().toStdString());
+            ++rigorous;
+            const auto nEff = values(m, "effectiveNormal"), s = values(m, "mobilisedShear"),
+                       e = values(m, "sideNormal"), x = values(m, "sideShear"), thrust = values(m, "thrust");
+            ASSERT_EQ(e.size(), n + 1);
+            ASSERT_EQ(thrust.size(), n + 1);
+            EXPECT_EQ(e.front(), 0);
+            for (size_t i = 0; i < n; ++i) {
+                const double alpha = a[i] * M_PI / 180; // dry: N' is the whole normal force
+                EXPECT_NEAR(nEff[i] * std::cos(alpha) + s[i] * std::sin(alpha) - w[i] + x[i] - x[i + 1], 0,
+                            1e-6 * total)
+                    << "vertical, slice " << i + 1;
+                EXPECT_NEAR(-nEff[i] * std::sin(alpha) + s[i] * std::cos(alpha) + e[i] - e[i + 1], 0,
+                            1e-6 * total)
+                    << "horizontal, slice " << i + 1;
+            }
+            EXPECT_NEAR(e.back(), 0, 1e-6 * total) << "the side forces close at the crest";
+        }
+        EXPECT_EQ(rigorous, 2);
+    }
+
+    CliRun r = cli({"slices", problem, "--rank", "2", "--csv"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    const QJsonObject second = tables[1].toObject();
+    ASSERT_EQ(lines.size(), second.value("count").toInt() + 1);
+    EXPECT_TRUE(lines[0].startsWith("slice,x left,x right,")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].endsWith(",N',S,E right,X right,thrust right")) << "ranked by Spencer";
+    EXPECT_NEAR(lines[1].split(',')[1].toDouble(), second.value("xLeft").toArray()[0].toDouble(), 1e-9);
+    EXPECT_NEAR(lines.last().split(',')[6].toDouble(), second.value("weight").toArray().last().toDouble(),
+                1e-6);
+
+    r = cli({"slices", problem, "--method", "bishop"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("Surface 1 of 10, Bishop simplified: factor of safety "))
+        << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("thrust"));
+    const struct {
+        QStringList args;
+        int exitCode;
+        const char* message;
+    } refused[] = {
+        {{"--rank", "11"}, 2, "--rank needs a number from 1 to 10"},
+        {{"--rank", "x"}, 2, "--rank needs a number from 1 to 10"},
+        {{"--method", "janbu"}, 2, "--method 'janbu' is more than one of"},
+        {{"--method", "sarma"}, 2, "--method 'sarma' is none of"},
+    };
+    for (const auto& c : refused) {
+        r = cli(QStringList{"slices", problem} + c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+    }
+    QFile damaged(dir.filePath("dam.sl4r"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    damaged.write("{\"slices\": [");
+    damaged.close();
+    r = cli({"slices", problem});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("the result file is damaged")) << r.err.toStdString();
 }
 } // namespace
 

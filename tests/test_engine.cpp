@@ -587,6 +587,36 @@ TEST(Methods, MorgensternPriceTakesTheChosenFunction) {
         << "a triangle by points lies near the half-sine";
 }
 
+// The line of thrust closes: carried across every slice by its moment equilibrium it ends where
+// the solution's moments balance, and on a plain slope it runs through the lower part of the mass.
+TEST(Methods, LineOfThrustClosesAndStaysInTheMass) {
+    Problem p = caseB();
+    const Slope slope(p);
+    const Circle circle{{60, 110}, 93, true};
+    const double left = 60 - std::sqrt(93.0 * 93 - 90.0 * 90), right = 60 + std::sqrt(93.0 * 93 - 50.0 * 50);
+    const EvaluatedSurface e = evaluateSurface(slope, arc(circle.centre, 93, left, right), &circle, 0);
+    ASSERT_TRUE(e.ok) << e.reason;
+    for (const auto& [name, m] :
+         {std::pair{"Spencer", &e.spencer}, {"Morgenstern-Price", &e.morgensternPrice}}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(m->ok) << m->message;
+        double closing = 1;
+        const std::vector<double> y = lineOfThrust(e.sliced.slices, *m, &closing);
+        const auto& sl = e.sliced.slices;
+        ASSERT_EQ(y.size(), sl.size() + 1);
+        EXPECT_LT(std::fabs(closing), 1e-7);
+        EXPECT_TRUE(std::isnan(y.front())) << "no side force on the first face";
+        // Near the ends, where the side forces vanish, the thrust may leave the mass; not between.
+        for (size_t i = sl.size() / 4; i < 3 * sl.size() / 4; ++i) {
+            EXPECT_GT(y[i], sl[i].baseLeft + 0.1 * (sl[i].topLeft - sl[i].baseLeft)) << i;
+            EXPECT_LT(y[i], sl[i].topLeft - 0.3 * (sl[i].topLeft - sl[i].baseLeft)) << i;
+        }
+    }
+    MethodResult broken = e.spencer;
+    broken.sideShear.pop_back();
+    EXPECT_TRUE(std::isnan(lineOfThrust(e.sliced.slices, broken)[3])) << "mismatched forces place nothing";
+}
+
 // The warning names each rigorous factor and how far it lies from the ranked one, only beyond 10 %.
 TEST(Methods, MethodsDisagreementSaysHowFar) {
     const struct {
