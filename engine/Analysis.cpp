@@ -41,6 +41,24 @@ EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& s
                              " slice bases carry a negative effective normal force; the classical equations "
                              "keep its negative frictional term (a tension the soil may not sustain). Check "
                              "the pore pressures near the ends of the surface.");
+    for (size_t i = 0; i < slices.size();) {
+        if (slices[i].otherSoil < 0) {
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        while (j < slices.size() && slices[j].soil == slices[i].soil &&
+               slices[j].otherSoil == slices[i].otherSoil)
+            ++j;
+        const std::string which =
+            j - i == 1 ? "Slice " + std::to_string(i + 1) + " runs"
+                       : "Slices " + std::to_string(i + 1) + " to " + std::to_string(j) + " run";
+        e.warnings.push_back(which + " along the boundary between soils " +
+                             std::to_string(slices[i].soil + 1) + " and " +
+                             std::to_string(slices[i].otherSoil + 1) + "; the weaker there, soil " +
+                             std::to_string(slices[i].soil + 1) + ", is used.");
+        i = j;
+    }
     if (!circle && !e.circle.exact)
         e.warnings.push_back(
             "The surface is not circular: Bishop's and the Ordinary method take moments about the "

@@ -305,8 +305,9 @@ void Search::boundaryWarnings(AnalysisResult& result, const TrialShape& best) co
         return false;
     };
     if (std::any_of(m_p.limits.begin(), m_p.limits.end(), nearLine)) touched.push_back("a limit line");
-    if (m_p.search == SearchKind::Block)
-        for (size_t i = 0; i < best.parameters.size(); ++i) {
+    if (m_p.search == SearchKind::Block) {
+        const size_t boxes = 2 * m_par.boxes.size();
+        for (size_t i = 0; i < boxes && i < best.parameters.size(); ++i) {
             // Position along the centre line runs 0..1, the offset -0.5..0.5.
             const double v = best.parameters[i] - (i % 2 == 0 ? 0.5 : 0.0);
             if (std::fabs(v) >= 0.5 - 1e-6) {
@@ -314,6 +315,13 @@ void Search::boundaryWarnings(AnalysisResult& result, const TrialShape& best) co
                 break;
             }
         }
+        const char* wedges[] = {"the passive wedge", "the active wedge"};
+        for (size_t k = 0; k < 2 && boxes + k < best.parameters.size(); ++k)
+            if (std::fabs(best.parameters[boxes + k]) >= kWedgeTurn - 1e-6)
+                touched.push_back("the end of the angles searched for " + std::string(wedges[k]) + " (" +
+                                  fixed(kWedgeTurn, 0) + " degrees from 45 " + (k == 0 ? "- " : "+ ") +
+                                  "phi/2)");
+    }
     for (const std::string& t : touched)
         result.warnings.push_back("The critical surface touches " + t +
                                   ": the true minimum may lie outside what was searched.");

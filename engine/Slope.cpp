@@ -87,6 +87,7 @@ Slope::Slope(const Problem& problem) : m_problem(problem) {
     for (const Soil& soil : m_problem.soils) m_tanPhi.push_back(std::tan(soil.phi * std::numbers::pi / 180));
     const double scale = std::max({xMax() - xMin(), m_yMax - m_yMin, 1.0});
     m_tolerance = 1e-9 * scale;
+    m_along = 1e-6 * scale;
     addStaticEdges();
 }
 
@@ -306,6 +307,7 @@ Slice Slope::buildSlice(double xl, double xr, size_t index, const std::vector<Po
     scratch.index = index;
     sliceGeometry(s, xl, xr, surf);
     const int groundSoil = weighColumn(s, scratch);
+    weakerSoilAlongBoundary(s, scratch);
     baseStrength(s);
     porePressure(s, scratch);
     bodyForces(s, groundSoil, scratch);
@@ -343,6 +345,12 @@ int Slope::weighColumn(Slice& s, SliceScratch& scratch) const {
     for (const Line& l : m_lines) {
         if (l.ground || l.a.x > s.xl + tol || l.b.x < s.xr - tol) continue;
         const double yl = l.yAt(s.xl), yr = l.yAt(s.xr), ym = (yl + yr) / 2;
+        // A boundary the base runs along is neither above nor below it: the base may shear the
+        // soil on either side.
+        if (std::fabs(yl - s.baseLeft) <= m_along && std::fabs(yr - s.baseRight) <= m_along) {
+            s.otherSoil = l.soil;
+            continue;
+        }
         if (ym < topMid - tol && ym > s.base.y + tol) stack.push_back({yl, yr, l.soil});
     }
     std::sort(stack.begin(), stack.end(), [](const Edge& a, const Edge& b) { return a.l + a.r > b.l + b.r; });
@@ -366,9 +374,34 @@ int Slope::weighColumn(Slice& s, SliceScratch& scratch) const {
     }
     addBand(upper, s.baseLeft, s.baseRight);
     s.soil = upper.soil;
+    if (s.otherSoil == s.soil) s.otherSoil = -1;
     s.weight = acc.weight;
     s.centroid = acc.weight > 0 ? Point{acc.mx / acc.weight, yRef + acc.my / acc.weight} : s.base;
     return groundSoil;
+}
+
+// Along a boundary the base fails in the weaker of the two soils: the one with the lower strength
+// under the column's own normal stress (W cos^2(alpha) / width, less each soil's pore pressure).
+void Slope::weakerSoilAlongBoundary(Slice& s, SliceScratch& scratch) const {
+    if (s.otherSoil < 0) return;
+    auto strength = [&](int soil) {
+        Slice t = s;
+        t.soil = soil;
+        baseStrength(t);
+        porePressure(t, scratch);
+        const double normal = t.weight * t.cosA * t.cosA / t.width;
+        return t.cohesion + std::max(0.0, normal - t.porePressure) * t.tanPhi;
+    };
+    if (strength(s.otherSoil) < strength(s.soil)) std::swap(s.soil, s.otherSoil);
+}
+
+double Slope::frictionAngleAlong(const Point& a, const Point& b) const {
+    if (!(b.x > a.x + m_tolerance)) return frictionAngleAt((a.x + b.x) / 2, (a.y + b.y) / 2);
+    SliceScratch scratch;
+    scratch.piezo.resize(m_problem.piezometricSurfaces.size());
+    const std::vector<Point> base{a, b};
+    const Slice s = buildSlice(a.x, b.x, 0, base, scratch);
+    return std::atan(s.tanPhi) * 180 / std::numbers::pi;
 }
 
 // Cohesion and friction of the base's soil, from its anisotropy rows by the base inclination.

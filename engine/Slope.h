@@ -18,6 +18,9 @@ struct Slice {
     double weight = 0;
     Point centroid; // of the weight
     int soil = 0;   // 0-based soil of the base
+    // The base lies along a layer boundary between `soil` and this soil (0-based; -1: it does not):
+    // `soil` is the weaker of the two there.
+    int otherSoil = -1;
     double cohesion = 0, tanPhi = 0;
     double porePressure = 0, poreForce = 0;
     // Every force on the slice except those on its base and sides: weight, earthquake, surcharge,
@@ -50,6 +53,9 @@ public:
     int soilAt(double x, double y) const;
     double piezometricY(int surface, double x) const; // surface 1-based, continued flat beyond its ends
     double frictionAngleAt(double x, double y) const; // degrees, isotropic
+    // The friction angle (degrees) of the soil a base from a to b shears, by the rule the slices
+    // follow: the weaker soil where the base runs along a layer boundary.
+    double frictionAngleAlong(const Point& a, const Point& b) const;
     // Cuts the sliding mass above `surface` (points left to right) into slices.
     SlicedSurface slice(const std::vector<Point>& surface, int minimumSlices = 30) const;
 
@@ -84,6 +90,7 @@ private:
                      SliceScratch& scratch) const;
     void sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surface) const;
     int weighColumn(Slice& s, SliceScratch& scratch) const;
+    void weakerSoilAlongBoundary(Slice& s, SliceScratch& scratch) const;
     void baseStrength(Slice& s) const;
     void porePressure(Slice& s, SliceScratch& scratch) const;
     void bodyForces(Slice& s, int groundSoil, SliceScratch& scratch) const;
@@ -99,6 +106,7 @@ private:
     std::vector<double> m_tanPhi; // of each soil's isotropic friction angle
     double m_yMin = 0, m_yMax = 0;
     double m_tolerance = 1e-9;
+    double m_along = 1e-6; // a base this close to a boundary at both ends lies along it
 };
 
 double polylineY(const std::vector<Point>& line, double x); // flat beyond the ends

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace velda {
@@ -15,9 +16,11 @@ constexpr size_t kMaxPoints = 2000; // points of one trial surface
 constexpr double kSteerShortest = 0.05, kSteerLongest = 2.0;
 // The random turning over a whole surface (radians, standard deviation) is drawn up to this.
 constexpr double kMaxWander = 0.5;
-// Each irregular surface has a floor it does not go below: a line through a random depth under its
-// start, inclined up to this many degrees either way, so bases that follow a weak layer are drawn.
+// A surface that follows no layer boundary has a floor it does not go below: a line through a
+// random depth under its start, inclined up to this many degrees either way.
 constexpr double kFloorSlope = 15;
+// A block's wedges never rise flatter or steeper than these (degrees).
+constexpr double kWedgeFlattest = 2, kWedgeSteepest = 88;
 
 uint64_t mix(uint64_t a, uint64_t b) {
     uint64_t z = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
@@ -96,9 +99,27 @@ Trials::Trials(const Problem& p, const Slope& slope, const SolverSettings& solve
         m_count = perPoint;
     } else {
         m_minElevation = m_par.minElevation;
-        // Layer boundaries below the ground surface (the lines after the ground-surface lines).
+        // Layer boundaries below the ground surface (the lines after the ground-surface lines),
+        // joined where one ends where the next begins, so a floor follows a bent boundary whole.
+        std::vector<BoundaryLine> segments;
         for (size_t i = static_cast<size_t>(std::max(0, p.surfaceLineCount)); i < p.lines.size(); ++i)
-            if (p.lines[i].right.x > p.lines[i].left.x) m_interfaces.push_back(p.lines[i]);
+            if (p.lines[i].right.x > p.lines[i].left.x) segments.push_back(p.lines[i]);
+        // In order of their left ends, a segment with no predecessor left starts a polyline.
+        std::stable_sort(segments.begin(), segments.end(),
+                         [](const BoundaryLine& a, const BoundaryLine& b) { return a.left.x < b.left.x; });
+        std::vector<bool> used(segments.size(), false);
+        for (size_t i = 0; i < segments.size(); ++i) {
+            if (used[i]) continue;
+            used[i] = true;
+            std::vector<Point> chain{segments[i].left, segments[i].right};
+            for (size_t j = i + 1; j < segments.size(); ++j)
+                if (!used[j] && std::hypot(segments[j].left.x - chain.back().x,
+                                           segments[j].left.y - chain.back().y) <= m_tol) {
+                    chain.push_back(segments[j].right);
+                    used[j] = true;
+                }
+            m_interfaces.push_back(std::move(chain));
+        }
         m_count = static_cast<size_t>(std::max(1, m_par.initiationPoints)) * perPoint;
         // Circles: directions and exit targets on a grid, so each point's circles spread over the
         // termination range.
@@ -124,6 +145,10 @@ TrialShape Trials::shape(size_t index) const {
             s.parameters.push_back(random.uniform());       // position along the box's centre line
             s.parameters.push_back(random.uniform() - 0.5); // offset across it, in box heights
         }
+        // The passive and active wedges' angles from their Rankine values (degrees); the
+        // refinement and the global stage move them.
+        s.parameters.push_back(0);
+        s.parameters.push_back(0);
         return s;
     }
     const int point = static_cast<int>(index / perPoint);
@@ -155,25 +180,24 @@ TrialShape Trials::shape(size_t index) const {
     const double dip = random.uniform(-1, 1); // weak layers mostly lie nearly flat
     double floorSlope = kFloorSlope * dip * dip * dip;
     const double turnAt = random.uniform(0, 1);
-    // Every other surface takes a layer boundary below its start as its floor, just above it, so
-    // that bases running along the bottom of a weak layer are drawn often, not by chance.
-    const double layer = random.uniform(0, 1);
-    if (layer < 0.5 && !m_interfaces.empty()) {
-        const BoundaryLine& l =
-            m_interfaces[static_cast<size_t>(2 * layer * static_cast<double>(m_interfaces.size()))];
-        const double slope = (l.right.y - l.left.y) / (l.right.x - l.left.x);
-        const double above = random.uniform(0, 0.5) * m_par.segmentLength;
-        const double floorStart = l.left.y + slope * (x0 - l.left.x) + above;
-        const double room = std::min(std::hypot(target.x - start.x, target.y - start.y),
-                                     std::max(start.y - m_minElevation, 0.0));
-        const double depth = room > 0 ? (start.y - floorStart) / room : -1;
-        const double degrees = std::atan(slope) / kDeg;
-        if (depth >= 0 && depth <= 1 && std::abs(degrees) <= kFloorSlope) {
-            floorDepth = depth;
-            floorSlope = degrees;
+    // Every other surface takes a layer boundary that lies between its start and its exit as its
+    // floor, just above or just below it, whatever its inclination: bases that run along a weak
+    // layer, or inside a thin one, are drawn often, not by chance.
+    double interface = 0, offset = 0;
+    const double layer = random.uniform(0, 1), side = random.uniform(-1, 1);
+    if (layer < 0.5) {
+        std::vector<size_t> reachable;
+        for (size_t i = 0; i < m_interfaces.size(); ++i)
+            if (m_interfaces[i].front().x < std::max(x0, xt) && m_interfaces[i].back().x > std::min(x0, xt))
+                reachable.push_back(i);
+        if (!reachable.empty()) {
+            interface =
+                1.0 + static_cast<double>(
+                          reachable[static_cast<size_t>(2 * layer * static_cast<double>(reachable.size()))]);
+            offset = side;
         }
     }
-    s.parameters = {x0, theta, xt, steer, wander, floorDepth, floorSlope, turnAt};
+    s.parameters = {x0, theta, xt, steer, wander, floorDepth, floorSlope, turnAt, interface, offset};
     s.seed = random.next();
     return s;
 }
@@ -181,10 +205,12 @@ TrialShape Trials::shape(size_t index) const {
 TrialShape Trials::clamped(TrialShape s) const {
     auto& v = s.parameters;
     if (m_p.search == SearchKind::Block) {
-        for (size_t i = 0; i + 1 < v.size(); i += 2) {
+        const size_t boxes = 2 * m_par.boxes.size();
+        for (size_t i = 0; i + 1 < boxes; i += 2) {
             v[i] = std::clamp(v[i], 0.0, 1.0);
             v[i + 1] = std::clamp(v[i + 1], -0.5, 0.5);
         }
+        for (size_t i = boxes; i < v.size(); ++i) v[i] = std::clamp(v[i], -kWedgeTurn, kWedgeTurn);
         return s;
     }
     const double lo = std::min(m_par.initLeftX, m_par.initRightX),
@@ -197,6 +223,7 @@ TrialShape Trials::clamped(TrialShape s) const {
         v[5] = std::clamp(v[5], 0.0, 1.0);
         v[6] = std::clamp(v[6], -kFloorSlope, kFloorSlope);
         v[7] = std::clamp(v[7], 0.0, 1.0);
+        v[9] = std::clamp(v[9], -1.0, 1.0);
     }
     return s;
 }
@@ -204,8 +231,12 @@ TrialShape Trials::clamped(TrialShape s) const {
 std::vector<double> Trials::refinementSteps() const {
     const double seg = std::max(m_par.segmentLength, m_tol);
     switch (m_p.search) {
-    case SearchKind::Block: return std::vector<double>(2 * m_par.boxes.size(), 0.1);
-    case SearchKind::Irregular: return {0.5 * seg, 2.0, seg, 0.25, 0.0, 0.05, 2.0, 0.05};
+    case SearchKind::Block: {
+        std::vector<double> steps(2 * m_par.boxes.size(), 0.1);
+        steps.insert(steps.end(), 2, kWedgeTurn / 3);
+        return steps;
+    }
+    case SearchKind::Irregular: return {0.5 * seg, 2.0, seg, 0.25, 0.0, 0.05, 2.0, 0.05, 0.0, 0.25};
     default: return {seg, 2.0, seg};
     }
 }
@@ -376,7 +407,18 @@ std::vector<Point> Trials::irregular(const TrialShape& shape, const char** why) 
     const double floorStart = start.y - v[5] * std::min(distance, std::max(start.y - m_minElevation, 0.0));
     const double floorTan = std::tan(v[6] * kDeg);
     const double turnX = start.x + v[7] * (target.x - start.x);
-    auto lowest = [&](double x) { return std::max(m_minElevation, floorStart + floorTan * (x - start.x)); };
+    // The floor: a straight line, or a layer boundary with the surface just above it (offset > 0)
+    // or just below it, by a share of the layer there (never more than half a segment), so that
+    // in a thin layer the surface runs inside it.
+    const bool followsInterface = v[8] >= 1;
+    const size_t followed = followsInterface ? static_cast<size_t>(v[8]) - 1 : 0;
+    auto lowest = [&](double x) {
+        if (!followsInterface) return std::max(m_minElevation, floorStart + floorTan * (x - start.x));
+        const double y = interfaceY(followed, x);
+        if (std::isnan(y)) return m_minElevation;
+        const double room = std::min(0.5 * seg, 0.5 * layerThickness(followed, x, v[9] > 0));
+        return std::max(m_minElevation, y + v[9] * room);
+    };
     TrialRandom random(shape.seed);
     double theta = v[1] * kDeg;
     std::vector<Point> pts{start};
@@ -409,6 +451,27 @@ std::vector<Point> Trials::irregular(const TrialShape& shape, const char** why) 
     return {};
 }
 
+double Trials::interfaceY(size_t i, double x) const {
+    const std::vector<Point>& line = m_interfaces[i];
+    if (x < line.front().x || x > line.back().x) return std::numeric_limits<double>::quiet_NaN();
+    const auto after = std::upper_bound(line.begin() + 1, line.end() - 1, x,
+                                        [](double v, const Point& q) { return v < q.x; });
+    const Point &a = *(after - 1), &b = *after;
+    return b.x > a.x ? a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x) : a.y;
+}
+
+double Trials::layerThickness(size_t i, double x, bool upward) const {
+    const double y = interfaceY(i, x);
+    double thickness = upward ? m_s.groundY(x) - y : std::numeric_limits<double>::infinity();
+    for (size_t j = 0; j < m_interfaces.size(); ++j) {
+        if (j == i) continue;
+        const double other = interfaceY(j, x);
+        const double d = upward ? other - y : y - other;
+        if (d > m_tol) thickness = std::min(thickness, d);
+    }
+    return std::max(thickness, 0.0);
+}
+
 std::vector<Point> Trials::wedge(const Point& from, double angle, double step, bool leftward) const {
     const Point d{leftward ? -std::cos(angle) : std::cos(angle), std::sin(angle)};
     std::vector<Point> pts{from};
@@ -425,7 +488,8 @@ std::vector<Point> Trials::wedge(const Point& from, double angle, double step, b
 }
 
 // A sliding block: a base through one point in each box (its position along the box's centre line
-// and its offset across it), with passive and active wedges at 45 -+ phi/2 to the ground.
+// and its offset across it), with passive and active wedges rising at 45 -+ phi/2 (phi of the soil
+// the adjacent base segment shears), each turned by its own parameter within kWedgeTurn.
 std::vector<Point> Trials::block(const std::vector<double>& v, const char** why) const {
     std::vector<Point> base;
     for (size_t i = 0; i < m_par.boxes.size(); ++i) {
@@ -439,10 +503,17 @@ std::vector<Point> Trials::block(const std::vector<double>& v, const char** why)
     for (size_t i = 1; i < base.size(); ++i)
         if (base[i].x < base[i - 1].x) return none;
     const double step = m_par.blockSegmentLength;
-    const double phiFirst = m_s.frictionAngleAt(base.front().x, base.front().y) * kDeg;
-    const double phiLast = m_s.frictionAngleAt(base.back().x, base.back().y) * kDeg;
-    const auto passive = wedge(base.front(), std::numbers::pi / 4 - phiFirst / 2, step, true);
-    const auto active = wedge(base.back(), std::numbers::pi / 4 + phiLast / 2, step, false);
+    const size_t n = base.size();
+    const double phiFirst = (n > 1 ? m_s.frictionAngleAlong(base[0], base[1])
+                                   : m_s.frictionAngleAt(base[0].x, base[0].y)),
+                 phiLast = (n > 1 ? m_s.frictionAngleAlong(base[n - 2], base[n - 1])
+                                  : m_s.frictionAngleAt(base[0].x, base[0].y));
+    const size_t turns = 2 * m_par.boxes.size();
+    const double passiveTurn = v.size() > turns ? v[turns] : 0,
+                 activeTurn = v.size() > turns + 1 ? v[turns + 1] : 0;
+    auto angle = [](double degrees) { return std::clamp(degrees, kWedgeFlattest, kWedgeSteepest) * kDeg; };
+    const auto passive = wedge(base.front(), angle(45 - phiFirst / 2 + passiveTurn), step, true);
+    const auto active = wedge(base.back(), angle(45 + phiLast / 2 + activeTurn), step, false);
     if (passive.empty() || active.empty()) return none;
     *why = nullptr;
     std::vector<Point> pts(passive.rbegin(), passive.rend());

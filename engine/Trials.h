@@ -33,6 +33,9 @@ private:
     uint64_t m_state;
 };
 
+// A block's passive and active wedges turn this many degrees either way from 45 -+ phi/2.
+inline constexpr double kWedgeTurn = 15;
+
 enum class Ranking { JanbuCorrected, Bishop, Spencer };
 const char* rankingName(Ranking ranking);
 
@@ -105,7 +108,13 @@ private:
     double m_lambda0 = 0;
     double m_tol = 1e-9;
     double m_minElevation = 0;
-    std::vector<BoundaryLine> m_interfaces; // irregular surfaces may follow these
+    // Layer boundaries below the ground surface, their segments joined end to end into polylines
+    // (left to right): irregular surfaces may follow any of them, just above or just below.
+    std::vector<std::vector<Point>> m_interfaces;
+    double interfaceY(size_t i, double x) const; // NaN outside the interface's ends
+    // The vertical distance from interface `i` at x to the nearest boundary (or the ground) above
+    // (`upward`) or below it; infinite when there is none.
+    double layerThickness(size_t i, double x, bool upward) const;
 };
 
 } // namespace velda

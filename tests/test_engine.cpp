@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -1205,6 +1206,113 @@ TEST(Search, IrregularAndBlockFollowAWeakSeam) {
     const AnalysisResult block = search(weakSeam(), SearchKind::Block, blocks);
     ASSERT_TRUE(block.found);
     EXPECT_LT(block.best.fs, 0.9 * circle.best.fs) << block.best.fs << " vs circle " << circle.best.fs;
+}
+
+// A weak band 1.5 ft thick rising at an angle under the 2:1 slope, between a stiff clay above and
+// a strong base below; the band's bottom passes 4 ft under the toe.
+Problem inclinedBand(double degrees) {
+    Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+    p.soils = {soil(120, 300, 30), soil(115, 0, 10), soil(125, 800, 34)};
+    const double rise = std::tan(degrees * kPi / 180);
+    auto bottom = [rise](double x) { return 16 + rise * (x - 40); };
+    const Slope ground(p);
+    for (const auto& [above, soilBelow] : {std::pair{1.5, 2}, {0.0, 3}}) {
+        double lo = 0, hi = 180; // where the line reaches the ground
+        if (bottom(hi) + above < ground.groundY(hi)) lo = hi;
+        for (int i = 0; i < 100 && lo < hi; ++i)
+            (bottom((lo + hi) / 2) + above < ground.groundY((lo + hi) / 2) ? lo : hi) = (lo + hi) / 2;
+        p.lines.push_back({{0, bottom(0) + above}, {lo, bottom(lo) + above}, soilBelow});
+    }
+    return p;
+}
+
+// Irregular trials follow a weak band at any inclination: their minimum never lies more than 5 %
+// above that of blocks slid along the band (before, the band was followed only within 15 degrees
+// of horizontal and the search missed the band at 16 degrees by 30 %).
+TEST(Search, IrregularSurfacesFollowAnInclinedBand) {
+    for (const double degrees : {0.0, 10.0, 16.0, 25.0}) {
+        SCOPED_TRACE(degrees);
+        const Problem p = inclinedBand(degrees);
+        SearchParameters irregular = caseBRanges(10, 100);
+        irregular.minElevation = -10;
+        const AnalysisResult free = search(p, SearchKind::Irregular, irregular);
+        ASSERT_TRUE(free.found);
+        const double rise = std::tan(degrees * kPi / 180);
+        auto middle = [rise](double x) { return 16.75 + rise * (x - 40); };
+        SearchParameters blocks;
+        blocks.surfacesPerPoint = 1000;
+        blocks.blockSegmentLength = 4;
+        blocks.minElevation = -10;
+        for (const auto& [left, right] : {std::pair{20.0, 45.0}, {60.0, 90.0}, {95.0, 125.0}})
+            blocks.boxes.push_back({{left, middle(left)}, {right, middle(right)}, 1.5});
+        const AnalysisResult along = search(p, SearchKind::Block, blocks);
+        ASSERT_TRUE(along.found);
+        EXPECT_LT(free.best.fs, 1.05 * along.best.fs) << free.best.fs << " vs blocks " << along.best.fs;
+        EXPECT_GT(free.best.fs, 0.85 * along.best.fs) << free.best.fs << " vs blocks " << along.best.fs;
+    }
+}
+
+// A base along a layer boundary shears the weaker of the two soils, whichever side it lies on, and
+// the report says so; a block's wedges take their angle from that soil too.
+TEST(Slices, ABaseAlongABoundaryShearsTheWeakerSoil) {
+    const Soil strong = soil(120, 500, 36), weak = soil(115, 0, 12);
+    const struct {
+        Soil above, below;
+        int used, other; // 1-based
+    } cases[] = {{strong, weak, 2, 1}, {weak, strong, 1, 2}, {strong, strong, 1, -1}};
+    for (const auto& c : cases) {
+        Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+        p.soils = {c.above, c.below};
+        p.lines.push_back({{0, 14}, {180, 14}, c.other == -1 ? 1 : 2}); // last: one soil on both sides
+        const Slope s(p);
+        const std::vector<Point> surface{{30, 20}, {40, 14}, {100, 14}, {140, 60}};
+        const EvaluatedSurface e = evaluateSurface(s, surface, nullptr, 0);
+        ASSERT_TRUE(e.ok) << e.reason;
+        const Soil& expected = p.soils[static_cast<size_t>(c.used - 1)];
+        int along = 0;
+        for (const Slice& sl : e.sliced.slices) {
+            if (sl.xl < 40 - 1e-9 || sl.xr > 100 + 1e-9) continue;
+            ++along;
+            EXPECT_EQ(sl.soil + 1, c.used) << sl.xl;
+            EXPECT_EQ(sl.otherSoil + 1, c.other == -1 ? 0 : c.other) << sl.xl;
+            EXPECT_NEAR(sl.tanPhi, std::tan(expected.phi * kPi / 180), 1e-12);
+        }
+        EXPECT_GT(along, 10);
+        EXPECT_NEAR(s.frictionAngleAlong({50, 14}, {60, 14}), expected.phi, 1e-9);
+        const bool said = std::any_of(e.warnings.begin(), e.warnings.end(), [&](const std::string& w) {
+            return w.find("run along the boundary between soils " + std::to_string(c.used) + " and " +
+                          std::to_string(c.other) + "; the weaker there, soil " + std::to_string(c.used)) !=
+                   std::string::npos;
+        });
+        EXPECT_EQ(said, c.other > 0);
+    }
+}
+
+// The refinement turns a block's wedges away from 45 -+ phi/2 when that lowers the factor, never
+// by more than 15 degrees.
+TEST(Search, BlockWedgesAreSearched) {
+    std::string error;
+    auto p = readProblem(exampleText("Block.sl4d"), error);
+    ASSERT_TRUE(p) << error;
+    const Slope slope(*p);
+    const AnalysisResult r = searchSurfaces(*p, slope);
+    ASSERT_TRUE(r.found);
+    const std::vector<Point>& pts = r.critical.front().points;
+    auto direction = [&](size_t i) {
+        return std::atan2(pts[i + 1].y - pts[i].y, pts[i + 1].x - pts[i].x) * 180 / kPi;
+    };
+    // The wedges are straight: the base begins at the first bend and ends at the last.
+    size_t first = 0, last = pts.size() - 2;
+    while (first + 1 < pts.size() - 1 && std::fabs(direction(first + 1) - direction(first)) < 1e-6) ++first;
+    while (last > 0 && std::fabs(direction(last - 1) - direction(last)) < 1e-6) --last;
+    ASSERT_LT(first + 1, last);
+    const double passive = -direction(0), active = direction(pts.size() - 2);
+    const double phiFirst = slope.frictionAngleAlong(pts[first + 1], pts[first + 2]),
+                 phiLast = slope.frictionAngleAlong(pts[last - 1], pts[last]);
+    const double passiveTurn = passive - (45 - phiFirst / 2), activeTurn = active - (45 + phiLast / 2);
+    EXPECT_LE(std::fabs(passiveTurn), 15 + 1e-6);
+    EXPECT_LE(std::fabs(activeTurn), 15 + 1e-6);
+    EXPECT_GT(std::fabs(passiveTurn) + std::fabs(activeTurn), 1) << "the refinement turned neither wedge";
 }
 
 // Surfaces that run along a thin weak layer are drawn on purpose, not left to chance: a good share
