@@ -87,13 +87,23 @@ void search(benchmark::State& state, SearchKind kind) {
     }
     const Slope slope(p);
     long surfaces = 0;
+    std::vector<AnalysisResult::Stage> stages;
     for (auto _ : state) {
         AnalysisResult r = searchSurfaces(p, slope);
         surfaces += r.generated;
         benchmark::DoNotOptimize(r.best.fs);
+        stages = r.stages;
     }
     state.counters["surfaces/s"] =
         benchmark::Counter(static_cast<double>(surfaces), benchmark::Counter::kIsRate);
+    // Wall time of each stage of the last search, in milliseconds, and the evaluations it made.
+    for (const AnalysisResult::Stage& st : stages) {
+        const std::string name = st.name == "random trials"  ? "trials"
+                                 : st.name == "global stage" ? "global"
+                                                             : "refine";
+        state.counters[name + " ms"] = 1000 * st.seconds;
+        state.counters[name + " evals"] = static_cast<double>(st.evaluations);
+    }
 }
 void BM_SearchBishopCircles(benchmark::State& st) {
     search(st, SearchKind::BishopCircle);

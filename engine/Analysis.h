@@ -54,6 +54,15 @@ struct AnalysisResult {
     std::vector<std::string> notes; // search statistics and the like, for the report
     long generated = 0, admissible = 0;
     double bestGenerated = 0; // the best factor among the generated trials, before refinement
+    // The search's stages in order (random trials, global stage, refinement): the best factor after
+    // each and what it took. The time is for benchmarks only; no file carries it.
+    struct Stage {
+        std::string name;
+        double fs = 0;
+        long evaluations = 0;
+        double seconds = 0;
+    };
+    std::vector<Stage> stages;
     std::vector<std::pair<std::string, long>> rejected;
 };
 

@@ -6,6 +6,7 @@
 #include "format/PlotFormat.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -35,6 +36,13 @@ constexpr double kUnrankedMargin = 0.01;
 // Refinements start from the best trials: more for irregular surfaces and blocks, whose many numbers
 // leave more local minima than a circle's three.
 constexpr size_t kRefineStartsCircle = 8, kRefineStartsOther = 16;
+// The global stage: differential evolution of this many of the best trials over at most this many
+// generations, with the difference weight drawn between these and this crossover rate.
+constexpr size_t kPopulation = 20;
+constexpr int kGenerations = 30;
+constexpr double kWeightLow = 0.5, kWeightHigh = 1.0, kCrossover = 0.9;
+// It stops early once the population's factors lie this close (relative) to each other.
+constexpr double kConverged = 1e-6;
 
 struct Candidate {
     size_t order = 0; // trial index; refined surfaces come after every trial
@@ -109,11 +117,14 @@ public:
 
 private:
     void generate();
-    std::vector<Candidate> refine(AnalysisResult& result);
-    // Compass search from `start` on `factor` (the ranking method's by default).
+    std::vector<Candidate> evolve(long& evaluations) const;
+    std::vector<Candidate> refine(const std::vector<Candidate>& starts, long& evaluations) const;
+    // Compass search from `start` on `factor` (the ranking method's by default); adds the factors
+    // it computed to `evaluations` when given.
     Candidate refineFrom(const Candidate& start,
-                         const std::function<std::optional<double>(const TrialShape&)>& factor = {}) const;
-    TrialShape rankTheTen(AnalysisResult& result, std::vector<Candidate> refined);
+                         const std::function<std::optional<double>(const TrialShape&)>& factor = {},
+                         long* evaluations = nullptr) const;
+    TrialShape rankTheTen(AnalysisResult& result, std::vector<Candidate> found);
     void describe(AnalysisResult& result) const;
     void admissibleShareWarning(AnalysisResult& result) const;
     void boundaryWarnings(AnalysisResult& result, const TrialShape& best) const;
@@ -148,7 +159,8 @@ void Search::generate() {
 // lowers the factor of safety, until the steps are a 4096th of where they began (finer moves
 // change the factor in digits nobody reads).
 Candidate Search::refineFrom(const Candidate& start,
-                             const std::function<std::optional<double>(const TrialShape&)>& factor) const {
+                             const std::function<std::optional<double>(const TrialShape&)>& factor,
+                             long* evaluationCount) const {
     auto evaluate = [&](const TrialShape& shape) -> std::optional<double> {
         if (factor) return factor(shape);
         const TrialOutcome o = m_trials.evaluate(shape, false);
@@ -179,37 +191,88 @@ Candidate Search::refineFrom(const Candidate& start,
         for (double& st : steps) st /= 2;
         ++halvings;
     }
+    if (evaluationCount) *evaluationCount += evaluations;
     return best;
 }
 
-// From the best few trials, on as many threads as there are starts.
-std::vector<Candidate> Search::refine(AnalysisResult& result) {
+// Differential evolution (current-to-best/1/bin; Storn & Price 1997) on the numbers that make a
+// trial, from the best trials: each generation's new shapes are drawn one after the other from
+// random numbers of their own (generation and member), evaluated on every thread, and taken in
+// member order, so the outcome does not depend on the number of threads. Numbers the refinement
+// does not move (an irregular surface's floor boundary and its own random sequence) stay with the
+// member.
+std::vector<Candidate> Search::evolve(long& evaluations) const {
     const auto& pool = m_collected.pool;
+    const size_t size = std::min(kPopulation, pool.size());
+    if (size < 4) return {};
+    std::vector<Candidate> population(pool.begin(), pool.begin() + static_cast<std::ptrdiff_t>(size));
+    const std::vector<double> steps = m_trials.refinementSteps();
+    std::vector<TrialShape> shapes(size);
+    std::vector<std::optional<double>> factors(size);
+    for (int generation = 0; generation < kGenerations; ++generation) {
+        const auto [lowest, highest] =
+            std::minmax_element(population.begin(), population.end(),
+                                [](const Candidate& a, const Candidate& b) { return better(a, b); });
+        if (highest->fs - lowest->fs <= kConverged * lowest->fs) break;
+        const Candidate& best = *lowest;
+        for (size_t i = 0; i < size; ++i) {
+            TrialRandom random(m_settings.seed ^
+                               (0x5eed0000ULL + (static_cast<uint64_t>(generation) << 20) + i));
+            size_t r1, r2;
+            do r1 = static_cast<size_t>(random.uniform() * static_cast<double>(size));
+            while (r1 == i);
+            do r2 = static_cast<size_t>(random.uniform() * static_cast<double>(size));
+            while (r2 == i || r2 == r1);
+            const double weight = random.uniform(kWeightLow, kWeightHigh);
+            const size_t forced = static_cast<size_t>(random.uniform() * static_cast<double>(steps.size()));
+            TrialShape shape = population[i].shape;
+            auto& v = shape.parameters;
+            const auto &b = best.shape.parameters, &x1 = population[r1].shape.parameters,
+                       &x2 = population[r2].shape.parameters;
+            for (size_t d = 0; d < v.size() && d < steps.size(); ++d) {
+                const bool cross = random.uniform() < kCrossover || d == forced;
+                if (steps[d] > 0 && cross) v[d] += weight * (b[d] - v[d]) + weight * (x1[d] - x2[d]);
+            }
+            shapes[i] = m_trials.clamped(std::move(shape));
+        }
+        parallelFor(size, m_threads, [&](size_t i) {
+            const TrialOutcome o = m_trials.evaluate(shapes[i], false);
+            factors[i] = o.rejectedFor ? std::nullopt : std::optional(o.fs);
+        });
+        evaluations += static_cast<long>(size);
+        for (size_t i = 0; i < size; ++i)
+            if (factors[i] && *factors[i] < population[i].fs) {
+                population[i].fs = *factors[i];
+                population[i].shape = std::move(shapes[i]);
+                population[i].order = m_trials.count() + static_cast<size_t>(generation + 1) * size + i;
+            }
+    }
+    std::sort(population.begin(), population.end(), better);
+    return population;
+}
+
+// From the best few of `starts` (sorted), on as many threads as there are starts.
+std::vector<Candidate> Search::refine(const std::vector<Candidate>& starts, long& evaluations) const {
     const bool circles = m_p.search != SearchKind::Irregular && m_p.search != SearchKind::Block;
-    const size_t starts = std::min(circles ? kRefineStartsCircle : kRefineStartsOther, pool.size());
-    std::vector<Candidate> refined(starts);
-    parallelFor(starts, m_threads, [&](size_t s) { refined[s] = refineFrom(pool[s]); });
-    const double bestGenerated = pool.front().fs;
-    result.bestGenerated = bestGenerated;
-    double bestRefined = bestGenerated;
+    const size_t n = std::min(circles ? kRefineStartsCircle : kRefineStartsOther, starts.size());
+    std::vector<Candidate> refined(n);
+    std::vector<long> counts(n, 0);
+    parallelFor(n, m_threads, [&](size_t s) { refined[s] = refineFrom(starts[s], {}, &counts[s]); });
+    for (long c : counts) evaluations += c;
     std::vector<Candidate> kept;
-    for (size_t s = 0; s < starts; ++s)
-        if (refined[s].fs < pool[s].fs - 1e-12) {
-            bestRefined = std::min(bestRefined, refined[s].fs);
-            refined[s].order = m_trials.count() + s;
+    for (size_t s = 0; s < n; ++s)
+        if (refined[s].fs < starts[s].fs - 1e-12) {
+            refined[s].order = m_trials.count() + (kGenerations + 2) * kPopulation + s;
             kept.push_back(std::move(refined[s]));
         }
-    result.notes.push_back("Best generated factor of safety: " + fixed(bestGenerated, 4) +
-                           "; after refinement: " + fixed(bestRefined, 4) + " (gain " +
-                           fixed(bestGenerated - bestRefined, 4) + ").");
     return kept;
 }
 
 // The ten most critical surfaces, generated or refined, each listed once: refinements from
 // different starts often meet in one surface.
-TrialShape Search::rankTheTen(AnalysisResult& result, std::vector<Candidate> refined) {
+TrialShape Search::rankTheTen(AnalysisResult& result, std::vector<Candidate> found) {
     std::vector<Candidate> all = m_collected.pool;
-    all.insert(all.end(), refined.begin(), refined.end());
+    all.insert(all.end(), found.begin(), found.end());
     std::sort(all.begin(), all.end(), better);
     const double tol = 1e-2 * std::max(m_par.segmentLength, 1e-6 * std::max(m_s.xMax() - m_s.xMin(), 1.0));
     auto same = [tol](const TrialSurface& a, const TrialSurface& b) {
@@ -331,12 +394,43 @@ AnalysisResult Search::run() {
     AnalysisResult result;
     result.rankedBy = rankingName(m_trials.ranking());
     describe(result);
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::time_point since) {
+        return std::chrono::duration<double>(Clock::now() - since).count();
+    };
+    Clock::time_point started = Clock::now();
     generate();
     result.generated = m_collected.generated;
     result.admissible = m_collected.admissible;
     for (const auto& [why, n] : m_collected.rejected) result.rejected.emplace_back(why, n);
-    std::vector<Candidate> refined;
-    if (!m_collected.pool.empty()) refined = refine(result);
+    std::vector<Candidate> found;
+    if (!m_collected.pool.empty()) {
+        result.bestGenerated = m_collected.pool.front().fs;
+        result.stages.push_back({"random trials", result.bestGenerated, result.generated, seconds(started)});
+        started = Clock::now();
+        long evaluations = 0;
+        found = evolve(evaluations);
+        const double afterGlobal = found.empty() ? result.bestGenerated : found.front().fs;
+        result.stages.push_back({"global stage", afterGlobal, evaluations, seconds(started)});
+        started = Clock::now();
+        // The refinement starts from the best of the trials and of the evolved population.
+        std::vector<Candidate> starts = m_collected.pool;
+        starts.insert(starts.end(), found.begin(), found.end());
+        std::stable_sort(starts.begin(), starts.end(), better);
+        evaluations = 0;
+        std::vector<Candidate> refined = refine(starts, evaluations);
+        double afterRefinement = std::min(afterGlobal, result.bestGenerated);
+        for (const Candidate& c : refined) afterRefinement = std::min(afterRefinement, c.fs);
+        result.stages.push_back({"refinement", afterRefinement, evaluations, seconds(started)});
+        found.insert(found.end(), refined.begin(), refined.end());
+        const auto& st = result.stages;
+        result.notes.push_back(
+            "Best generated factor of safety: " + fixed(st[0].fs, 4) + " (" +
+            std::to_string(st[0].evaluations) + " trials); after the global stage: " + fixed(st[1].fs, 4) +
+            " (" + std::to_string(st[1].evaluations) +
+            " evaluations); after refinement: " + fixed(st[2].fs, 4) + " (" +
+            std::to_string(st[2].evaluations) + " evaluations); gain " + fixed(st[0].fs - st[2].fs, 4) + ".");
+    }
     result.notes.push_back("Surfaces generated: " + std::to_string(result.generated) +
                            ", admissible: " + std::to_string(result.admissible) +
                            ", rejected: " + std::to_string(result.generated - result.admissible));
@@ -348,7 +442,7 @@ AnalysisResult Search::run() {
             "ranges, the minimum elevation, the direction limits and the limit lines.");
     admissibleShareWarning(result);
     if (m_collected.pool.empty()) return result;
-    const TrialShape bestShape = rankTheTen(result, refined);
+    const TrialShape bestShape = rankTheTen(result, found);
     result.trials = std::move(m_collected.plot);
     const TrialSurface& best = result.critical.front();
     result.best =

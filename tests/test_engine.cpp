@@ -1481,6 +1481,57 @@ TEST(Search, ThreadsDoNotChangeTheResult) {
     }
 }
 
+// The default number of trials, with the global stage and the refinement after them, finds the
+// minimum a search of a hundred times as many trials finds, within 1 %; no stage ever loses what
+// the one before found, and the report says what each took.
+TEST(Search, DefaultTrialsReachTheMinimumOfAHundredTimesAsMany) {
+    struct Case {
+        std::string name;
+        Problem problem;
+    };
+    std::vector<Case> cases;
+    for (const char* name : {"Bishop.sl4d", "Block.sl4d", "Irregular.sl4d", "Janbu.sl4d", "Spencer.sl4d"}) {
+        std::string error;
+        auto p = readProblem(exampleText(name), error);
+        ASSERT_TRUE(p) << error;
+        cases.push_back({name, *p});
+    }
+    for (SearchKind kind : {SearchKind::BishopCircle, SearchKind::Spencer}) {
+        Problem p = caseA();
+        p.search = kind;
+        p.parameters = caseARanges();
+        cases.push_back({std::string("case A ") + (kind == SearchKind::Spencer ? "Spencer" : "Bishop"), p});
+    }
+    Problem band = inclinedBand(16);
+    band.search = SearchKind::Irregular;
+    band.parameters = caseBRanges(10, 100);
+    band.parameters.minElevation = -10;
+    cases.push_back({"band rising at 16 degrees", band});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Slope slope(c.problem);
+        const AnalysisResult r = searchSurfaces(c.problem, slope);
+        ASSERT_TRUE(r.found);
+        ASSERT_EQ(r.stages.size(), 3u);
+        EXPECT_EQ(r.stages[0].evaluations, r.generated);
+        for (size_t i = 1; i < r.stages.size(); ++i) {
+            EXPECT_LE(r.stages[i].fs, r.stages[i - 1].fs) << r.stages[i].name;
+            EXPECT_GT(r.stages[i].evaluations, 0) << r.stages[i].name;
+        }
+        EXPECT_EQ(r.best.fs, r.stages[2].fs);
+        const std::string stagesNote = "after the global stage: " + fixed(r.stages[1].fs, 4) + " (" +
+                                       std::to_string(r.stages[1].evaluations) + " evaluations)";
+        EXPECT_TRUE(std::any_of(r.notes.begin(), r.notes.end(), [&](const std::string& n) {
+            return n.find(stagesNote) != std::string::npos;
+        }));
+        Problem more = c.problem;
+        more.parameters.surfacesPerPoint *= 100;
+        const AnalysisResult many = searchSurfaces(more, Slope(more));
+        ASSERT_TRUE(many.found);
+        EXPECT_LT(r.best.fs, 1.01 * many.best.fs) << r.best.fs << " vs " << many.best.fs;
+    }
+}
+
 TEST(Search, FewAdmissibleTrialsAreReported) {
     Problem p = wetSlope();
     p.search = SearchKind::BishopCircle;
