@@ -63,6 +63,19 @@ struct AnalysisResult {
         double seconds = 0;
     };
     std::vector<Stage> stages;
+    // Circle searches: the lowest factor found in each cell of a grid over the centres tried.
+    struct CentreMap {
+        int columns = 0, rows = 0; // 0: no map
+        double left = 0, right = 0, bottom = 0, top = 0;
+        std::vector<double> fs; // row by row from the bottom, each from the left; 0: none there
+        long outside = 0;       // admissible circles whose centres lie beyond the grid
+    };
+    CentreMap centreMap;
+    // The best factor after 1, 2, 4, ... trials and after the last (0: none admissible yet).
+    std::vector<std::pair<long, double>> convergence;
+    // Up to five distinct mechanisms, the critical surface first: each shares less than half its
+    // length with every one before it.
+    std::vector<TrialSurface> mechanisms;
     std::vector<std::pair<std::string, long>> rejected;
 };
 

@@ -67,6 +67,7 @@ public:
         tenCritical(r);
         if (r.found) slices(r.best);
         if (r.found) methods(r.best);
+        centreMap(r.centreMap);
         word(rec::kEnd);
         return std::move(o);
     }
@@ -245,6 +246,26 @@ private:
         word(rec::kMethods);
         count(std::size(factors));
         for (const auto& [code, fs] : factors) o += std::to_string(code) + " " + general(fs) + "\n";
+    }
+
+    // The lowest factor per cell of the centres tried, bottom row first (readers before it skip it).
+    void centreMap(const AnalysisResult::CentreMap& m) {
+        if (m.columns == 0) return;
+        word(rec::kCentreMap);
+        o += std::to_string(m.columns) + " " + std::to_string(m.rows) + "\n";
+        number(m.left);
+        o += ' ';
+        number(m.right);
+        o += ' ';
+        number(m.bottom);
+        o += ' ';
+        number(m.top);
+        o += '\n';
+        for (int j = 0; j < m.rows; ++j)
+            for (int i = 0; i < m.columns; ++i) {
+                number(m.fs[static_cast<size_t>(j * m.columns + i)]);
+                o += i + 1 == m.columns ? '\n' : ' ';
+            }
     }
 
     const Problem& p;

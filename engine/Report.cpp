@@ -62,6 +62,8 @@ public:
             slices();
             factors();
             mostCritical();
+            mechanisms();
+            convergence();
         } else {
             o += "\nNo admissible failure surface was found.\n";
         }
@@ -226,6 +228,27 @@ private:
                      pad(fixed(t.circle.radius, 3), 12);
             o += "\n";
         }
+    }
+
+    void mechanisms() {
+        if (r.mechanisms.size() <= 1) return;
+        o += "\nDistinct mechanisms (each shares less than half its length with those above it)\n";
+        o += "    #      FS     from x       to x   lowest y\n";
+        for (size_t i = 0; i < r.mechanisms.size(); ++i) {
+            const TrialSurface& t = r.mechanisms[i];
+            double lowest = t.points.front().y;
+            for (const Point& q : t.points) lowest = std::min(lowest, q.y);
+            o += pad(number(i + 1), 5) + pad(fixed(t.fs, 3), 8) + pad(fixed(t.points.front().x, 3), 11) +
+                 pad(fixed(t.points.back().x, 3), 11) + pad(fixed(lowest, 3), 11) + "\n";
+        }
+    }
+
+    void convergence() {
+        if (r.convergence.empty()) return;
+        o += "\nBest factor of safety after 1, 2, 4, ... trials:";
+        for (const auto& [n, fs] : r.convergence)
+            o += " " + number(static_cast<size_t>(n)) + ": " + (fs > 0 ? fixed(fs, 4) : "-") + ";";
+        o.back() = '\n';
     }
 
     void warnings() {

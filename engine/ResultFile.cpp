@@ -51,20 +51,23 @@ std::string counts(const AnalysisResult& r) {
     return o + "}}";
 }
 
+std::string surfaceJson(const TrialSurface& t) {
+    std::string o = "{\"fs\": " + jsonNumber(t.fs);
+    if (t.circular)
+        o += ", \"centre\": [" + jsonNumber(t.circle.centre.x) + ", " + jsonNumber(t.circle.centre.y) +
+             "], \"radius\": " + jsonNumber(t.circle.radius);
+    o += ", \"points\": [";
+    for (size_t k = 0; k < t.points.size(); ++k)
+        o += std::string(k ? ", " : "") + "[" + jsonNumber(t.points[k].x) + ", " + jsonNumber(t.points[k].y) +
+             "]";
+    return o + "]}";
+}
+
 std::string surfaces(const AnalysisResult& r) {
     std::string o = "[";
     for (size_t i = 0; i < r.critical.size(); ++i) {
-        const TrialSurface& t = r.critical[i];
-        o += std::string(i ? "," : "") + "\n    {\"rank\": " + std::to_string(i + 1) +
-             ", \"fs\": " + jsonNumber(t.fs);
-        if (t.circular)
-            o += ", \"centre\": [" + jsonNumber(t.circle.centre.x) + ", " + jsonNumber(t.circle.centre.y) +
-                 "], \"radius\": " + jsonNumber(t.circle.radius);
-        o += ", \"points\": [";
-        for (size_t k = 0; k < t.points.size(); ++k)
-            o += std::string(k ? ", " : "") + "[" + jsonNumber(t.points[k].x) + ", " +
-                 jsonNumber(t.points[k].y) + "]";
-        o += "]}";
+        o += std::string(i ? "," : "") + "\n    {\"rank\": " + std::to_string(i + 1) + ", " +
+             surfaceJson(r.critical[i]).substr(1);
     }
     return o + (r.critical.empty() ? "]" : "\n  ]");
 }
@@ -177,6 +180,37 @@ std::string sliceTables(const AnalysisResult& r, const std::string& interslice) 
     return o + "\n  ]";
 }
 
+std::string search(const AnalysisResult& r) {
+    std::string o = "  \"stages\": [";
+    for (size_t i = 0; i < r.stages.size(); ++i)
+        o += std::string(i ? ", " : "") + "{\"name\": " + jsonString(r.stages[i].name) +
+             ", \"fs\": " + jsonNumber(r.stages[i].fs) +
+             ", \"evaluations\": " + std::to_string(r.stages[i].evaluations) + "}";
+    o += "],\n  \"convergence\": [";
+    for (size_t i = 0; i < r.convergence.size(); ++i)
+        o += std::string(i ? ", " : "") + "[" + std::to_string(r.convergence[i].first) + ", " +
+             (r.convergence[i].second > 0 ? jsonNumber(r.convergence[i].second) : "null") + "]";
+    o += "],\n  \"mechanisms\": [";
+    for (size_t i = 0; i < r.mechanisms.size(); ++i)
+        o += std::string(i ? "," : "") + "\n    " + surfaceJson(r.mechanisms[i]);
+    o += r.mechanisms.empty() ? "],\n" : "\n  ],\n";
+    const AnalysisResult::CentreMap& m = r.centreMap;
+    if (m.columns == 0) return o + "  \"centreMap\": null,\n";
+    o += "  \"centreMap\": {\"columns\": " + std::to_string(m.columns) +
+         ", \"rows\": " + std::to_string(m.rows) + ", \"x\": [" + jsonNumber(m.left) + ", " +
+         jsonNumber(m.right) + "], \"y\": [" + jsonNumber(m.bottom) + ", " + jsonNumber(m.top) +
+         "], \"outside\": " + std::to_string(m.outside) + ", \"fs\": [";
+    for (int j = 0; j < m.rows; ++j) {
+        o += std::string(j ? "," : "") + "\n    [";
+        for (int i = 0; i < m.columns; ++i) {
+            const double fs = m.fs[static_cast<size_t>(j * m.columns + i)];
+            o += std::string(i ? ", " : "") + (fs > 0 ? jsonNumber(fs) : "null");
+        }
+        o += "]";
+    }
+    return o + "\n  ]},\n";
+}
+
 } // namespace
 
 std::string resultJson(const Problem* p, const AnalysisResult* r, const std::vector<std::string>& errors) {
@@ -193,6 +227,7 @@ std::string resultJson(const Problem* p, const AnalysisResult* r, const std::vec
         o += "  \"analysis\": " + jsonString(r->kind) + ",\n";
         o += "  \"counts\": " + counts(*r) + ",\n";
         o += "  \"surfaces\": " + surfaces(*r) + ",\n";
+        o += search(*r);
         const std::string interslice = p ? p->options.interslice.name() : IntersliceFunction{}.name();
         o += "  \"methods\": " + methods(*r, interslice) + ",\n";
         o += "  \"slices\": " + sliceTables(*r, interslice) + ",\n";

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 #include <optional>
 #include <thread>
@@ -43,6 +44,15 @@ constexpr int kGenerations = 30;
 constexpr double kWeightLow = 0.5, kWeightHigh = 1.0, kCrossover = 0.9;
 // It stops early once the population's factors lie this close (relative) to each other.
 constexpr double kConverged = 1e-6;
+// The map of centres: cells each way, and the share of the sampled centres left out at each end
+// (a few very flat circles have centres far away).
+constexpr int kMapCells = 25;
+constexpr double kMapTail = 0.02;
+constexpr size_t kMapSample = 4096;
+// Distinct mechanisms: the best trial of each cell of a grid of entry by exit points is a
+// candidate; at most this many are reported.
+constexpr int kMechanismBins = 16;
+constexpr size_t kMechanisms = 5;
 
 struct Candidate {
     size_t order = 0; // trial index; refined surfaces come after every trial
@@ -60,14 +70,18 @@ bool better(const Candidate& a, const Candidate& b) {
 // numbers: trial t is selected when floor(t S / N) and floor((t + 1) S / N) differ, S = min(N, 3999).
 class Collector {
 public:
-    explicit Collector(size_t trials)
-        : m_trials(trials), m_slots(std::min<size_t>(trials, plotformat::kTrialSurfacesWritten)) {}
+    Collector(size_t trials, double xMin, double xMax)
+        : m_trials(trials), m_slots(std::min<size_t>(trials, plotformat::kTrialSurfacesWritten)),
+          m_xMin(xMin), m_xMax(std::max(xMax, xMin + 1e-9)), bins(kMechanismBins * kMechanismBins) {}
 
     bool plotted(size_t t) const { return (t * m_slots) / m_trials != ((t + 1) * m_slots) / m_trials; }
 
     // Outcomes must come in trial order.
     void take(size_t index, TrialOutcome&& o) {
         ++generated;
+        if (!o.rejectedFor && (best == 0 || o.fs < best)) best = o.fs;
+        const long n = generated;
+        if ((n & (n - 1)) == 0 || static_cast<size_t>(n) == m_trials) convergence.emplace_back(n, best);
         if (o.rejectedFor) {
             ++rejected[o.rejectedFor];
             if (o.unrankedFs > 0) {
@@ -78,7 +92,10 @@ public:
             return;
         }
         ++admissible;
+        if (o.circular) mapped(o.circle.centre, o.fs);
         if (!o.points.empty()) plot.push_back({thinned(std::move(o.points)), o.fs, o.circle, o.circular});
+        Candidate& bin = bins[static_cast<size_t>(bin1(o.entryX) * kMechanismBins + bin1(o.exitX))];
+        if (bin.fs == 0 || o.fs < bin.fs) bin = Candidate{index, o.fs, o.shape};
         Candidate c{index, o.fs, std::move(o.shape)};
         if (pool.size() < kPool || better(c, pool.back())) {
             pool.insert(std::upper_bound(pool.begin(), pool.end(), c, better), std::move(c));
@@ -86,7 +103,27 @@ public:
         }
     }
 
+    // The lowest factor in the cell of the grid that holds `centre`.
+    void mapped(const Point& centre, double fs) {
+        AnalysisResult::CentreMap& m = map;
+        if (m.columns == 0) return;
+        const double u = (centre.x - m.left) / (m.right - m.left),
+                     v = (centre.y - m.bottom) / (m.top - m.bottom);
+        if (!(u >= 0 && u <= 1 && v >= 0 && v <= 1)) {
+            ++m.outside;
+            return;
+        }
+        const int i = std::min(m.columns - 1, static_cast<int>(u * m.columns)),
+                  j = std::min(m.rows - 1, static_cast<int>(v * m.rows));
+        double& cell = m.fs[static_cast<size_t>(j * m.columns + i)];
+        if (cell == 0 || fs < cell) cell = fs;
+    }
+
     long generated = 0, admissible = 0;
+    double best = 0;
+    std::vector<std::pair<long, double>> convergence;
+    AnalysisResult::CentreMap map;
+    std::vector<Candidate> bins; // the best trial of each (entry, exit) cell; fs 0: none
     std::map<std::string, long> rejected;
     // Trials the ranking method gave no factor for, and the lowest moment-equilibrium factor among them.
     long unranked = 0;
@@ -102,7 +139,12 @@ private:
         for (size_t i = 0; i < limit; ++i) out.push_back(pts[i * (pts.size() - 1) / (limit - 1)]);
         return out;
     }
+    int bin1(double x) const {
+        return std::clamp(static_cast<int>((x - m_xMin) / (m_xMax - m_xMin) * kMechanismBins), 0,
+                          kMechanismBins - 1);
+    }
     size_t m_trials, m_slots;
+    double m_xMin, m_xMax;
 };
 
 class Search {
@@ -111,12 +153,14 @@ public:
         : m_p(p), m_s(slope), m_par(p.parameters), m_settings(settings),
           m_trials(p, slope, settings.solver, settings.seed),
           m_threads(settings.threads > 0 ? settings.threads : searchThreads()),
-          m_collected(m_trials.count()) {}
+          m_collected(m_trials.count(), slope.xMin(), slope.xMax()) {}
 
     AnalysisResult run();
 
 private:
     void generate();
+    AnalysisResult::CentreMap centreGrid() const;
+    void chooseMechanisms(AnalysisResult& result, const std::vector<Candidate>& found) const;
     std::vector<Candidate> evolve(long& evaluations) const;
     std::vector<Candidate> refine(const std::vector<Candidate>& starts, long& evaluations) const;
     // Compass search from `start` on `factor` (the ranking method's by default); adds the factors
@@ -153,6 +197,111 @@ void Search::generate() {
         });
         for (size_t i = 0; i < size; ++i) m_collected.take(first + i, std::move(round[i]));
     }
+}
+
+// The grid of the centre map: over the centres of an even selection of the trials, less a few
+// far-flung ones at each end, and a little wider; none for searches of other surfaces.
+AnalysisResult::CentreMap Search::centreGrid() const {
+    AnalysisResult::CentreMap m;
+    const size_t n = m_trials.count(), sample = std::min(n, kMapSample);
+    std::vector<double> xs, ys;
+    for (size_t i = 0; i < sample; ++i)
+        if (const auto c = m_trials.centreOf(m_trials.shape(i * n / sample))) {
+            xs.push_back(c->x);
+            ys.push_back(c->y);
+        }
+    if (xs.empty()) return m;
+    auto range = [](std::vector<double>& v, double& low, double& high, double least) {
+        std::sort(v.begin(), v.end());
+        const size_t cut = static_cast<size_t>(kMapTail * static_cast<double>(v.size()));
+        low = v[cut];
+        high = v[v.size() - 1 - cut];
+        const double margin = std::max(0.05 * (high - low), least);
+        low -= margin;
+        high += margin;
+    };
+    const double least = std::max(m_par.segmentLength, 1e-3 * std::max(m_s.xMax() - m_s.xMin(), 1.0));
+    range(xs, m.left, m.right, least);
+    range(ys, m.bottom, m.top, least);
+    m.columns = m.rows = kMapCells;
+    m.fs.assign(static_cast<size_t>(kMapCells * kMapCells), 0.0);
+    return m;
+}
+
+namespace {
+
+double length(const std::vector<Point>& pts) {
+    double l = 0;
+    for (size_t i = 0; i + 1 < pts.size(); ++i)
+        l += std::hypot(pts[i + 1].x - pts[i].x, pts[i + 1].y - pts[i].y);
+    return l;
+}
+
+double distanceTo(const Point& q, const std::vector<Point>& line) {
+    double best = std::numeric_limits<double>::infinity();
+    for (size_t i = 0; i + 1 < line.size(); ++i) {
+        const Point &a = line[i], &b = line[i + 1];
+        const double dx = b.x - a.x, dy = b.y - a.y, l2 = dx * dx + dy * dy;
+        const double t = l2 > 0 ? std::clamp(((q.x - a.x) * dx + (q.y - a.y) * dy) / l2, 0.0, 1.0) : 0.0;
+        best = std::min(best, std::hypot(q.x - (a.x + t * dx), q.y - (a.y + t * dy)));
+    }
+    return best;
+}
+
+// The length of `a` that lies within `near` of `b`, in pieces no longer than half of `near`.
+double sharedLength(const std::vector<Point>& a, const std::vector<Point>& b, double near) {
+    double shared = 0;
+    for (size_t i = 0; i + 1 < a.size(); ++i) {
+        const Point p = a[i], q = a[i + 1];
+        const double l = std::hypot(q.x - p.x, q.y - p.y);
+        const int pieces = std::max(1, static_cast<int>(std::ceil(2 * l / near)));
+        for (int k = 0; k < pieces; ++k) {
+            const double t = (k + 0.5) / pieces;
+            if (distanceTo({p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)}, b) <= near) shared += l / pieces;
+        }
+    }
+    return shared;
+}
+
+} // namespace
+
+// Distinct mechanisms: the critical surface, then, by factor, the ten and the best trial of each
+// cell of entry and exit points, each taken when it shares less than half its length (or the
+// other's, the shorter) with every one taken before.
+void Search::chooseMechanisms(AnalysisResult& result, const std::vector<Candidate>& found) const {
+    if (result.critical.empty()) return;
+    const double segment = m_p.search == SearchKind::Block ? m_par.blockSegmentLength : m_par.segmentLength;
+    const double near = std::max(0.5 * segment, 0.01 * (m_s.xMax() - m_s.xMin()));
+    std::vector<TrialSurface> candidates(result.critical.begin() + 1, result.critical.end());
+    std::vector<Candidate> others;
+    for (const Candidate& c : m_collected.bins)
+        if (c.fs > 0) others.push_back(c);
+    for (const Candidate& c : found) others.push_back(c);
+    std::sort(others.begin(), others.end(), better);
+    result.mechanisms = {result.critical.front()};
+    size_t next = 0;
+    auto distinct = [&](const TrialSurface& t) {
+        const double l = length(t.points);
+        for (const TrialSurface& m : result.mechanisms)
+            if (sharedLength(t.points, m.points, near) >= 0.5 * std::min(l, length(m.points))) return false;
+        return true;
+    };
+    for (const Candidate& c : others) {
+        // The ten come first where they are as good.
+        while (next < candidates.size() && candidates[next].fs <= c.fs) {
+            if (result.mechanisms.size() < kMechanisms && distinct(candidates[next]))
+                result.mechanisms.push_back(candidates[next]);
+            ++next;
+        }
+        if (result.mechanisms.size() >= kMechanisms) return;
+        TrialOutcome o = m_trials.evaluate(c.shape, true);
+        if (o.rejectedFor) continue;
+        TrialSurface t{std::move(o.points), c.fs, o.circle, o.circular};
+        if (distinct(t)) result.mechanisms.push_back(std::move(t));
+        if (result.mechanisms.size() >= kMechanisms) return;
+    }
+    for (; next < candidates.size() && result.mechanisms.size() < kMechanisms; ++next)
+        if (distinct(candidates[next])) result.mechanisms.push_back(candidates[next]);
 }
 
 // Compass search: every parameter is moved up and down by its step, which halves whenever no move
@@ -353,9 +502,20 @@ void Search::boundaryWarnings(AnalysisResult& result, const TrialShape& best) co
         if (m_par.initiationPoints > 1 && std::fabs(pts.front().x - m_par.initRightX) <= tol)
             touched.push_back("the right end of the initiation range");
     }
+    if (m_p.search != SearchKind::Block && best.parameters.size() > 1) {
+        // The direction the surface leaves its initiation point in.
+        if (std::fabs(best.parameters[1] - m_par.cwLimit) <= 1e-6)
+            touched.push_back("the clockwise direction limit");
+        else if (std::fabs(best.parameters[1] - m_par.ccwLimit) <= 1e-6)
+            touched.push_back("the counterclockwise direction limit");
+    }
+    if (pts.front().x - m_s.xMin() <= tol) touched.push_back("the left edge of the model");
+    if (m_s.xMax() - pts.back().x <= tol) touched.push_back("the right edge of the model");
     double lowest = pts.front().y;
     for (const Point& q : pts) lowest = std::min(lowest, q.y);
-    if (lowest - m_trials.minimumElevation() <= tol) touched.push_back("the minimum elevation");
+    if (lowest - m_trials.minimumElevation() <= tol)
+        touched.push_back(m_p.search == SearchKind::Block ? "the bottom of the model"
+                                                          : "the minimum elevation");
     auto nearLine = [&](const LimitLine& l) {
         const double len = std::hypot(l.b.x - l.a.x, l.b.y - l.a.y);
         if (len <= 0) return false;
@@ -399,6 +559,7 @@ AnalysisResult Search::run() {
         return std::chrono::duration<double>(Clock::now() - since).count();
     };
     Clock::time_point started = Clock::now();
+    m_collected.map = centreGrid();
     generate();
     result.generated = m_collected.generated;
     result.admissible = m_collected.admissible;
@@ -442,7 +603,13 @@ AnalysisResult Search::run() {
             "ranges, the minimum elevation, the direction limits and the limit lines.");
     admissibleShareWarning(result);
     if (m_collected.pool.empty()) return result;
+    // What the global stage and the refinement found has its place in the map too.
+    for (const Candidate& c : found)
+        if (const auto centre = m_trials.centreOf(c.shape)) m_collected.mapped(*centre, c.fs);
+    result.centreMap = m_collected.map;
+    result.convergence = m_collected.convergence;
     const TrialShape bestShape = rankTheTen(result, found);
+    chooseMechanisms(result, found);
     result.trials = std::move(m_collected.plot);
     const TrialSurface& best = result.critical.front();
     result.best =

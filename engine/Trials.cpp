@@ -259,6 +259,8 @@ TrialOutcome Trials::evaluate(const TrialShape& shape, bool keepPoints) const {
         out.rejectedFor = why;
         return out;
     }
+    out.entryX = pts.front().x;
+    out.exitX = pts.back().x;
     if (keepPoints) out.points = std::move(pts);
     return out;
 }
@@ -361,7 +363,7 @@ std::vector<Point> Trials::arc(const Point& c, double r, double startAngle) cons
 
 // The circle that leaves the ground at x0 in the direction theta (degrees) and passes through the
 // ground at xt, drawn until it rises through the ground.
-std::vector<Point> Trials::circle(const std::vector<double>& v, Circle& circle, const char** why) const {
+std::optional<Circle> Trials::circleThrough(const std::vector<double>& v) const {
     const double x0 = v[0], theta = v[1], xt = v[2];
     const Point p{x0, m_s.groundY(x0)};
     const double t = theta * kDeg;
@@ -369,18 +371,31 @@ std::vector<Point> Trials::circle(const std::vector<double>& v, Circle& circle, 
     const Point q{xt, m_s.groundY(xt)};
     const double dx = q.x - p.x, dy = q.y - p.y;
     const double along = dx * normal.x + dy * normal.y;
-    if (!(along > 0)) {
+    if (!(along > 0)) return std::nullopt;
+    const double r = (dx * dx + dy * dy) / (2 * along);
+    return Circle{{p.x + r * normal.x, p.y + r * normal.y}, r, true};
+}
+
+std::optional<Point> Trials::centreOf(const TrialShape& shape) const {
+    if (m_p.search == SearchKind::Block || m_p.search == SearchKind::Irregular || shape.parameters.size() < 3)
+        return std::nullopt;
+    const auto c = circleThrough(shape.parameters);
+    return c ? std::optional(c->centre) : std::nullopt;
+}
+
+std::vector<Point> Trials::circle(const std::vector<double>& v, Circle& circle, const char** why) const {
+    const auto through = circleThrough(v);
+    if (!through) {
         *why = rejection::kNoMass;
         return {};
     }
-    const double r = (dx * dx + dy * dy) / (2 * along);
-    const Point c{p.x + r * normal.x, p.y + r * normal.y};
-    auto pts = arc(c, r, std::atan2(p.y - c.y, p.x - c.x));
+    const Point p{v[0], m_s.groundY(v[0])}, c = through->centre;
+    auto pts = arc(c, through->radius, std::atan2(p.y - c.y, p.x - c.x));
     if (pts.empty()) {
         *why = rejection::kNoExit;
         return {};
     }
-    circle = Circle{c, r, true};
+    circle = *through;
     return pts;
 }
 

@@ -61,7 +61,8 @@ struct TrialOutcome {
     TrialShape shape;
     Circle circle;
     bool circular = false;
-    std::vector<Point> points; // kept only when asked for
+    double entryX = 0, exitX = 0; // where an admissible surface leaves and meets the ground
+    std::vector<Point> points;    // kept only when asked for
 };
 
 class Trials {
@@ -77,6 +78,8 @@ public:
     // Moment equilibrium's factor (Bishop's method) of an admissible circular surface, whatever the
     // ranking method; nothing for other surfaces or none.
     std::optional<double> momentFactor(const TrialShape& shape) const;
+    // The centre of a circle search's trial, from its numbers alone (no surface is made).
+    std::optional<Point> centreOf(const TrialShape& shape) const;
     // A shape moved by the refinement back into the ranges the search allows.
     TrialShape clamped(TrialShape shape) const;
     // Steps the refinement starts with, one per parameter.
@@ -88,6 +91,7 @@ private:
     std::vector<Point> surfaceOf(const TrialShape& shape, Circle& circle, bool& circular,
                                  const char** why) const;
     std::vector<Point> circle(const std::vector<double>& v, Circle& circle, const char** why) const;
+    std::optional<Circle> circleThrough(const std::vector<double>& v) const;
     std::vector<Point> irregular(const TrialShape& shape, const char** why) const;
     std::vector<Point> block(const std::vector<double>& v, const char** why) const;
     std::vector<Point> wedge(const Point& from, double angle, double step, bool leftward) const;

@@ -21,6 +21,7 @@ inline constexpr char kTenCritical[] = "TEN";   // 10 blocks: n; fs xc yc r; n p
 inline constexpr char kTiebacks[] = "TIE";      // N, then N x 3 points
 inline constexpr char kWater[] = "WTR";         // N, then per line: n and n points
 inline constexpr char kMethods[] = "MTH";       // N, then N lines: method code and factor (0: none)
+inline constexpr char kCentreMap[] = "MAP"; // columns rows; left right bottom top; rows of factors (0: none)
 inline constexpr char kEnd[] = "END";
 } // namespace record
 

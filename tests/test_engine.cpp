@@ -697,6 +697,10 @@ TEST_F(EngineRun, EveryExampleWritesItsThreeFiles) {
         EXPECT_NE(plot.find("\nTEN\n"), std::string::npos);
         EXPECT_NE(plot.find("\nINF\n"), std::string::npos);
         EXPECT_NE(plot.find("\nSRF\n"), std::string::npos);
+        const bool circles = std::string(name) == "Bishop.sl4d" || std::string(name) == "Janbu.sl4d" ||
+                             std::string(name) == "Spencer.sl4d";
+        EXPECT_EQ(plot.find("\nMAP\n25 25\n") != std::string::npos, circles)
+            << "a centre map for circles only";
         EXPECT_EQ(plot.find(','), std::string::npos) << "numbers always with a point";
         EXPECT_FALSE(fs::exists(base.string() + ".sl4p.writing"));
     }
@@ -1333,6 +1337,105 @@ TEST(Search, IrregularTrialsFollowAWeakSeam) {
         if (longest >= 4) ++following;
     }
     EXPECT_GE(6 * following, r.trials.size()) << following << " of " << r.trials.size();
+}
+
+// Where the minimum lies: the map's lowest cell holds the critical centre and its factor, the
+// convergence curve falls to the best trial at 1, 2, 4, ... trials, and the mechanisms start with
+// the critical surface.
+TEST(Search, WhereTheMinimumLies) {
+    const AnalysisResult r = search(caseA(), SearchKind::BishopCircle, caseARanges());
+    ASSERT_TRUE(r.found);
+    const auto& m = r.centreMap;
+    ASSERT_EQ(m.columns, 25);
+    ASSERT_EQ(m.rows, 25);
+    ASSERT_EQ(m.fs.size(), 625u);
+    const auto lowest = std::min_element(m.fs.begin(), m.fs.end(), [](double a, double b) {
+        return (a > 0 ? a : 1e300) < (b > 0 ? b : 1e300);
+    });
+    EXPECT_NEAR(*lowest, r.best.fs, 1e-12);
+    const Point centre = r.critical.front().circle.centre;
+    const long cell = lowest - m.fs.begin();
+    EXPECT_EQ(static_cast<int>((centre.x - m.left) / (m.right - m.left) * m.columns), cell % m.columns);
+    EXPECT_EQ(static_cast<int>((centre.y - m.bottom) / (m.top - m.bottom) * m.rows), cell / m.columns);
+    EXPECT_GT(std::count_if(m.fs.begin(), m.fs.end(), [](double v) { return v > 0; }), 50);
+
+    ASSERT_FALSE(r.convergence.empty());
+    long expected = 1;
+    for (size_t i = 0; i + 1 < r.convergence.size(); ++i, expected *= 2) {
+        EXPECT_EQ(r.convergence[i].first, expected);
+        if (i > 0 && r.convergence[i - 1].second > 0)
+            EXPECT_LE(r.convergence[i].second, r.convergence[i - 1].second);
+    }
+    EXPECT_EQ(r.convergence.back().first, r.generated);
+    EXPECT_EQ(r.convergence.back().second, r.stages[0].fs);
+
+    ASSERT_FALSE(r.mechanisms.empty());
+    EXPECT_LE(r.mechanisms.size(), 5u);
+    EXPECT_EQ(r.mechanisms.front().fs, r.best.fs);
+    for (size_t i = 1; i < r.mechanisms.size(); ++i) EXPECT_LE(r.mechanisms[i - 1].fs, r.mechanisms[i].fs);
+}
+
+// A slope of two tiers fails through the lower tier, through the upper tier, or whole: the
+// mechanisms name a surface within each tier besides the critical one.
+TEST(Search, DistinctMechanismsOfATwoTierSlope) {
+    Problem p = slope({{0, 0}, {20, 0}, {40, 12}, {60, 12}, {80, 24}, {130, 24}});
+    p.soils.push_back(soil(20, 8, 25));
+    SearchParameters s;
+    s.initiationPoints = 20;
+    s.surfacesPerPoint = 100;
+    s.initLeftX = 5;
+    s.initRightX = 65;
+    s.termLeftX = 35;
+    s.termRightX = 125;
+    s.minElevation = -20;
+    s.segmentLength = 2;
+    s.cwLimit = -45;
+    s.ccwLimit = 0;
+    const AnalysisResult r = search(p, SearchKind::BishopCircle, s);
+    ASSERT_TRUE(r.found);
+    ASSERT_GE(r.mechanisms.size(), 3u);
+    bool lower = false, upper = false;
+    for (const TrialSurface& t : r.mechanisms) {
+        lower = lower || t.points.back().x <= 50;
+        upper = upper || t.points.front().x >= 40;
+    }
+    EXPECT_TRUE(lower) << "a mechanism through the lower tier alone";
+    EXPECT_TRUE(upper) << "a mechanism through the upper tier alone";
+}
+
+// The critical surface touching any limit of what was searched is named.
+TEST(Search, WarningsNameEveryLimitTouched) {
+    const struct {
+        void (*change)(SearchParameters&);
+        const char* warning;
+    } cases[] = {
+        {[](SearchParameters& s) { s.termRightX = 48; }, "the right end of the termination range"},
+        {[](SearchParameters& s) { s.ccwLimit = -40; }, "the counterclockwise direction limit"},
+        {[](SearchParameters& s) {
+             s.cwLimit = 5;
+             s.ccwLimit = 30;
+         },
+         "the clockwise direction limit"},
+        {[](SearchParameters& s) {
+             s.initiationPoints = 1;
+             s.initLeftX = s.initRightX = 20;
+         },
+         "the left edge of the model"},
+        {[](SearchParameters&) {}, "the minimum elevation"},
+    };
+    for (const auto& c : cases) {
+        SearchParameters ranges = caseARanges();
+        c.change(ranges);
+        Problem p = caseA();
+        // A purely cohesive soil fails deep, down to the lowest elevation allowed.
+        if (std::string(c.warning) == "the minimum elevation") p.soils[0] = soil(20, 20, 0);
+        const AnalysisResult r = search(p, SearchKind::BishopCircle, ranges);
+        ASSERT_TRUE(r.found) << c.warning;
+        const std::string expected = "The critical surface touches " + std::string(c.warning);
+        EXPECT_TRUE(std::any_of(r.warnings.begin(), r.warnings.end(), [&](const std::string& w) {
+            return w == expected + ": the true minimum may lie outside what was searched.";
+        })) << c.warning;
+    }
 }
 
 TEST(Search, ImpossibleRangesEndWithoutACriticalSurface) {

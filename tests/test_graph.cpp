@@ -667,7 +667,7 @@ TEST(Drawing, TextsFitAndTheFactorIsWrittenOnce) {
 }
 
 // The solution text says when a rigorous method lies more than 10 % from the drawn factor, and
-// only then; a file without the methods' record draws as before.
+// only then; a file without the methods' record draws as before, and one with a centre map too.
 TEST(Drawing, TheSolutionSaysWhenTheMethodsDisagree) {
     ProblemSession session;
     session.adopt(TProgramData::CreateFromFile(
@@ -684,6 +684,17 @@ TEST(Drawing, TheSolutionSaysWhenTheMethodsDisagree) {
         {"MTH\n2\n5 FS*1.2\n6 FS*1.02\n", "methods disagree,  Spencer "},
         {"MTH\n2\n5 0\n6 FS*0.8\n", "methods disagree,  Morgenstern-Price "},
     };
+    // A centre map is no concern of the drawing yet: it reads past it.
+    {
+        QByteArray withMap = text;
+        withMap.insert(withMap.lastIndexOf("END"), "MAP\n2 2\n0 1 0 1\n0 1.5\n2.5 0\n");
+        PlotModel a, b;
+        const PlotReadResult r = ReadPlotText(withMap, *session.tables().BoundCood, a);
+        EXPECT_TRUE(r.messages.isEmpty()) << r.messages.join('\n').toStdString();
+        ReadPlotText(text, *session.tables().BoundCood, b);
+        EXPECT_EQ(a.FactorOfSafety, b.FactorOfSafety);
+        EXPECT_EQ(a.SliceCount, b.SliceCount);
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.record);
         PlotModel probe;
