@@ -4,6 +4,7 @@
 #include "format/ProblemFormat.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -535,11 +536,16 @@ double IntersliceFunction::at(double x) const {
 std::string IntersliceFunction::name() const {
     for (const auto& [k, n] : kIntersliceNames)
         if (k == kind) return n;
+    // The shortest text that reads back as the same numbers, so the name is the function.
     std::string text = "points";
     for (size_t i = 0; i < points.size(); ++i) {
-        char item[64];
-        std::snprintf(item, sizeof item, "%s%g:%g", i ? "," : " ", points[i].x, points[i].y);
-        text += item;
+        char item[80];
+        char* at = item;
+        *at++ = i ? ',' : ' ';
+        at = std::to_chars(at, item + sizeof item, points[i].x).ptr;
+        *at++ = ':';
+        at = std::to_chars(at, item + sizeof item, points[i].y).ptr;
+        text.append(item, at);
     }
     return text;
 }
@@ -562,8 +568,9 @@ std::optional<IntersliceFunction> parseInterslice(const std::string& text, std::
             colon == std::string::npos ? std::nullopt : numfmt::parseStorable(pair.substr(0, colon));
         const auto y =
             colon == std::string::npos ? std::nullopt : numfmt::parseStorable(pair.substr(colon + 1));
+        // Compared as the numbers kept: two texts may differ beyond what a double holds.
         if (!x || !y || *x < 0 || *x > 1 || *y < 0 || *y > 1 ||
-            (!f.points.empty() && *x <= f.points.back().x)) {
+            (!f.points.empty() && static_cast<double>(*x) <= f.points.back().x)) {
             error = "The interslice function \"" + text +
                     "\" is none of constant, half-sine, clipped-sine and trapezoid, nor points x:f with x "
                     "increasing from 0 to 1 and f from 0 to 1 (as in 0:0,0.5:1,1:0).";

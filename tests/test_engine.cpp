@@ -543,7 +543,8 @@ TEST(ProblemInput, IntersliceFunctions) {
         }
     }
     for (const char* text : {"", "sine", "Half-Sine", "0:0", "0:0,0:1", "0.5:0,0.2:1", "0:0,1:1.5",
-                             "0:-0.1,1:1", "0:0,1.5:1", "0:0,,1:1", "0:0,x:1", "0 0,1 1", "0:0,1:1,"}) {
+                             "0:-0.1,1:1", "0:0,1.5:1", "0:0,,1:1", "0:0,x:1", "0 0,1 1", "0:0,1:1,",
+                             "0:0,0.63333333333333333333:0,0.63333333333333333331:1"}) {
         std::string error;
         EXPECT_FALSE(parseInterslice(text, error)) << text;
         EXPECT_NE(error.find("interslice function"), std::string::npos) << error;

@@ -3,7 +3,7 @@
 # for a while each. Inputs that reach new code are kept; afterwards each corpus in
 # tests/data/fuzz/<target>/ is minimised, and the tests replay it (FuzzCorpus.<target>).
 # Usage: tools/fuzz.sh [seconds per target] [target ...]
-# Targets: engine_reader names problem_reader plot_reader column_stream evaluator word_reader chart_import
+# Targets: engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
@@ -14,7 +14,7 @@ seconds="${1:-300}"
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-    targets=(engine_reader names problem_reader plot_reader column_stream evaluator word_reader chart_import)
+    targets=(engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import)
 
 out=build-fuzz
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
