@@ -1381,17 +1381,16 @@ TEST(Search, WhereTheMinimumLies) {
 TEST(Search, DistinctMechanismsOfATwoTierSlope) {
     Problem p = slope({{0, 0}, {20, 0}, {40, 12}, {60, 12}, {80, 24}, {130, 24}});
     p.soils.push_back(soil(20, 8, 25));
-    SearchParameters s;
-    s.initiationPoints = 20;
-    s.surfacesPerPoint = 100;
-    s.initLeftX = 5;
-    s.initRightX = 65;
-    s.termLeftX = 35;
-    s.termRightX = 125;
-    s.minElevation = -20;
-    s.segmentLength = 2;
-    s.cwLimit = -45;
-    s.ccwLimit = 0;
+    const SearchParameters s{.initiationPoints = 20,
+                             .surfacesPerPoint = 100,
+                             .initLeftX = 5,
+                             .initRightX = 65,
+                             .termLeftX = 35,
+                             .termRightX = 125,
+                             .minElevation = -20,
+                             .segmentLength = 2,
+                             .ccwLimit = 0,
+                             .cwLimit = -45};
     const AnalysisResult r = search(p, SearchKind::BishopCircle, s);
     ASSERT_TRUE(r.found);
     ASSERT_GE(r.mechanisms.size(), 3u);
