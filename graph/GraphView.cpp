@@ -460,7 +460,8 @@ static QString methodsDisagreement(const PlotModel& m) {
         if (!(fs > 0)) continue;
         const double relative = (fs - m.FactorOfSafety) / m.FactorOfSafety;
         apart = apart || std::fabs(relative) > method::kDisagree;
-        others += QStringLiteral(",  %1 %2 (%3%4 %)")
+        others += QStringLiteral("%1%2 %3 (%4%5 %)")
+                      .arg(others.isEmpty() ? QStringLiteral(": ") : QStringLiteral(",  "))
                       .arg(QLatin1String(name), fixed(fs, 3), relative >= 0 ? QStringLiteral("+") : QString(),
                            fixed(100 * relative, 1));
     }

@@ -681,8 +681,8 @@ TEST(Drawing, TheSolutionSaysWhenTheMethodsDisagree) {
     } cases[] = {
         {"", nullptr},
         {"MTH\n2\n5 FS*1.05\n6 FS*0.95\n", nullptr},
-        {"MTH\n2\n5 FS*1.2\n6 FS*1.02\n", "methods disagree,  Spencer "},
-        {"MTH\n2\n5 0\n6 FS*0.8\n", "methods disagree,  Morgenstern-Price "},
+        {"MTH\n2\n5 FS*1.2\n6 FS*1.02\n", "methods disagree: Spencer "},
+        {"MTH\n2\n5 0\n6 FS*0.8\n", "methods disagree: Morgenstern-Price "},
     };
     // A centre map is no concern of the drawing yet: it reads past it.
     {
