@@ -38,12 +38,6 @@ double weightSum(const std::vector<Slice>& slices) {
     return std::max(w, 1e-12);
 }
 
-// Normal force from vertical equilibrium with horizontal side forces, for a trial factor.
-double verticalNormal(const Slice& s, double f) {
-    const double mAlpha = s.cosA + s.sinA * s.tanPhi / f;
-    return (-s.fy - (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) * s.sinA / f) / mAlpha;
-}
-
 // c l + (N - U) tan(phi): the classical term, negative where the effective normal force is.
 double availableShear(const Slice& s, double n) {
     return s.cohesion * s.baseLength + (n - s.poreForce) * s.tanPhi;
@@ -144,40 +138,84 @@ MethodResult ordinaryMethod(const std::vector<Slice>& slices, const Point& o) {
 
 namespace {
 
-// Both simplified methods take the normal forces from vertical equilibrium with horizontal side
-// forces and differ only in the sum they balance: `sums` gives (resisting, driving) for a trial
-// factor, and the factor is their ratio, iterated until it stands still.
-template <class Sums>
+// Both simplified methods take the normal force on each base from its vertical equilibrium with
+// horizontal side forces, N = (p F - q) / (r F + t), and balance a sum that is linear in the
+// normal forces: resisting R0 + sum(rho N), driving D0 + sum(delta N). The factor is R / D at the
+// factor, F = g(F). The terms that do not change with F are worked out once, so an iteration costs
+// one division per slice.
+struct SimplifiedTerms {
+    struct Base {
+        double p, q, r, t; // N = (p F - q) / (r F + t)
+        double rho, delta;
+    };
+    std::vector<Base> bases;
+    double resisting0 = 0, driving0 = 0;
+
+    template <class Weights> SimplifiedTerms(const std::vector<Slice>& slices, Weights weights) {
+        bases.reserve(slices.size());
+        for (const Slice& s : slices) {
+            const double a0 = s.cohesion * s.baseLength - s.poreForce * s.tanPhi; // c l - U tan(phi)
+            Base b{-s.fy, a0 * s.sinA, s.cosA, s.sinA * s.tanPhi, 0, 0};
+            weights(s, a0, b.rho, b.delta, resisting0, driving0);
+            bases.push_back(b);
+        }
+    }
+    double normal(const Base& b, double f) const { return (b.p * f - b.q) / (b.r * f + b.t); }
+    // g(F); NaN when the forces do not drive the mass.
+    double next(double f) const {
+        double resisting = resisting0, driving = driving0;
+        for (const Base& b : bases) {
+            const double n = normal(b, f);
+            resisting += b.rho * n;
+            driving += b.delta * n;
+        }
+        return driving > 0 ? resisting / driving : std::numeric_limits<double>::quiet_NaN();
+    }
+};
+
+// F = g(F) by the secant method on g(F) - F, which needs a few evaluations where the plain
+// iteration needs tens; a step the secant cannot take (no slope, or out of the positive factors)
+// is a plain one. It ends where g(F) and F agree to the tolerance and returns g(F), as the plain
+// iteration would.
 MethodResult simplified(const std::vector<Slice>& slices, double start, const SolverSettings& settings,
-                        Sums sums) {
+                        const SimplifiedTerms& terms, bool forces) {
     MethodResult r;
-    double f = start > 0 ? start : 1.0;
+    double f = start > 0 ? start : 1.0, previous = 0, previousGap = 0;
     for (int it = 1; it <= settings.maxIterations; ++it) {
-        const auto [resisting, driving] = sums(f);
-        if (!(driving > 0)) {
+        const double next = terms.next(f);
+        r.iterations = it;
+        if (std::isnan(next)) {
             r.message = "The forces on the mass do not drive it toward the toe.";
             return r;
         }
-        const double next = resisting / driving;
-        r.iterations = it;
         if (!std::isfinite(next) || next <= 0) {
             r.message = "The iteration left the range of positive factors of safety.";
             return r;
         }
-        const bool done = std::fabs(next - f) <= settings.tolerance * next;
-        f = next;
-        if (done) {
+        const double gap = next - f;
+        if (std::fabs(gap) <= settings.tolerance * next) {
+            f = next;
             r.ok = true;
             break;
         }
+        double secant = next;
+        if (it > 1 && gap != previousGap) {
+            const double step = f - gap * (f - previous) / (gap - previousGap);
+            if (std::isfinite(step) && step > 0) secant = step;
+        }
+        previous = f;
+        previousGap = gap;
+        f = secant;
     }
     if (!r.ok) {
         r.message = "The iteration did not converge in " + std::to_string(settings.maxIterations) + " steps.";
         return r;
     }
     r.fs = f;
-    r.normal.reserve(slices.size());
-    r.available.reserve(slices.size());
+    if (forces) {
+        r.normal.reserve(slices.size());
+        r.available.reserve(slices.size());
+    }
     for (size_t i = 0; i < slices.size(); ++i) {
         const Slice& s = slices[i];
         if (s.cosA + s.sinA * s.tanPhi / f <= settings.minimumBaseFactor) {
@@ -185,10 +223,12 @@ MethodResult simplified(const std::vector<Slice>& slices, double start, const So
             r.message = "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
             return r;
         }
-        const double n = verticalNormal(s, f);
+        const double n = terms.normal(terms.bases[i], f);
         r.negativeBases += n < s.poreForce;
-        r.normal.push_back(n);
-        r.available.push_back(availableShear(s, n));
+        if (forces) {
+            r.normal.push_back(n);
+            r.available.push_back(availableShear(s, n));
+        }
     }
     return r;
 }
@@ -196,33 +236,30 @@ MethodResult simplified(const std::vector<Slice>& slices, double start, const So
 } // namespace
 
 MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& o, double start,
-                          const SolverSettings& settings) {
-    // Moments about the centre; the arms do not change from one iteration to the next.
-    std::vector<Arms> arm;
-    arm.reserve(slices.size());
-    for (const Slice& s : slices) arm.push_back(arms(s, o));
-    return simplified(slices, start, settings, [&](double f) {
-        double resisting = 0, driving = 0;
-        for (size_t i = 0; i < slices.size(); ++i) {
-            const double n = verticalNormal(slices[i], f);
-            resisting += arm[i].shear * availableShear(slices[i], n);
-            driving -= arm[i].external + arm[i].normal * n;
-        }
-        return std::pair{resisting, driving};
-    });
+                          const SolverSettings& settings, bool forces) {
+    // Moments about the centre.
+    const SimplifiedTerms terms(
+        slices, [&](const Slice& s, double a0, double& rho, double& delta, double& r0, double& d0) {
+            const Arms a = arms(s, o);
+            rho = a.shear * s.tanPhi;
+            delta = -a.normal;
+            r0 += a.shear * a0;
+            d0 -= a.external;
+        });
+    return simplified(slices, start, settings, terms, forces);
 }
 
-MethodResult janbuMethod(const std::vector<Slice>& slices, double start, const SolverSettings& settings) {
+MethodResult janbuMethod(const std::vector<Slice>& slices, double start, const SolverSettings& settings,
+                         bool forces) {
     // Horizontal forces.
-    return simplified(slices, start, settings, [&](double f) {
-        double resisting = 0, driving = 0;
-        for (const Slice& s : slices) {
-            const double n = verticalNormal(s, f);
-            resisting += availableShear(s, n) * s.cosA;
-            driving += n * s.sinA - s.fx;
-        }
-        return std::pair{resisting, driving};
-    });
+    const SimplifiedTerms terms(
+        slices, [](const Slice& s, double a0, double& rho, double& delta, double& r0, double& d0) {
+            rho = s.tanPhi * s.cosA;
+            delta = s.sinA;
+            r0 += a0 * s.cosA;
+            d0 -= s.fx;
+        });
+    return simplified(slices, start, settings, terms, forces);
 }
 
 double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slice>& slices) {

@@ -121,10 +121,12 @@ struct Circle {
 Circle fitCircle(const std::vector<Point>& points);
 
 MethodResult ordinaryMethod(const std::vector<Slice>& slices, const Point& centre);
+// With `forces` false only the factor (and the admissibility of every base) is worked out: a
+// search ranks thousands of surfaces whose forces nobody reads.
 MethodResult bishopMethod(const std::vector<Slice>& slices, const Point& centre, double start = 1.0,
-                          const SolverSettings& settings = {});
+                          const SolverSettings& settings = {}, bool forces = true);
 MethodResult janbuMethod(const std::vector<Slice>& slices, double start = 1.0,
-                         const SolverSettings& settings = {});
+                         const SolverSettings& settings = {}, bool forces = true);
 // Janbu's correction factor f0 from the depth-to-length ratio and the soils along the base.
 double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slice>& slices);
 // Spencer (a constant interslice function) or Morgenstern-Price (any other), both satisfying

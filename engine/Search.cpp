@@ -72,7 +72,7 @@ class Collector {
 public:
     Collector(size_t trials, double xMin, double xMax)
         : m_trials(trials), m_slots(std::min<size_t>(trials, plotformat::kTrialSurfacesWritten)),
-          m_xMin(xMin), m_xMax(std::max(xMax, xMin + 1e-9)), bins(kMechanismBins * kMechanismBins) {}
+          m_xMin(xMin), m_xMax(std::max(xMax, xMin + 1e-9)) {}
 
     bool plotted(size_t t) const { return (t * m_slots) / m_trials != ((t + 1) * m_slots) / m_trials; }
 
@@ -123,7 +123,8 @@ public:
     double best = 0;
     std::vector<std::pair<long, double>> convergence;
     AnalysisResult::CentreMap map;
-    std::vector<Candidate> bins; // the best trial of each (entry, exit) cell; fs 0: none
+    // The best trial of each (entry, exit) cell; fs 0: none.
+    std::vector<Candidate> bins = std::vector<Candidate>(kMechanismBins * kMechanismBins);
     std::map<std::string, long> rejected;
     // Trials the ranking method gave no factor for, and the lowest moment-equilibrium factor among them.
     long unranked = 0;

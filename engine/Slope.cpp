@@ -74,6 +74,10 @@ Slope::Slope(const Problem& problem) : m_problem(problem) {
         m_ground.push_back(l.right);
         m_groundSoil.push_back(l.soil - 1);
     }
+    for (size_t i = 0; i + 1 < m_ground.size(); ++i) {
+        const Point &a = m_ground[i], &b = m_ground[i + 1];
+        m_groundSlope.push_back(b.x > a.x ? (b.y - a.y) / (b.x - a.x) : 0.0);
+    }
     for (size_t i = 0; i < lines.size(); ++i)
         m_lines.push_back({lines[i].left, lines[i].right, lines[i].soil - 1,
                            static_cast<int>(i) < m_problem.surfaceLineCount});
@@ -127,6 +131,17 @@ double Slope::groundY(double x) const {
     return polylineY(m_ground, x);
 }
 
+double Slope::groundYNear(double x, size_t& i) const {
+    const std::vector<Point>& g = m_ground;
+    if (g.size() < 2) return groundY(x);
+    if (i + 2 > g.size()) i = 0;
+    while (i + 2 < g.size() && g[i + 1].x <= x) ++i;
+    while (i > 0 && g[i].x > x) --i;
+    if (x <= g.front().x) return g.front().y;
+    if (x >= g.back().x) return g.back().y;
+    return lerp(g[i], g[i + 1], x);
+}
+
 int Slope::groundSoilAt(double x) const {
     if (m_groundSoil.empty()) return 0;
     return m_groundSoil[std::min(segmentAt(m_ground, x), m_groundSoil.size() - 1)];
@@ -159,20 +174,33 @@ double Slope::piezometricY(int surface, double x) const {
 // find where slices must break, build each slice, then add the loads that act on single slices.
 SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) const {
     SlicedSurface out;
+    slice(input, out, minimumSlices);
+    return out;
+}
+
+void Slope::slice(const std::vector<Point>& input, SlicedSurface& out, int minimumSlices) const {
+    out.ok = false;
+    out.reason.clear();
+    out.surface.clear();
+    out.slices.clear();
+    out.tiebacksActive = 0;
+    out.reinforcementCrossings = 0;
     out.reason = invalidInput(input);
-    if (!out.reason.empty()) return out;
+    if (!out.reason.empty()) return;
     out.reason = clipToGround(input, out.surface);
-    if (!out.reason.empty()) return out;
-    const std::vector<double> cuts = sliceEdges(out.surface, minimumSlices);
+    if (!out.reason.empty()) return;
+    thread_local std::vector<double> cuts;
+    thread_local SliceScratch scratch;
+    sliceEdges(out.surface, minimumSlices, cuts);
     out.slices.reserve(cuts.size());
-    SliceScratch scratch;
     scratch.stack.reserve(m_lines.size());
-    scratch.piezo.resize(m_problem.piezometricSurfaces.size());
+    scratch.piezo.assign(m_problem.piezometricSurfaces.size(), Piezo{});
+    scratch.surfaceSegment = scratch.groundSegment = 0;
+    scratch.surfaceSlopeKnown = false;
     for (size_t i = 0; i + 1 < cuts.size(); ++i)
         out.slices.push_back(buildSlice(cuts[i], cuts[i + 1], i, out.surface, scratch));
     applyLoads(out);
     out.ok = true;
-    return out;
 }
 
 std::string Slope::invalidInput(const std::vector<Point>& input) const {
@@ -195,7 +223,8 @@ std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Poi
         Point p;
         double depth; // ground above the point; positive inside the soil
     };
-    std::vector<Station> path;
+    thread_local std::vector<Station> path;
+    path.clear();
     auto depthAt = [this](const Point& p) { return groundY(p.x) - p.y; };
     for (size_t i = 0; i + 1 < input.size(); ++i) {
         const Point& a = input[i];
@@ -253,10 +282,11 @@ std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Poi
 
 // Slice edges: wherever a line of the model meets the mass, so every slice is straight-sided, and
 // more between them until no slice is wider than the mass divided by `minimumSlices`.
-std::vector<double> Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices) const {
+void Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices, std::vector<double>& cuts) const {
     const double tol = m_tolerance;
     const double xa = surf.front().x, xb = surf.back().x;
-    std::vector<double> edges{xa, xb};
+    thread_local std::vector<double> edges, xs;
+    edges.assign({xa, xb});
     for (double x : m_staticEdges)
         if (x > xa && x < xb) edges.push_back(x);
     for (const Point& p : surf) edges.push_back(p.x);
@@ -273,7 +303,7 @@ std::vector<double> Slope::sliceEdges(const std::vector<Point>& surf, int minimu
             }
     }
     std::sort(edges.begin(), edges.end());
-    std::vector<double> xs;
+    xs.clear();
     for (double x : edges) {
         if (x < xa - tol || x > xb + tol) continue;
         x = std::clamp(x, xa, xb);
@@ -281,14 +311,12 @@ std::vector<double> Slope::sliceEdges(const std::vector<Point>& surf, int minimu
     }
     if (xb - xs.back() > 0) xs.back() = xb;
     const double maxWidth = (xb - xa) / std::max(1, minimumSlices);
-    std::vector<double> cuts{xs.front()};
+    cuts.assign(1, xs.front());
     for (size_t i = 1; i < xs.size(); ++i) {
         const double w = xs[i] - xs[i - 1];
         const int parts = std::max(1, static_cast<int>(std::ceil(w / maxWidth - 1e-9)));
         for (int k = 1; k <= parts; ++k) cuts.push_back(k == parts ? xs[i] : xs[i - 1] + w * k / parts);
     }
-
-    return cuts;
 }
 // Water-surface heights at a slice's edges and middle, each looked up once per slice.
 const Slope::Piezo& Slope::water(SliceScratch& scratch, const Slice& s, int surface) const {
@@ -305,7 +333,7 @@ Slice Slope::buildSlice(double xl, double xr, size_t index, const std::vector<Po
                         SliceScratch& scratch) const {
     Slice s;
     scratch.index = index;
-    sliceGeometry(s, xl, xr, surf);
+    sliceGeometry(s, xl, xr, surf, scratch);
     const int groundSoil = weighColumn(s, scratch);
     weakerSoilAlongBoundary(s, scratch);
     baseStrength(s);
@@ -315,21 +343,40 @@ Slice Slope::buildSlice(double xl, double xr, size_t index, const std::vector<Po
 }
 
 // Edges, top and base lines, the middle of the base and its inclination.
-void Slope::sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surf) const {
+void Slope::sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surf,
+                          SliceScratch& scratch) const {
     s.xl = xl;
     s.xr = xr;
     s.width = s.xr - s.xl;
     const double xm = (s.xl + s.xr) / 2;
-    const size_t bs = segmentAt(surf, xm);
-    s.baseLeft = lerp(surf[bs], surf[bs + 1], s.xl);
-    s.baseRight = lerp(surf[bs], surf[bs + 1], s.xr);
-    const size_t gs = segmentAt(m_ground, xm);
-    s.topLeft = lerp(m_ground[gs], m_ground[gs + 1], s.xl);
-    s.topRight = lerp(m_ground[gs], m_ground[gs + 1], s.xr);
+    // The segment whose x range holds the middle (the last one that starts at or left of it).
+    auto walk = [xm](const std::vector<Point>& line, size_t& i) {
+        const size_t before = i;
+        if (i + 2 > line.size() || line[i].x > xm) i = 0;
+        while (i + 2 < line.size() && line[i + 1].x <= xm) ++i;
+        return i != before;
+    };
+    // Heights along a segment by its slope, worked out once per segment (a vertical one holds no
+    // slice's middle: its slope is never used).
+    if (walk(surf, scratch.surfaceSegment) || !scratch.surfaceSlopeKnown) {
+        const Point &a = surf[scratch.surfaceSegment], &b = surf[scratch.surfaceSegment + 1];
+        scratch.surfaceSlope = b.x > a.x ? (b.y - a.y) / (b.x - a.x) : 0.0;
+        scratch.surfaceSlopeKnown = true;
+    }
+    const Point& b0 = surf[scratch.surfaceSegment];
+    s.baseLeft = b0.y + scratch.surfaceSlope * (s.xl - b0.x);
+    s.baseRight = b0.y + scratch.surfaceSlope * (s.xr - b0.x);
+    walk(m_ground, scratch.groundSegment);
+    const Point& g0 = m_ground[scratch.groundSegment];
+    const double groundSlope = m_groundSlope[scratch.groundSegment];
+    s.topLeft = g0.y + groundSlope * (s.xl - g0.x);
+    s.topRight = g0.y + groundSlope * (s.xr - g0.x);
     s.base = {xm, (s.baseLeft + s.baseRight) / 2};
-    s.baseLength = std::hypot(s.baseRight - s.baseLeft, s.width);
-    s.sinA = (s.baseRight - s.baseLeft) / s.baseLength;
-    s.cosA = s.width / s.baseLength;
+    const double rise = s.baseRight - s.baseLeft;
+    s.baseLength = std::sqrt(rise * rise + s.width * s.width);
+    const double inverse = 1 / s.baseLength;
+    s.sinA = rise * inverse;
+    s.cosA = s.width * inverse;
 }
 
 // The column from the ground down to the base in bands of one soil each, moist above that soil's

@@ -45,6 +45,9 @@ public:
     const Problem& problem() const { return m_problem; }
     const std::vector<Point>& ground() const { return m_ground; }
     double groundY(double x) const;
+    // The same, walking from the ground segment of the last lookup (`segment`, updated): points
+    // that move a little at a time find theirs in a step or two.
+    double groundYNear(double x, size_t& segment) const;
     double xMin() const { return m_ground.front().x; }
     double xMax() const { return m_ground.back().x; }
     double yMin() const { return m_yMin; }
@@ -58,6 +61,8 @@ public:
     double frictionAngleAlong(const Point& a, const Point& b) const;
     // Cuts the sliding mass above `surface` (points left to right) into slices.
     SlicedSurface slice(const std::vector<Point>& surface, int minimumSlices = 30) const;
+    // The same into `out`, whose buffers are reused: a search slices thousands of surfaces.
+    void slice(const std::vector<Point>& surface, SlicedSurface& out, int minimumSlices = 30) const;
 
 private:
     struct Line {
@@ -79,16 +84,22 @@ private:
         size_t index = 0;
         std::vector<Edge> stack;
         std::vector<Piezo> piezo;
+        // The segments of the surface and of the ground under the last slice: slices come left to
+        // right, so each lookup walks on from the last.
+        size_t surfaceSegment = 0, groundSegment = 0;
+        double surfaceSlope = 0; // of the surface's segment
+        bool surfaceSlopeKnown = false;
     };
     int groundSoilAt(double x) const;
     void addStaticEdges();
     // The stages of slice().
     std::string invalidInput(const std::vector<Point>& input) const;
     std::string clipToGround(const std::vector<Point>& input, std::vector<Point>& surface) const;
-    std::vector<double> sliceEdges(const std::vector<Point>& surface, int minimumSlices) const;
+    void sliceEdges(const std::vector<Point>& surface, int minimumSlices, std::vector<double>& cuts) const;
     Slice buildSlice(double xl, double xr, size_t index, const std::vector<Point>& surface,
                      SliceScratch& scratch) const;
-    void sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surface) const;
+    void sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surface,
+                       SliceScratch& scratch) const;
     int weighColumn(Slice& s, SliceScratch& scratch) const;
     void weakerSoilAlongBoundary(Slice& s, SliceScratch& scratch) const;
     void baseStrength(Slice& s) const;
@@ -99,8 +110,9 @@ private:
 
     Problem m_problem;
     std::vector<Point> m_ground;
-    std::vector<int> m_groundSoil; // soil of each ground segment
-    std::vector<Line> m_lines;     // all boundary lines
+    std::vector<int> m_groundSoil;     // soil of each ground segment
+    std::vector<double> m_groundSlope; // dy/dx of each ground segment (0 where vertical)
+    std::vector<Line> m_lines;         // all boundary lines
     std::vector<double> m_staticEdges;
     std::vector<std::vector<Point>> m_piezoExtended;
     std::vector<double> m_tanPhi; // of each soil's isotropic friction angle

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 
 namespace velda {
 namespace {
@@ -37,18 +38,34 @@ bool segmentsCross(const Point& p, const Point& q, const Point& r, const Point& 
     return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
 }
 
-// Where the segment from a (below ground) to b (above ground) passes through the ground.
+// Where the segment from a (below ground) to b (on or above it) passes through the ground: the
+// first sign change of the depth along it, at a vertex of the ground or within one of its segments.
 Point groundCrossing(const Slope& slope, const Point& a, const Point& b) {
-    double lo = 0, hi = 1;
-    for (int i = 0; i < 60; ++i) {
-        const double t = (lo + hi) / 2;
-        const Point p{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
-        (slope.groundY(p.x) - p.y > 0 ? lo : hi) = t;
+    const std::vector<Point>& ground = slope.ground();
+    auto depth = [&](const Point& p) { return slope.groundY(p.x) - p.y; };
+    auto along = [&](double t) { return Point{a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}; };
+    // The ground's vertices between the ends cut the segment into pieces over which the depth is linear.
+    double t0 = 0, d0 = depth(a);
+    const double lo = std::min(a.x, b.x), hi = std::max(a.x, b.x);
+    auto piece = [&](double t1) -> std::optional<Point> {
+        const double d1 = depth(along(t1));
+        if (d1 <= 0) return along(d0 > d1 ? t0 + (t1 - t0) * d0 / (d0 - d1) : t1);
+        t0 = t1;
+        d0 = d1;
+        return std::nullopt;
+    };
+    if (hi > lo) {
+        const bool rightward = b.x > a.x;
+        const size_t n = ground.size();
+        for (size_t k = 0; k < n; ++k) {
+            const Point& g = ground[rightward ? k : n - 1 - k];
+            if (g.x <= lo || g.x >= hi) continue;
+            if (const auto at = piece((g.x - a.x) / (b.x - a.x))) return *at;
+        }
     }
-    const double t = (lo + hi) / 2;
-    return {a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)};
+    if (const auto at = piece(1)) return *at;
+    return b;
 }
-
 } // namespace
 
 bool crossesLimitLine(const std::vector<Point>& polyline, const std::vector<LimitLine>& limits) {
@@ -271,9 +288,10 @@ std::optional<double> Trials::momentFactor(const TrialShape& shape) const {
     const char* why = nullptr;
     const std::vector<Point> pts = surfaceOf(shape, c, circular, &why);
     if (pts.empty() || !circular || !admissible(pts, &why)) return std::nullopt;
-    const SlicedSurface sliced = m_s.slice(pts);
+    thread_local SlicedSurface sliced;
+    m_s.slice(pts, sliced);
     if (!sliced.ok) return std::nullopt;
-    const MethodResult m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver);
+    const MethodResult m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver, false);
     return m.ok ? std::optional(m.fs) : std::nullopt;
 }
 
@@ -309,7 +327,8 @@ bool Trials::admissible(const std::vector<Point>& pts, const char** why) const {
 // The factor of safety of the ranking method; `why` set when there is none.
 double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const char** why,
                     double* unranked) const {
-    const SlicedSurface sliced = m_s.slice(pts);
+    thread_local SlicedSurface sliced;
+    m_s.slice(pts, sliced);
     if (!sliced.ok) {
         *why = rejection::kNoMass;
         return 0;
@@ -317,15 +336,15 @@ double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const c
     const Circle c = circle ? *circle : fitCircle(sliced.surface);
     MethodResult m;
     switch (m_ranking) {
-    case Ranking::Bishop: m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver); break;
+    case Ranking::Bishop: m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver, false); break;
     case Ranking::Spencer: {
-        const MethodResult b = bishopMethod(sliced.slices, c.centre, 1.0, m_solver);
+        const MethodResult b = bishopMethod(sliced.slices, c.centre, 1.0, m_solver, false);
         m = rigorousMethod(sliced.slices, c.centre, kSpencerFunction, b.ok ? b.fs : 1.0, m_lambda0, m_solver);
         if (!m.ok && b.ok && unranked) *unranked = b.fs;
         break;
     }
     default:
-        m = janbuMethod(sliced.slices, 1.0, m_solver);
+        m = janbuMethod(sliced.slices, 1.0, m_solver, false);
         if (m.ok) m.fs *= janbuCorrection(sliced.surface, sliced.slices);
     }
     if (!m.ok) {
@@ -343,10 +362,17 @@ std::vector<Point> Trials::arc(const Point& c, double r, double startAngle) cons
     const double step = 2 * std::asin(seg / (2 * r));
     std::vector<Point> pts{{c.x + r * std::cos(startAngle), c.y + r * std::sin(startAngle)}};
     bool inside = false;
+    // Each chord's end is the last one turned by the step: one sine and cosine per surface.
+    const double turnCos = std::cos(step), turnSin = std::sin(step);
+    double u = std::cos(startAngle), v = std::sin(startAngle);
+    size_t g = 0; // the ground segment under the last point
     for (double a = startAngle + step; a < startAngle + 2 * std::numbers::pi && pts.size() < kMaxPoints;
          a += step) {
-        const Point q{c.x + r * std::cos(a), c.y + r * std::sin(a)};
-        const double depth = m_s.groundY(q.x) - q.y;
+        const double un = u * turnCos - v * turnSin;
+        v = v * turnCos + u * turnSin;
+        u = un;
+        const Point q{c.x + r * u, c.y + r * v};
+        const double depth = m_s.groundYNear(q.x, g) - q.y;
         if (depth > m_tol) {
             inside = true;
         } else if (inside) {
