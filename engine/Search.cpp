@@ -189,12 +189,13 @@ private:
 void Search::generate() {
     const size_t n = m_trials.count();
     std::vector<TrialOutcome> round;
+    std::vector<TrialWork> works(m_threads);
     for (size_t first = 0; first < n; first += kRound) {
         const size_t size = std::min(kRound, n - first);
         round.assign(size, TrialOutcome{});
-        parallelFor(size, m_threads, [&](size_t i) {
+        parallelForWorkers(size, m_threads, [&](size_t i, unsigned worker) {
             const size_t t = first + i;
-            round[i] = m_trials.evaluate(m_trials.shape(t), m_collected.plotted(t));
+            round[i] = m_trials.evaluate(m_trials.shape(t), m_collected.plotted(t), works[worker]);
         });
         for (size_t i = 0; i < size; ++i) m_collected.take(first + i, std::move(round[i]));
     }
@@ -311,9 +312,10 @@ void Search::chooseMechanisms(AnalysisResult& result, const std::vector<Candidat
 Candidate Search::refineFrom(const Candidate& start,
                              const std::function<std::optional<double>(const TrialShape&)>& factor,
                              long* evaluationCount) const {
+    TrialWork work;
     auto evaluate = [&](const TrialShape& shape) -> std::optional<double> {
         if (factor) return factor(shape);
-        const TrialOutcome o = m_trials.evaluate(shape, false);
+        const TrialOutcome o = m_trials.evaluate(shape, false, work);
         return o.rejectedFor ? std::nullopt : std::optional(o.fs);
     };
     Candidate best = start;
@@ -359,6 +361,7 @@ std::vector<Candidate> Search::evolve(long& evaluations) const {
     const std::vector<double> steps = m_trials.refinementSteps();
     std::vector<TrialShape> shapes(size);
     std::vector<std::optional<double>> factors(size);
+    std::vector<TrialWork> works(m_threads);
     for (int generation = 0; generation < kGenerations; ++generation) {
         const auto [lowest, highest] =
             std::minmax_element(population.begin(), population.end(),
@@ -385,8 +388,8 @@ std::vector<Candidate> Search::evolve(long& evaluations) const {
             }
             shapes[i] = m_trials.clamped(std::move(shape));
         }
-        parallelFor(size, m_threads, [&](size_t i) {
-            const TrialOutcome o = m_trials.evaluate(shapes[i], false);
+        parallelForWorkers(size, m_threads, [&](size_t i, unsigned worker) {
+            const TrialOutcome o = m_trials.evaluate(shapes[i], false, works[worker]);
             factors[i] = o.rejectedFor ? std::nullopt : std::optional(o.fs);
         });
         evaluations += static_cast<long>(size);

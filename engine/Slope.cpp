@@ -174,11 +174,12 @@ double Slope::piezometricY(int surface, double x) const {
 // find where slices must break, build each slice, then add the loads that act on single slices.
 SlicedSurface Slope::slice(const std::vector<Point>& input, int minimumSlices) const {
     SlicedSurface out;
-    slice(input, out, minimumSlices);
+    Work work;
+    slice(input, out, work, minimumSlices);
     return out;
 }
 
-void Slope::slice(const std::vector<Point>& input, SlicedSurface& out, int minimumSlices) const {
+void Slope::slice(const std::vector<Point>& input, SlicedSurface& out, Work& work, int minimumSlices) const {
     out.ok = false;
     out.reason.clear();
     out.surface.clear();
@@ -187,11 +188,11 @@ void Slope::slice(const std::vector<Point>& input, SlicedSurface& out, int minim
     out.reinforcementCrossings = 0;
     out.reason = invalidInput(input);
     if (!out.reason.empty()) return;
-    out.reason = clipToGround(input, out.surface);
+    out.reason = clipToGround(input, out.surface, work);
     if (!out.reason.empty()) return;
-    thread_local std::vector<double> cuts;
-    thread_local SliceScratch scratch;
-    sliceEdges(out.surface, minimumSlices, cuts);
+    sliceEdges(out.surface, minimumSlices, work);
+    const std::vector<double>& cuts = work.cuts;
+    SliceScratch& scratch = work.scratch;
     out.slices.reserve(cuts.size());
     scratch.stack.reserve(m_lines.size());
     scratch.piezo.assign(m_problem.piezometricSurfaces.size(), Piezo{});
@@ -216,14 +217,11 @@ std::string Slope::invalidInput(const std::vector<Point>& input) const {
 
 // The part of the surface below the ground, from where it enters to where it leaves; the reason
 // when there is none, or more than one.
-std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Point>& surf) const {
+std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Point>& surf, Work& work) const {
     const double tol = m_tolerance;
     // Walk the surface with the ground's vertices added, noting how deep each point lies.
-    struct Station {
-        Point p;
-        double depth; // ground above the point; positive inside the soil
-    };
-    thread_local std::vector<Station> path;
+    using Station = Work::Station;
+    std::vector<Station>& path = work.path;
     path.clear();
     auto depthAt = [this](const Point& p) { return groundY(p.x) - p.y; };
     for (size_t i = 0; i + 1 < input.size(); ++i) {
@@ -282,10 +280,10 @@ std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Poi
 
 // Slice edges: wherever a line of the model meets the mass, so every slice is straight-sided, and
 // more between them until no slice is wider than the mass divided by `minimumSlices`.
-void Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices, std::vector<double>& cuts) const {
+void Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices, Work& work) const {
     const double tol = m_tolerance;
     const double xa = surf.front().x, xb = surf.back().x;
-    thread_local std::vector<double> edges, xs;
+    std::vector<double>&edges = work.edges, &xs = work.xs, &cuts = work.cuts;
     edges.assign({xa, xb});
     for (double x : m_staticEdges)
         if (x > xa && x < xb) edges.push_back(x);

@@ -61,8 +61,11 @@ public:
     double frictionAngleAlong(const Point& a, const Point& b) const;
     // Cuts the sliding mass above `surface` (points left to right) into slices.
     SlicedSurface slice(const std::vector<Point>& surface, int minimumSlices = 30) const;
-    // The same into `out`, whose buffers are reused: a search slices thousands of surfaces.
-    void slice(const std::vector<Point>& surface, SlicedSurface& out, int minimumSlices = 30) const;
+    // The same into `out`, with the buffers of `work`: a thread that slices thousands of surfaces
+    // reuses both and allocates nothing after the first.
+    struct Work;
+    void slice(const std::vector<Point>& surface, SlicedSurface& out, Work& work,
+               int minimumSlices = 30) const;
 
 private:
     struct Line {
@@ -94,8 +97,8 @@ private:
     void addStaticEdges();
     // The stages of slice().
     std::string invalidInput(const std::vector<Point>& input) const;
-    std::string clipToGround(const std::vector<Point>& input, std::vector<Point>& surface) const;
-    void sliceEdges(const std::vector<Point>& surface, int minimumSlices, std::vector<double>& cuts) const;
+    std::string clipToGround(const std::vector<Point>& input, std::vector<Point>& surface, Work& work) const;
+    void sliceEdges(const std::vector<Point>& surface, int minimumSlices, Work& work) const;
     Slice buildSlice(double xl, double xr, size_t index, const std::vector<Point>& surface,
                      SliceScratch& scratch) const;
     void sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surface,
@@ -119,6 +122,17 @@ private:
     double m_yMin = 0, m_yMax = 0;
     double m_tolerance = 1e-9;
     double m_along = 1e-6; // a base this close to a boundary at both ends lies along it
+
+public:
+    struct Work {
+        struct Station {
+            Point p;
+            double depth; // ground above the point; positive inside the soil
+        };
+        std::vector<Station> path;
+        std::vector<double> edges, xs, cuts;
+        SliceScratch scratch;
+    };
 };
 
 double polylineY(const std::vector<Point>& line, double x); // flat beyond the ends

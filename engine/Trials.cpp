@@ -259,6 +259,11 @@ std::vector<double> Trials::refinementSteps() const {
 }
 
 TrialOutcome Trials::evaluate(const TrialShape& shape, bool keepPoints) const {
+    TrialWork work;
+    return evaluate(shape, keepPoints, work);
+}
+
+TrialOutcome Trials::evaluate(const TrialShape& shape, bool keepPoints, TrialWork& work) const {
     TrialOutcome out;
     out.shape = shape;
     const char* why = nullptr;
@@ -271,7 +276,7 @@ TrialOutcome Trials::evaluate(const TrialShape& shape, bool keepPoints) const {
         out.rejectedFor = why;
         return out;
     }
-    out.fs = rank(pts, out.circular ? &out.circle : nullptr, &why, &out.unrankedFs);
+    out.fs = rank(pts, out.circular ? &out.circle : nullptr, &why, &out.unrankedFs, work);
     if (why) {
         out.rejectedFor = why;
         return out;
@@ -288,8 +293,7 @@ std::optional<double> Trials::momentFactor(const TrialShape& shape) const {
     const char* why = nullptr;
     const std::vector<Point> pts = surfaceOf(shape, c, circular, &why);
     if (pts.empty() || !circular || !admissible(pts, &why)) return std::nullopt;
-    thread_local SlicedSurface sliced;
-    m_s.slice(pts, sliced);
+    const SlicedSurface sliced = m_s.slice(pts);
     if (!sliced.ok) return std::nullopt;
     const MethodResult m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver, false);
     return m.ok ? std::optional(m.fs) : std::nullopt;
@@ -325,10 +329,10 @@ bool Trials::admissible(const std::vector<Point>& pts, const char** why) const {
 }
 
 // The factor of safety of the ranking method; `why` set when there is none.
-double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const char** why,
-                    double* unranked) const {
-    thread_local SlicedSurface sliced;
-    m_s.slice(pts, sliced);
+double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const char** why, double* unranked,
+                    TrialWork& work) const {
+    SlicedSurface& sliced = work.sliced;
+    m_s.slice(pts, sliced, work.slicing);
     if (!sliced.ok) {
         *why = rejection::kNoMass;
         return 0;

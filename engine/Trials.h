@@ -65,6 +65,12 @@ struct TrialOutcome {
     std::vector<Point> points;    // kept only when asked for
 };
 
+// Buffers one thread reuses from trial to trial.
+struct TrialWork {
+    Slope::Work slicing;
+    SlicedSurface sliced;
+};
+
 class Trials {
 public:
     Trials(const Problem& problem, const Slope& slope, const SolverSettings& solver, uint64_t seed);
@@ -75,6 +81,7 @@ public:
     TrialShape shape(size_t index) const;
     // The surface of a shape and how it ranks; `keepPoints` keeps its points in the outcome.
     TrialOutcome evaluate(const TrialShape& shape, bool keepPoints) const;
+    TrialOutcome evaluate(const TrialShape& shape, bool keepPoints, TrialWork& work) const;
     // Moment equilibrium's factor (Bishop's method) of an admissible circular surface, whatever the
     // ranking method; nothing for other surfaces or none.
     std::optional<double> momentFactor(const TrialShape& shape) const;
@@ -97,8 +104,8 @@ private:
     std::vector<Point> wedge(const Point& from, double angle, double step, bool leftward) const;
     std::vector<Point> arc(const Point& centre, double radius, double startAngle) const;
     bool admissible(const std::vector<Point>& pts, const char** why) const;
-    double rank(const std::vector<Point>& pts, const Circle* circle, const char** why,
-                double* unranked = nullptr) const;
+    double rank(const std::vector<Point>& pts, const Circle* circle, const char** why, double* unranked,
+                TrialWork& work) const;
     double initiationX(int point) const;
 
     const Problem& m_p;
