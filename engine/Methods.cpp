@@ -292,41 +292,77 @@ struct Rigorous {
     double forceScale, momentScale;
     const SolverSettings& settings;
     mutable int evaluations = 0;
+    // Per slice, what does not change with F and lambda: the moment arms about the centre and
+    // c l - U tan(phi).
+    std::vector<Arms> arm;
+    std::vector<double> cohesion;
+    struct Term {
+        double g, h, e1, e0, a, b, denominator;
+    };
+    mutable std::vector<Term> terms; // one evaluation's, reused by the next
+
+    Rigorous(const std::vector<Slice>& slices, const Point& o, std::vector<double> f, double forceScale,
+             double momentScale, const SolverSettings& settings)
+        : slices(slices), o(o), f(std::move(f)), forceScale(forceScale), momentScale(momentScale),
+          settings(settings) {
+        arm.reserve(slices.size());
+        cohesion.reserve(slices.size());
+        for (const Slice& s : slices) {
+            arm.push_back(arms(s, o));
+            cohesion.push_back(s.cohesion * s.baseLength - s.poreForce * s.tanPhi);
+        }
+    }
 
     // Marches the side forces from the toe for a trial F and lambda; returns the side force left
     // over at the crest and the moment left over about the centre, both relative to the loads.
     void residual(double fs, double lambda, double& forceResidual, double& momentResidual,
                   MethodResult* out = nullptr) const {
         ++evaluations;
+        const size_t n = slices.size();
+        // First what each slice's normal force and side force take from F and lambda alone, for
+        // every slice at once; then the march, in which each side force needs the one before it,
+        // costs a multiplication and an addition per term (no division waits in that chain):
+        // N = g E_L + h, E_R = E_L + e1 N + e0.
+        terms.resize(n);
+        const double inverse = 1 / fs;
+        for (size_t i = 0; i < n; ++i) {
+            const Slice& s = slices[i];
+            const double fL = f[i], fR = f[i + 1];
+            const double a = cohesion[i] * inverse, b = s.tanPhi * inverse;
+            const double denominator = s.cosA + b * s.sinA + lambda * fR * (s.sinA - b * s.cosA);
+            const double over = 1 / denominator;
+            Term& t = terms[i];
+            t.g = lambda * (fR - fL) * over;
+            t.h = (lambda * fR * (a * s.cosA + s.fx) - a * s.sinA - s.fy) * over;
+            t.e1 = b * s.cosA - s.sinA;
+            t.e0 = a * s.cosA + s.fx;
+            t.a = a;
+            t.b = b;
+            t.denominator = denominator;
+        }
         double sideForce = 0, moment = 0; // E on the left face of the slice; sum of moments about O
         if (out) {
             out->sideNormal.assign(1, 0.0);
             out->sideShear.assign(1, 0.0);
         }
-        for (size_t i = 0; i < slices.size(); ++i) {
-            const Slice& s = slices[i];
-            const double fL = f[i], fR = f[i + 1];
-            const double cohesionTerm = (s.cohesion * s.baseLength - s.poreForce * s.tanPhi) / fs; // a
-            const double frictionTerm = s.tanPhi / fs;                                             // b
-            const double denominator =
-                s.cosA + frictionTerm * s.sinA + lambda * fR * (s.sinA - frictionTerm * s.cosA);
-            const double n = (lambda * (fR - fL) * sideForce + lambda * fR * (cohesionTerm * s.cosA + s.fx) -
-                              cohesionTerm * s.sinA - s.fy) /
-                             denominator;
-            const double shear = cohesionTerm + frictionTerm * n;
-            sideForce += n * (frictionTerm * s.cosA - s.sinA) + cohesionTerm * s.cosA + s.fx;
-            const Arms ar = arms(s, o);
-            moment += ar.normal * n + ar.shear * shear + ar.external;
+        for (size_t i = 0; i < n; ++i) {
+            const Term& t = terms[i];
+            const double normal = t.g * sideForce + t.h;
+            sideForce += normal * t.e1 + t.e0;
+            const Arms& ar = arm[i];
+            const double shear = t.a + t.b * normal;
+            moment += ar.normal * normal + ar.shear * shear + ar.external;
             if (out) {
-                out->normal.push_back(n);
+                const Slice& s = slices[i];
+                out->normal.push_back(normal);
                 out->available.push_back(shear * fs);
-                out->negativeBases += n < s.poreForce;
+                out->negativeBases += normal < s.poreForce;
                 out->sideNormal.push_back(sideForce);
-                out->sideShear.push_back(lambda * fR * sideForce);
+                out->sideShear.push_back(lambda * f[i + 1] * sideForce);
                 // The same admissibility test as the simplified methods (m-alpha), and no base whose
                 // normal force the side forces would turn inside out.
                 const double mAlpha = s.cosA + s.sinA * s.tanPhi / fs;
-                if (out->message.empty() && (mAlpha <= settings.minimumBaseFactor || denominator <= 0))
+                if (out->message.empty() && (mAlpha <= settings.minimumBaseFactor || t.denominator <= 0))
                     out->message =
                         "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
             }
@@ -477,7 +513,7 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
         f[i] = function.at((x - xa) / (xb - xa));
     }
     const double w = weightSum(slices);
-    const Rigorous rg{slices, centre, f, w, w * std::max(xb - xa, 1e-9), settings};
+    const Rigorous rg(slices, centre, std::move(f), w, w * std::max(xb - xa, 1e-9), settings);
     const double fs0 = startFs > 0 && std::isfinite(startFs) ? startFs : 1.0;
     const double lambda0 =
         std::isfinite(startLambda) ? std::clamp(startLambda, -settings.maxLambda, settings.maxLambda) : 0.0;
