@@ -74,6 +74,167 @@ BENCHMARK(BM_Janbu)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Spencer)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MorgensternPrice)->Arg(30)->Arg(100)->Unit(benchmark::kMicrosecond);
 
+// ---- figures against the previous engine and against the arithmetic floor ----
+//
+// The previous engine's figures, measured on the development machine (2 cores) on 2026-12-08 at
+// commit 231f24c, before the work on speed; each benchmark below prints its own time beside them
+// ("x faster" is previous / now).
+namespace previous {
+constexpr double kBishopCircle26 = 1.47;  // us, Bishop on case A's published circle in 26 slices
+constexpr double kSpencerCircle26 = 13.1; // us, Spencer on the same
+constexpr double kSlicing26 = 2.6;        // us, cutting that circle into its 26 slices
+constexpr double kBishopTrial = 7.83;     // us per trial, 10^5 Bishop circles on case A, one thread
+constexpr double kSpencerTrial = 27.5;    // us per trial, the same ranked by Spencer
+} // namespace previous
+
+const Circle kCaseACircle{{30.259, 51.792}, 26.793, true};
+
+SlicedSurface caseACircle() {
+    static const Slope slope(caseA());
+    return slope.slice(arc(kCaseACircle.centre, kCaseACircle.radius, 30.0, 51.137, 25), 1);
+}
+
+template <class F> void figure(benchmark::State& state, double before, F f) {
+    long n = 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(f());
+        ++n;
+    }
+    const double us = 1e6 * std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+                      static_cast<double>(std::max(n, 1L));
+    state.counters["us"] = us;
+    state.counters["previous us"] = before;
+    state.counters["x faster"] = before / us;
+}
+
+void BM_CaseACircleSlicing(benchmark::State& state) {
+    const Slope slope(caseA());
+    const auto pts = arc(kCaseACircle.centre, kCaseACircle.radius, 30.0, 51.137, 25);
+    figure(state, previous::kSlicing26, [&] { return slope.slice(pts, 1).slices.size(); });
+}
+void BM_CaseACircleBishop(benchmark::State& state) {
+    const SlicedSurface s = caseACircle();
+    state.counters["slices"] = static_cast<double>(s.slices.size());
+    figure(state, previous::kBishopCircle26, [&] { return bishopMethod(s.slices, kCaseACircle.centre).fs; });
+}
+void BM_CaseACircleSpencer(benchmark::State& state) {
+    const SlicedSurface s = caseACircle();
+    figure(state, previous::kSpencerCircle26,
+           [&] { return rigorousMethod(s.slices, kCaseACircle.centre, kSpencerFunction, 1.0, 0.0).fs; });
+}
+
+double floorBishop(const std::vector<double>& p, const std::vector<double>& q, const std::vector<double>& r,
+                   const std::vector<double>& t, const std::vector<double>& rho,
+                   const std::vector<double>& delta, double r0, double d0, int iterations);
+
+// The floor: the bare Bishop iteration over flat arrays prepared beforehand, as many iterations as
+// the engine takes, with nothing else (no admissibility, no forces, no allocation). The engine's
+// Bishop can come near it, not below.
+void BM_CaseACircleBishopFloor(benchmark::State& state) {
+    const SlicedSurface sliced = caseACircle();
+    const std::vector<Slice>& s = sliced.slices;
+    const size_t n = s.size();
+    std::vector<double> p(n), q(n), r(n), t(n), rho(n), delta(n);
+    double r0 = 0, d0 = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const Point o = kCaseACircle.centre;
+        const double dx = s[i].base.x - o.x, dy = s[i].base.y - o.y;
+        const double normalArm = dx * s[i].cosA + dy * s[i].sinA, shearArm = dx * s[i].sinA - dy * s[i].cosA;
+        const double a0 = s[i].cohesion * s[i].baseLength - s[i].poreForce * s[i].tanPhi;
+        p[i] = -s[i].fy;
+        q[i] = a0 * s[i].sinA;
+        r[i] = s[i].cosA;
+        t[i] = s[i].sinA * s[i].tanPhi;
+        rho[i] = shearArm * s[i].tanPhi;
+        delta[i] = -normalArm;
+        r0 += shearArm * a0;
+        d0 -= s[i].moment + dx * s[i].fy - dy * s[i].fx;
+    }
+    const int iterations = bishopMethod(s, kCaseACircle.centre).iterations;
+    state.counters["iterations"] = iterations;
+    // The engine's own time on the same circle, for the distance to the floor.
+    const auto start = std::chrono::steady_clock::now();
+    constexpr int kRuns = 100000;
+    for (int k = 0; k < kRuns; ++k) benchmark::DoNotOptimize(bishopMethod(s, kCaseACircle.centre).fs);
+    const double engineUs =
+        1e6 * std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / kRuns;
+    long runs = 0;
+    const auto floorStart = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        ++runs;
+        benchmark::DoNotOptimize(floorBishop(p, q, r, t, rho, delta, r0, d0, iterations));
+    }
+    const double floorUs =
+        1e6 * std::chrono::duration<double>(std::chrono::steady_clock::now() - floorStart).count() /
+        static_cast<double>(std::max(runs, 1L));
+    state.counters["floor us"] = floorUs;
+    state.counters["engine us"] = engineUs;
+    state.counters["engine / floor"] = engineUs / floorUs;
+}
+
+double floorBishop(const std::vector<double>& p, const std::vector<double>& q, const std::vector<double>& r,
+                   const std::vector<double>& t, const std::vector<double>& rho,
+                   const std::vector<double>& delta, double r0, double d0, int iterations) {
+    const size_t n = p.size();
+    {
+        double f = 1;
+        for (int it = 0; it < iterations; ++it) {
+            double resisting = r0, driving = d0;
+            for (size_t i = 0; i < n; ++i) {
+                const double normal = (p[i] * f - q[i]) / (r[i] * f + t[i]);
+                resisting += rho[i] * normal;
+                driving += delta[i] * normal;
+            }
+            f = resisting / driving;
+        }
+        return f;
+    }
+}
+BENCHMARK(BM_CaseACircleSlicing);
+BENCHMARK(BM_CaseACircleBishop);
+BENCHMARK(BM_CaseACircleBishopFloor);
+BENCHMARK(BM_CaseACircleSpencer);
+
+// Whole searches of case A on one thread: the time of a trial (the random stage's time over its
+// trials).
+void trialFigure(benchmark::State& state, SearchKind kind, double before) {
+    Problem p = caseA();
+    p.search = kind;
+    p.parameters = SearchParameters{.initiationPoints = 100,
+                                    .surfacesPerPoint = 1000,
+                                    .initLeftX = 22,
+                                    .initRightX = 30,
+                                    .termLeftX = 45,
+                                    .termRightX = 60,
+                                    .minElevation = 20,
+                                    .segmentLength = 1,
+                                    .ccwLimit = 0,
+                                    .cwLimit = -45,
+                                    .interSliceAngle = 0,
+                                    .blockSegmentLength = 0,
+                                    .boxes = {}};
+    const Slope slope(p);
+    SearchSettings settings;
+    settings.threads = 1;
+    double us = 0;
+    for (auto _ : state) {
+        const AnalysisResult r = searchSurfaces(p, slope, settings);
+        us = 1e6 * r.stages.front().seconds / static_cast<double>(r.stages.front().evaluations);
+    }
+    state.counters["us per trial"] = us;
+    state.counters["previous us"] = before;
+    state.counters["x faster"] = before / us;
+}
+void BM_TrialBishopCircle(benchmark::State& st) {
+    trialFigure(st, SearchKind::BishopCircle, previous::kBishopTrial);
+}
+void BM_TrialSpencerCircle(benchmark::State& st) {
+    trialFigure(st, SearchKind::Spencer, previous::kSpencerTrial);
+}
+BENCHMARK(BM_TrialBishopCircle)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TrialSpencerCircle)->Unit(benchmark::kMillisecond)->Iterations(1);
+
 void search(benchmark::State& state, SearchKind kind) {
     Problem p = threeLayers();
     p.search = kind;
@@ -126,23 +287,33 @@ BENCHMARK(BM_SearchSpencerCircles)->Unit(benchmark::kMillisecond)->Iterations(1)
 BENCHMARK(BM_SearchIrregular)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_SearchBlock)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The search phase of 10^5 circles on 1, 2 and every thread (0): surfaces per second of wall time.
+// The search phase (the random trials) of 10^5 circles on 1, 2 and every thread (0): surfaces per
+// second of wall time, and how many times faster than on one thread (measured in the same run, so
+// the ratio holds on an idle machine; a busy one lowers it).
 void BM_SearchThreads(benchmark::State& state) {
     Problem p = threeLayers();
     p.search = SearchKind::JanbuCircle;
     p.parameters = caseBRanges(100, 1000);
     const Slope slope(p);
+    SearchSettings one;
+    one.threads = 1;
     SearchSettings settings;
     settings.threads = static_cast<unsigned>(state.range(0));
     long surfaces = 0;
+    double seconds = 0, oneThread = 0;
     for (auto _ : state) {
         AnalysisResult r = searchSurfaces(p, slope, settings);
         surfaces += r.generated;
+        seconds = r.stages.front().seconds;
         benchmark::DoNotOptimize(r.best.fs);
+        state.PauseTiming();
+        oneThread = searchSurfaces(p, slope, one).stages.front().seconds;
+        state.ResumeTiming();
     }
     state.counters["threads"] = settings.threads ? settings.threads : searchThreads();
     state.counters["surfaces/s"] =
         benchmark::Counter(static_cast<double>(surfaces), benchmark::Counter::kIsRate);
+    state.counters["x one thread"] = oneThread / seconds;
 }
 BENCHMARK(BM_SearchThreads)
     ->Arg(1)
