@@ -142,11 +142,6 @@ double Slope::groundYNear(double x, size_t& i) const {
     return lerp(g[i], g[i + 1], x);
 }
 
-int Slope::groundSoilAt(double x) const {
-    if (m_groundSoil.empty()) return 0;
-    return m_groundSoil[std::min(segmentAt(m_ground, x), m_groundSoil.size() - 1)];
-}
-
 int Slope::soilAt(double x, double y) const {
     int best = -1;
     double bestY = std::numeric_limits<double>::max();
@@ -400,7 +395,9 @@ int Slope::weighColumn(Slice& s, SliceScratch& scratch) const {
     }
     std::sort(stack.begin(), stack.end(), [](const Edge& a, const Edge& b) { return a.l + a.r > b.l + b.r; });
     Accumulator acc;
-    const int groundSoil = groundSoilAt(s.base.x);
+    // The soil of the ground segment over the slice's middle, found when its top was.
+    const int groundSoil =
+        m_groundSoil.empty() ? 0 : m_groundSoil[std::min(scratch.groundSegment, m_groundSoil.size() - 1)];
     Edge upper{s.topLeft, s.topRight, groundSoil};
     auto addBand = [&](const Edge& top, double bl, double br) {
         const Soil& soil = pr.soils[static_cast<size_t>(top.soil)];

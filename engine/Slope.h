@@ -93,7 +93,6 @@ private:
         double surfaceSlope = 0; // of the surface's segment
         bool surfaceSlopeKnown = false;
     };
-    int groundSoilAt(double x) const;
     void addStaticEdges();
     // The stages of slice().
     std::string invalidInput(const std::vector<Point>& input) const;
