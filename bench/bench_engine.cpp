@@ -201,19 +201,7 @@ BENCHMARK(BM_CaseACircleSpencer);
 void trialFigure(benchmark::State& state, SearchKind kind, double before) {
     Problem p = caseA();
     p.search = kind;
-    p.parameters = SearchParameters{.initiationPoints = 100,
-                                    .surfacesPerPoint = 1000,
-                                    .initLeftX = 22,
-                                    .initRightX = 30,
-                                    .termLeftX = 45,
-                                    .termRightX = 60,
-                                    .minElevation = 20,
-                                    .segmentLength = 1,
-                                    .ccwLimit = 0,
-                                    .cwLimit = -45,
-                                    .interSliceAngle = 0,
-                                    .blockSegmentLength = 0,
-                                    .boxes = {}};
+    p.parameters = caseARanges(100, 1000);
     const Slope slope(p);
     SearchSettings settings;
     settings.threads = 1;

@@ -45,20 +45,35 @@ inline velda::Problem caseB(double ru = 0) {
     return p;
 }
 
+// The ranges of a circular or irregular search: initiation points from one x to another, exits
+// between two x, the lowest elevation, the segment length and the direction limits (degrees).
+struct Ranges {
+    int initiationPoints, surfacesPerPoint;
+    double initLeftX, initRightX, termLeftX, termRightX, minElevation, segmentLength, cwLimit, ccwLimit;
+};
+inline velda::SearchParameters ranges(const Ranges& r) {
+    velda::SearchParameters s;
+    s.initiationPoints = r.initiationPoints;
+    s.surfacesPerPoint = r.surfacesPerPoint;
+    s.initLeftX = r.initLeftX;
+    s.initRightX = r.initRightX;
+    s.termLeftX = r.termLeftX;
+    s.termRightX = r.termRightX;
+    s.minElevation = r.minElevation;
+    s.segmentLength = r.segmentLength;
+    s.cwLimit = r.cwLimit;
+    s.ccwLimit = r.ccwLimit;
+    return s;
+}
+
 // Search ranges around toe and crest of the 2H:1V, 40 ft slope of Case B's geometry.
 inline velda::SearchParameters caseBRanges(int initiationPoints, int surfacesPerPoint) {
-    velda::SearchParameters s;
-    s.initiationPoints = initiationPoints;
-    s.surfacesPerPoint = surfacesPerPoint;
-    s.initLeftX = 10;
-    s.initRightX = 45;
-    s.termLeftX = 110;
-    s.termRightX = 175;
-    s.minElevation = 0;
-    s.segmentLength = 4;
-    s.cwLimit = -45;
-    s.ccwLimit = 10;
-    return s;
+    return ranges({initiationPoints, surfacesPerPoint, 10, 45, 110, 175, 0, 4, -45, 10});
+}
+
+// Search ranges around toe and crest of Case A.
+inline velda::SearchParameters caseARanges(int initiationPoints = 10, int surfacesPerPoint = 20) {
+    return ranges({initiationPoints, surfacesPerPoint, 22, 30, 45, 60, 20, 1, -45, 0});
 }
 
 // Points of the arc of a circle between two x values, left to right along its lower part.

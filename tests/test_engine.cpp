@@ -1116,21 +1116,6 @@ AnalysisResult search(Problem p, SearchKind kind, SearchParameters params) {
     return searchSurfaces(p, slope);
 }
 
-SearchParameters caseARanges() {
-    SearchParameters s;
-    s.initiationPoints = 10;
-    s.surfacesPerPoint = 20;
-    s.initLeftX = 22;
-    s.initRightX = 30;
-    s.termLeftX = 45;
-    s.termRightX = 60;
-    s.minElevation = 20;
-    s.segmentLength = 1;
-    s.ccwLimit = 0;
-    s.cwLimit = -45;
-    return s;
-}
-
 // A search ranked by Spencer's method on Taylor's phi = 0, 60 degree slope: the surfaces near the
 // critical one have no Spencer solution (their exits are steep), so the search names the moment
 // factor they reach, within 1 % of Taylor's chart, instead of passing off a higher one in silence.
@@ -1139,17 +1124,7 @@ TEST(Search, SpencerSearchSaysWhatItCouldNotRank) {
     Problem p = slope({{0, 0}, {20, 0}, {20 + H / std::tan(b), H}, {60, H}});
     p.lines.push_back({{0, -20}, {60, -20}, 1});
     p.soils.push_back(soil(gamma, c, 0));
-    SearchParameters s;
-    s.initiationPoints = 20;
-    s.surfacesPerPoint = 50;
-    s.initLeftX = 10;
-    s.initRightX = 21;
-    s.termLeftX = 22;
-    s.termRightX = 40;
-    s.minElevation = -20;
-    s.segmentLength = 0.5;
-    s.cwLimit = -60;
-    s.ccwLimit = 30;
+    const SearchParameters s = ranges({20, 50, 10, 21, 22, 40, -20, 0.5, -60, 30});
     const AnalysisResult r = search(p, SearchKind::Spencer, s);
     ASSERT_TRUE(r.found);
     const double taylor = c / (0.191 * gamma * H);
@@ -1383,19 +1358,7 @@ TEST(Search, WhereTheMinimumLies) {
 TEST(Search, DistinctMechanismsOfATwoTierSlope) {
     Problem p = slope({{0, 0}, {20, 0}, {40, 12}, {60, 12}, {80, 24}, {130, 24}});
     p.soils.push_back(soil(20, 8, 25));
-    const SearchParameters s{.initiationPoints = 20,
-                             .surfacesPerPoint = 100,
-                             .initLeftX = 5,
-                             .initRightX = 65,
-                             .termLeftX = 35,
-                             .termRightX = 125,
-                             .minElevation = -20,
-                             .segmentLength = 2,
-                             .ccwLimit = 0,
-                             .cwLimit = -45,
-                             .interSliceAngle = 0,
-                             .blockSegmentLength = 0,
-                             .boxes = {}};
+    const SearchParameters s = ranges({20, 100, 5, 65, 35, 125, -20, 2, -45, 0});
     const AnalysisResult r = search(p, SearchKind::BishopCircle, s);
     ASSERT_TRUE(r.found);
     ASSERT_GE(r.mechanisms.size(), 3u);
@@ -1429,12 +1392,12 @@ TEST(Search, WarningsNameEveryLimitTouched) {
         {[](SearchParameters&) {}, "the minimum elevation"},
     };
     for (const auto& c : cases) {
-        SearchParameters ranges = caseARanges();
-        c.change(ranges);
+        SearchParameters limits = caseARanges();
+        c.change(limits);
         Problem p = caseA();
         // A purely cohesive soil fails deep, down to the lowest elevation allowed.
         if (std::string(c.warning) == "the minimum elevation") p.soils[0] = soil(20, 20, 0);
-        const AnalysisResult r = search(p, SearchKind::BishopCircle, ranges);
+        const AnalysisResult r = search(p, SearchKind::BishopCircle, limits);
         ASSERT_TRUE(r.found) << c.warning;
         const std::string expected = "The critical surface touches " + std::string(c.warning);
         EXPECT_TRUE(std::any_of(r.warnings.begin(), r.warnings.end(), [&](const std::string& w) {
