@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 
 QString layerCaption(Layer layer) {
     switch (layer) {
@@ -425,9 +426,10 @@ public:
         for (int k = 0; k < n; ++k) {
             double f[2];
             if (!plain(2, f)) return false;
-            const int code = static_cast<int>(f[0]);
-            if (code >= 1 && code <= plotformat::method::kCount && code == f[0])
-                m_model.MethodFactors[static_cast<size_t>(code - 1)] = f[1];
+            // A code is a whole number from 1 to the last method's; anything else is skipped
+            // before it is turned into an index.
+            if (f[0] >= 1 && f[0] <= plotformat::method::kCount && f[0] == std::floor(f[0]))
+                m_model.MethodFactors[static_cast<size_t>(f[0]) - 1] = f[1];
         }
         m_model.HasMethodFactors = true;
         return true;
