@@ -291,11 +291,61 @@ struct Rigorous {
     std::vector<double> f; // interslice function at the n + 1 side faces
     double forceScale, momentScale;
     const SolverSettings& settings;
+    bool keepForces = true; // the solution's forces into the result, not only its factor
     mutable int evaluations = 0;
     // Per slice, what does not change with F and lambda: the moment arms about the centre and
     // c l - U tan(phi).
     std::vector<Arms> arm;
     std::vector<double> cohesion;
+    // Spencer's function is the same on every face: no normal force then depends on the side force
+    // before it, and the march is two independent sums.
+    bool constant = true;
+    // Spencer at one lambda, the terms that do not change with u = 1 / F, slice by slice:
+    //     N = (r + u s) / (p + u q),
+    //     side force taken = N (u t1 - sinA) + u t2 + fx,  moment = N (k0 + u k1) + u k2 + external,
+    // the last two terms summed over the slices at once. A root in F at fixed lambda evaluates
+    // here a dozen times; each then costs a dozen operations and one division per slice.
+    struct AtLambda {
+        double lambda = std::numeric_limits<double>::quiet_NaN();
+        std::vector<double> store; // the eight arrays below, one after the other
+        double *p, *q, *r, *s, *t1, *sinA, *k0, *k1;
+        double t2 = 0, fx = 0, k2 = 0, external = 0;
+    };
+    mutable AtLambda at;
+    void prepare(double lambda) const {
+        const size_t n = slices.size();
+        if (at.store.empty()) {
+            at.store.resize(8 * n);
+            double* next = at.store.data();
+            for (double** v : {&at.p, &at.q, &at.r, &at.s, &at.t1, &at.sinA, &at.k0, &at.k1}) {
+                *v = next;
+                next += n;
+            }
+        }
+        const double lf = lambda * f.front();
+        double t2 = 0, fx = 0, k2 = 0, external = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const Slice& sl = slices[i];
+            const double c = cohesion[i], t = sl.tanPhi;
+            at.p[i] = sl.cosA + lf * sl.sinA;
+            at.q[i] = t * (sl.sinA - lf * sl.cosA);
+            at.r[i] = lf * sl.fx - sl.fy;
+            at.s[i] = c * (lf * sl.cosA - sl.sinA);
+            at.t1[i] = t * sl.cosA;
+            at.sinA[i] = sl.sinA;
+            at.k0[i] = arm[i].normal;
+            at.k1[i] = arm[i].shear * t;
+            t2 += c * sl.cosA;
+            fx += sl.fx;
+            k2 += arm[i].shear * c;
+            external += arm[i].external;
+        }
+        at.t2 = t2;
+        at.fx = fx;
+        at.k2 = k2;
+        at.external = external;
+        at.lambda = lambda;
+    }
     struct Term {
         double g, h, e1, e0, a, b, denominator;
     };
@@ -311,6 +361,7 @@ struct Rigorous {
             arm.push_back(arms(s, o));
             cohesion.push_back(s.cohesion * s.baseLength - s.poreForce * s.tanPhi);
         }
+        for (double v : this->f) constant = constant && v == this->f.front();
     }
 
     // Marches the side forces from the toe for a trial F and lambda; returns the side force left
@@ -319,6 +370,21 @@ struct Rigorous {
                   MethodResult* out = nullptr) const {
         ++evaluations;
         const size_t n = slices.size();
+        if (constant && !out) {
+            if (!(lambda == at.lambda)) prepare(lambda);
+            const double u = 1 / fs;
+            const double *p = at.p, *q = at.q, *r = at.r, *s = at.s, *t1 = at.t1, *sinA = at.sinA,
+                         *k0 = at.k0, *k1 = at.k1;
+            double side = 0, moment = 0;
+            for (size_t i = 0; i < n; ++i) {
+                const double normal = (r[i] + u * s[i]) / (p[i] + u * q[i]);
+                side += normal * (u * t1[i] - sinA[i]);
+                moment += normal * (k0[i] + u * k1[i]);
+            }
+            forceResidual = (side + (u * at.t2 + at.fx)) / forceScale;
+            momentResidual = (moment + (u * at.k2 + at.external)) / momentScale;
+            return;
+        }
         // First what each slice's normal force and side force take from F and lambda alone, for
         // every slice at once; then the march, in which each side force needs the one before it,
         // costs a multiplication and an addition per term (no division waits in that chain):
@@ -341,7 +407,7 @@ struct Rigorous {
             t.denominator = denominator;
         }
         double sideForce = 0, moment = 0; // E on the left face of the slice; sum of moments about O
-        if (out) {
+        if (out && keepForces) {
             out->sideNormal.assign(1, 0.0);
             out->sideShear.assign(1, 0.0);
         }
@@ -354,11 +420,13 @@ struct Rigorous {
             moment += ar.normal * normal + ar.shear * shear + ar.external;
             if (out) {
                 const Slice& s = slices[i];
-                out->normal.push_back(normal);
-                out->available.push_back(shear * fs);
                 out->negativeBases += normal < s.poreForce;
-                out->sideNormal.push_back(sideForce);
-                out->sideShear.push_back(lambda * f[i + 1] * sideForce);
+                if (keepForces) {
+                    out->normal.push_back(normal);
+                    out->available.push_back(shear * fs);
+                    out->sideNormal.push_back(sideForce);
+                    out->sideShear.push_back(lambda * f[i + 1] * sideForce);
+                }
                 // The same admissibility test as the simplified methods (m-alpha), and no base whose
                 // normal force the side forces would turn inside out.
                 const double mAlpha = s.cosA + s.sinA * s.tanPhi / fs;
@@ -369,6 +437,68 @@ struct Rigorous {
         }
         forceResidual = sideForce / forceScale;
         momentResidual = moment / momentScale;
+    }
+
+    // The residuals and their derivatives in F and lambda, carried through the march alongside
+    // (forward differentiation): a Newton step then costs one pass, not three.
+    void residualSlopes(double fs, double lambda, double r[2], double j[2][2]) const {
+        ++evaluations;
+        const double u = 1 / fs; // the terms are linear in 1 / F; d/dF = -u^2 d/du
+        double side = 0, sideU = 0, sideL = 0, moment = 0, momentU = 0, momentL = 0;
+        if (constant) {
+            // No normal force depends on a side force: each slice's terms are its own.
+            const double fc = f.front(), lf = lambda * fc;
+            for (size_t i = 0; i < slices.size(); ++i) {
+                const Slice& s = slices[i];
+                const double c = cohesion[i], t = s.tanPhi;
+                const double x = s.sinA - u * t * s.cosA, fxc = s.fx + u * c * s.cosA;
+                const double over = 1 / (s.cosA + u * t * s.sinA + lf * x);
+                const double normal = (lf * fxc - u * c * s.sinA - s.fy) * over;
+                const double normalU =
+                                 (c * (lf * s.cosA - s.sinA) - normal * t * (s.sinA - lf * s.cosA)) * over,
+                             normalL = fc * (fxc - normal * x) * over;
+                side += fxc - normal * x;
+                sideU += c * s.cosA + normal * t * s.cosA - normalU * x;
+                sideL -= normalL * x;
+                const Arms& ar = arm[i];
+                const double k = ar.normal + u * ar.shear * t;
+                moment += k * normal + u * ar.shear * c + ar.external;
+                momentU += k * normalU + ar.shear * (t * normal + c);
+                momentL += k * normalL;
+            }
+        } else {
+            for (size_t i = 0; i < slices.size(); ++i) {
+                const Slice& s = slices[i];
+                const double fL = f[i], fR = f[i + 1], c = cohesion[i], t = s.tanPhi;
+                const double a = c * u, b = t * u;
+                const double x = s.sinA - b * s.cosA;
+                const double over = 1 / (s.cosA + b * s.sinA + lambda * fR * x);
+                const double dU = t * s.sinA - lambda * fR * t * s.cosA, dL = fR * x; // of the denominator
+                const double h = (lambda * fR * (a * s.cosA + s.fx) - a * s.sinA - s.fy) * over;
+                const double hU = (c * (lambda * fR * s.cosA - s.sinA) - h * dU) * over,
+                             hL = (fR * (a * s.cosA + s.fx) - h * dL) * over;
+                const double g = lambda * (fR - fL) * over;
+                const double gU = -g * dU * over, gL = (fR - fL - g * dL) * over;
+                const double normal = g * side + h;
+                const double normalU = gU * side + g * sideU + hU, normalL = gL * side + g * sideL + hL;
+                const double e1 = b * s.cosA - s.sinA;
+                side += normal * e1 + a * s.cosA + s.fx;
+                sideU += normalU * e1 + normal * t * s.cosA + c * s.cosA;
+                sideL += normalL * e1;
+                const Arms& ar = arm[i];
+                const double k = ar.normal + ar.shear * b; // the moment's arm of N, shear included
+                moment += k * normal + ar.shear * a + ar.external;
+                momentU += k * normalU + ar.shear * (t * normal + c);
+                momentL += k * normalL;
+            }
+        }
+        const double toF = -u * u;
+        r[0] = side / forceScale;
+        r[1] = moment / momentScale;
+        j[0][0] = sideU * toF / forceScale;
+        j[0][1] = sideL / forceScale;
+        j[1][0] = momentU * toF / momentScale;
+        j[1][1] = momentL / momentScale;
     }
 
     // The factors of safety at which every base is admissible for this lambda: the denominators
@@ -391,40 +521,56 @@ struct Rigorous {
         return {lo, hi};
     }
 
-    // The factor at which the force (`moments` false) or the moment residual vanishes for this
-    // lambda, among the admissible ones: the sign change nearest `guess`, closed in by TOMS 748.
-    std::optional<double> rootF(double lambda, bool moments, double guess) const {
-        const auto [lo, hi] = admissibleF(lambda);
-        const double low = std::max(lo * (1 + 1e-9), settings.lowestFactor),
-                     high = std::min(hi * (1 - 1e-9), settings.highestFactor);
-        if (!(low < high)) return std::nullopt;
-        auto g = [&](double fs) {
+    // One residual in F for this lambda: the force residual (`moments` false) or the moment's.
+    auto residualInF(double lambda, bool moments) const {
+        return [this, lambda, moments](double fs) {
             double rf, rm;
             residual(fs, lambda, rf, rm);
             return moments ? rm : rf;
         };
-        // Outward from the guess in geometric steps, both ways at once.
+    }
+
+    // The sign change of one residual nearest `guess` among the admissible factors, walked to
+    // outward in geometric steps both ways at once; a bracket of one point when the guess is a root.
+    struct Bracket {
+        double a, b, ga, gb;
+    };
+    std::optional<Bracket> bracketF(double lambda, bool moments, double guess) const {
+        const auto [lo, hi] = admissibleF(lambda);
+        const double low = std::max(lo * (1 + 1e-9), settings.lowestFactor),
+                     high = std::min(hi * (1 - 1e-9), settings.highestFactor);
+        if (!(low < high)) return std::nullopt;
+        const auto g = residualInF(lambda, moments);
         const double start = std::clamp(guess, low, high);
         double a = start, b = start, ga = g(start), gb = ga;
-        if (ga == 0) return start;
+        if (ga == 0) return Bracket{start, start, 0, 0};
         for (int k = 0; k < settings.bracketSteps; ++k) {
             if (a > low) {
                 const double next = std::max(low, a / settings.bracketGrowth), gn = g(next);
                 if (std::isfinite(gn) && std::isfinite(ga) && (gn < 0) != (ga < 0))
-                    return closeIn(g, next, a, gn, ga);
+                    return Bracket{next, a, gn, ga};
                 a = next;
                 ga = gn;
             }
             if (b < high) {
                 const double next = std::min(high, b * settings.bracketGrowth), gn = g(next);
                 if (std::isfinite(gn) && std::isfinite(gb) && (gn < 0) != (gb < 0))
-                    return closeIn(g, b, next, gb, gn);
+                    return Bracket{b, next, gb, gn};
                 b = next;
                 gb = gn;
             }
             if (a <= low && b >= high) break;
         }
         return std::nullopt;
+    }
+
+    // The factor at which the residual vanishes for this lambda, nearest `guess`, closed in by TOMS 748.
+    std::optional<double> rootF(double lambda, bool moments, double guess) const {
+        const auto br = bracketF(lambda, moments, guess);
+        if (!br) return std::nullopt;
+        if (br->a == br->b) return br->a;
+        auto g = residualInF(lambda, moments);
+        return closeIn(g, br->a, br->b, br->ga, br->gb);
     }
 
     template <class G> std::optional<double> closeIn(G& g, double a, double b, double ga, double gb) const {
@@ -437,42 +583,37 @@ struct Rigorous {
     // Newton's method on (F, lambda) from the start; nothing when it does not converge.
     std::optional<std::pair<double, double>> newton(double fs, double lambda) const {
         const SolverSettings& st = settings;
-        double r1 = 0, r2 = 0;
-        residual(fs, lambda, r1, r2);
+        double r[2], j[2][2];
+        residualSlopes(fs, lambda, r, j);
+        auto size = [](const double v[2]) { return std::sqrt(v[0] * v[0] + v[1] * v[1]); };
         for (int it = 1; it <= st.newtonIterations; ++it) {
-            const double norm = std::hypot(r1, r2);
+            const double norm = size(r);
             if (!std::isfinite(norm)) return std::nullopt;
             if (norm < st.residualTolerance) return std::pair{fs, lambda};
-            const double hf = st.finiteDifference * std::max(1.0, fs), hl = st.finiteDifference;
-            double a1, a2, b1, b2;
-            residual(fs + hf, lambda, a1, a2);
-            residual(fs, lambda + hl, b1, b2);
-            const double j11 = (a1 - r1) / hf, j21 = (a2 - r2) / hf, j12 = (b1 - r1) / hl,
-                         j22 = (b2 - r2) / hl;
-            const double det = j11 * j22 - j12 * j21;
+            const double det = j[0][0] * j[1][1] - j[0][1] * j[1][0];
             if (!std::isfinite(det) || det == 0) return std::nullopt;
-            double df = -(j22 * r1 - j12 * r2) / det, dl = -(-j21 * r1 + j11 * r2) / det;
+            double df = -(j[1][1] * r[0] - j[0][1] * r[1]) / det,
+                   dl = -(-j[1][0] * r[0] + j[0][0] * r[1]) / det;
             const double k = std::min({1.0, st.maxRelativeStepF * fs / std::max(std::fabs(df), 1e-300),
                                        st.maxStepLambda / std::max(std::fabs(dl), 1e-300)});
             df *= k;
             dl *= k;
-            double t = 1, nf = fs, nl = lambda, n1 = r1, n2 = r2;
+            double t = 1, nf = fs, nl = lambda, nr[2], nj[2][2];
             bool fell = false;
             for (int halving = 0; halving < st.lineSearchHalvings && !fell; ++halving, t /= 2) {
                 nf = fs + t * df;
                 nl = lambda + t * dl;
                 if (nf <= 0) continue;
-                residual(nf, nl, n1, n2);
-                fell = std::isfinite(n1) && std::isfinite(n2) && std::hypot(n1, n2) < norm;
+                residualSlopes(nf, nl, nr, nj);
+                fell = std::isfinite(nr[0]) && std::isfinite(nr[1]) && size(nr) < norm;
             }
             if (!fell) return std::nullopt;
             fs = nf;
             lambda = nl;
-            r1 = n1;
-            r2 = n2;
+            std::copy_n(nr, 2, r);
+            std::copy_n(&nj[0][0], 4, &j[0][0]);
         }
-        return std::hypot(r1, r2) < st.residualTolerance ? std::optional(std::pair{fs, lambda})
-                                                         : std::nullopt;
+        return size(r) < st.residualTolerance ? std::optional(std::pair{fs, lambda}) : std::nullopt;
     }
 
     // Force equilibrium's factor minus moment equilibrium's, for one lambda.
@@ -487,6 +628,15 @@ struct Rigorous {
         if (!ff) return std::nullopt;
         return Gap{lambda, *ff, *fm};
     }
+    // Only whether the force factor is below the moment factor, as `gap` would find it, without
+    // closing in on the force factor: the side on which its bracket lies says it.
+    std::optional<bool> gapNegative(double lambda, double guess) const {
+        const auto fm = rootF(lambda, true, guess);
+        if (!fm) return std::nullopt;
+        const auto br = bracketF(lambda, false, *fm);
+        if (!br) return std::nullopt;
+        return br->a < *fm; // a bracket above starts at the moment factor; a root there is no gap
+    }
 };
 
 } // namespace
@@ -500,7 +650,7 @@ struct Rigorous {
 // nothing) takes the starting lambda.
 MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre,
                             const IntersliceFunction& function, double startFs, double startLambda,
-                            const SolverSettings& settings) {
+                            const SolverSettings& settings, bool forces) {
     MethodResult r;
     if (slices.empty()) {
         r.message = "There are no slices.";
@@ -513,7 +663,8 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
         f[i] = function.at((x - xa) / (xb - xa));
     }
     const double w = weightSum(slices);
-    const Rigorous rg(slices, centre, std::move(f), w, w * std::max(xb - xa, 1e-9), settings);
+    Rigorous rg(slices, centre, std::move(f), w, w * std::max(xb - xa, 1e-9), settings);
+    rg.keepForces = forces;
     const double fs0 = startFs > 0 && std::isfinite(startFs) ? startFs : 1.0;
     const double lambda0 =
         std::isfinite(startLambda) ? std::clamp(startLambda, -settings.maxLambda, settings.maxLambda) : 0.0;
@@ -534,11 +685,12 @@ MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centr
     // it (checked half way): the root nearest the start, as the walk below would find it.
     if (const auto quick = rg.newton(first ? first->momentFs : fs0, lambda0)) {
         const auto [fs, lambda] = *quick;
-        const auto half = rg.gap((lambda0 + lambda) / 2, fs);
         const auto [lo, hi] = rg.admissibleF(lambda);
-        if (fs > lo && fs < hi && std::fabs(lambda) <= settings.maxLambda && first && half &&
-            (first->gap() < 0) == (half->gap() < 0))
-            return finish(Rigorous::Gap{lambda, fs, fs});
+        if (fs > lo && fs < hi && std::fabs(lambda) <= settings.maxLambda && first) {
+            const auto halfNegative = rg.gapNegative((lambda0 + lambda) / 2, fs);
+            if (halfNegative && (first->gap() < 0) == *halfNegative)
+                return finish(Rigorous::Gap{lambda, fs, fs});
+        }
     }
     // Outward on both sides; the nearest sign change wins.
     std::optional<Rigorous::Gap> last[2] = {first, first};

@@ -87,13 +87,12 @@ struct SolverSettings {
     // degrees); two factors closer than `equalFactors` (relative) count as equal.
     double maxLambda = 3.75;
     double equalFactors = 1e-4;
-    // The quick way first: Newton's method on both residuals, from the start given, with a
-    // difference Jacobian and steps limited and halved until the residuals' norm falls.
+    // The quick way first: Newton's method on both residuals, from the start given, with their
+    // exact derivatives and steps limited and halved until the residuals' norm falls.
     int newtonIterations = 40;
     double residualTolerance = 1e-9; // the residuals' norm that counts as solved
-    double finiteDifference = 1e-7;
-    double maxRelativeStepF = 0.5; // a step changes F by at most this fraction of F
-    double maxStepLambda = 0.5;    // ... and lambda by at most this
+    double maxRelativeStepF = 0.5;   // a step changes F by at most this fraction of F
+    double maxStepLambda = 0.5;      // ... and lambda by at most this
     int lineSearchHalvings = 20;
 };
 
@@ -130,10 +129,10 @@ MethodResult janbuMethod(const std::vector<Slice>& slices, double start = 1.0,
 // Janbu's correction factor f0 from the depth-to-length ratio and the soils along the base.
 double janbuCorrection(const std::vector<Point>& surface, const std::vector<Slice>& slices);
 // Spencer (a constant interslice function) or Morgenstern-Price (any other), both satisfying
-// force and moment equilibrium.
+// force and moment equilibrium. With `forces` false only the factor, lambda and admissibility.
 MethodResult rigorousMethod(const std::vector<Slice>& slices, const Point& centre,
                             const IntersliceFunction& function, double startFs, double startLambda,
-                            const SolverSettings& settings = {});
+                            const SolverSettings& settings = {}, bool forces = true);
 inline const IntersliceFunction kSpencerFunction{IntersliceFunction::Kind::Constant, {}};
 
 // The line of thrust of a rigorous method's solution: the height at which the side force acts on

@@ -343,7 +343,8 @@ double Trials::rank(const std::vector<Point>& pts, const Circle* circle, const c
     case Ranking::Bishop: m = bishopMethod(sliced.slices, c.centre, 1.0, m_solver, false); break;
     case Ranking::Spencer: {
         const MethodResult b = bishopMethod(sliced.slices, c.centre, 1.0, m_solver, false);
-        m = rigorousMethod(sliced.slices, c.centre, kSpencerFunction, b.ok ? b.fs : 1.0, m_lambda0, m_solver);
+        m = rigorousMethod(sliced.slices, c.centre, kSpencerFunction, b.ok ? b.fs : 1.0, m_lambda0, m_solver,
+                           false);
         if (!m.ok && b.ok && unranked) *unranked = b.fs;
         break;
     }
