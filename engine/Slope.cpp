@@ -178,23 +178,37 @@ void Slope::slice(const std::vector<Point>& input, SlicedSurface& out, Work& wor
     out.ok = false;
     out.reason.clear();
     out.surface.clear();
-    out.slices.clear();
     out.tiebacksActive = 0;
     out.reinforcementCrossings = 0;
     out.reason = invalidInput(input);
-    if (!out.reason.empty()) return;
-    out.reason = clipToGround(input, out.surface, work);
-    if (!out.reason.empty()) return;
+    if (out.reason.empty()) out.reason = clipToGround(input, out.surface, work);
+    if (!out.reason.empty()) {
+        out.slices.clear();
+        return;
+    }
     sliceEdges(out.surface, minimumSlices, work);
     const std::vector<double>& cuts = work.cuts;
     SliceScratch& scratch = work.scratch;
-    out.slices.reserve(cuts.size());
+    // The slices of the last surface are reused: sliceGeometry sets every field that is not
+    // always assigned later (constructing a slice anew costs more than all its geometry).
+    const size_t n = cuts.size() - 1;
+    out.slices.resize(n);
     scratch.stack.reserve(m_lines.size());
     scratch.piezo.assign(m_problem.piezometricSurfaces.size(), Piezo{});
     scratch.surfaceSegment = scratch.groundSegment = 0;
     scratch.surfaceSlopeKnown = false;
-    for (size_t i = 0; i + 1 < cuts.size(); ++i)
-        out.slices.push_back(buildSlice(cuts[i], cuts[i + 1], i, out.surface, scratch));
+    // The geometry of every slice first: in a loop of its own the square roots and divisions of
+    // one slice overlap the next's instead of each waiting on the other's soil and forces.
+    work.groundSegments.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+        sliceGeometry(out.slices[i], cuts[i], cuts[i + 1], out.surface, scratch);
+        work.groundSegments[i] = scratch.groundSegment;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        scratch.index = i;
+        scratch.groundSegment = work.groundSegments[i];
+        fillSlice(out.slices[i], scratch);
+    }
     applyLoads(out);
     out.ok = true;
 }
@@ -218,7 +232,8 @@ std::string Slope::clipToGround(const std::vector<Point>& input, std::vector<Poi
     using Station = Work::Station;
     std::vector<Station>& path = work.path;
     path.clear();
-    auto depthAt = [this](const Point& p) { return groundY(p.x) - p.y; };
+    size_t segment = 0; // the points run left to right: each finds its ground segment from the last's
+    auto depthAt = [this, &segment](const Point& p) { return groundYNear(p.x, segment) - p.y; };
     for (size_t i = 0; i + 1 < input.size(); ++i) {
         const Point& a = input[i];
         const Point& b = input[i + 1];
@@ -279,10 +294,15 @@ void Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices, Work& 
     const double tol = m_tolerance;
     const double xa = surf.front().x, xb = surf.back().x;
     std::vector<double>&edges = work.edges, &xs = work.xs, &cuts = work.cuts;
-    edges.assign({xa, xb});
+    // The surface's own points first, already in order; the few other edges after them are
+    // sorted apart and merged in.
+    edges.clear();
+    for (const Point& p : surf) edges.push_back(p.x);
+    const auto others = static_cast<std::ptrdiff_t>(edges.size());
+    edges.push_back(xa);
+    edges.push_back(xb);
     for (double x : m_staticEdges)
         if (x > xa && x < xb) edges.push_back(x);
-    for (const Point& p : surf) edges.push_back(p.x);
     for (size_t j = 0; j + 1 < surf.size(); ++j) {
         for (const Line& l : m_lines) {
             if (l.ground) continue;
@@ -295,9 +315,18 @@ void Slope::sliceEdges(const std::vector<Point>& surf, int minimumSlices, Work& 
                 if (segmentsCross(pts[k], pts[k + 1], surf[j], surf[j + 1], at)) edges.push_back(at.x);
             }
     }
-    std::sort(edges.begin(), edges.end());
+    std::vector<double>& sorted = work.sorted;
+    if (std::is_sorted(edges.begin(), edges.begin() + others)) {
+        std::sort(edges.begin() + others, edges.end());
+        sorted.resize(edges.size());
+        std::merge(edges.begin(), edges.begin() + others, edges.begin() + others, edges.end(),
+                   sorted.begin());
+    } else {
+        sorted = edges;
+        std::sort(sorted.begin(), sorted.end());
+    }
     xs.clear();
-    for (double x : edges) {
+    for (double x : sorted) {
         if (x < xa - tol || x > xb + tol) continue;
         x = std::clamp(x, xa, xb);
         if (xs.empty() || x - xs.back() > tol) xs.push_back(x);
@@ -322,17 +351,19 @@ const Slope::Piezo& Slope::water(SliceScratch& scratch, const Slice& s, int surf
     return w;
 }
 
-Slice Slope::buildSlice(double xl, double xr, size_t index, const std::vector<Point>& surf,
-                        SliceScratch& scratch) const {
-    Slice s;
+void Slope::buildSlice(Slice& s, double xl, double xr, size_t index, const std::vector<Point>& surf,
+                       SliceScratch& scratch) const {
     scratch.index = index;
     sliceGeometry(s, xl, xr, surf, scratch);
+    fillSlice(s, scratch);
+}
+
+void Slope::fillSlice(Slice& s, SliceScratch& scratch) const {
     const int groundSoil = weighColumn(s, scratch);
     weakerSoilAlongBoundary(s, scratch);
     baseStrength(s);
     porePressure(s, scratch);
     bodyForces(s, groundSoil, scratch);
-    return s;
 }
 
 // Edges, top and base lines, the middle of the base and its inclination.
@@ -341,6 +372,8 @@ void Slope::sliceGeometry(Slice& s, double xl, double xr, const std::vector<Poin
     s.xl = xl;
     s.xr = xr;
     s.width = s.xr - s.xl;
+    s.otherSoil = -1;
+    s.fx = s.fy = s.moment = 0;
     const double xm = (s.xl + s.xr) / 2;
     // The segment whose x range holds the middle (the last one that starts at or left of it).
     auto walk = [xm](const std::vector<Point>& line, size_t& i) {
@@ -442,7 +475,8 @@ double Slope::frictionAngleAlong(const Point& a, const Point& b) const {
     SliceScratch scratch;
     scratch.piezo.resize(m_problem.piezometricSurfaces.size());
     const std::vector<Point> base{a, b};
-    const Slice s = buildSlice(a.x, b.x, 0, base, scratch);
+    Slice s;
+    buildSlice(s, a.x, b.x, 0, base, scratch);
     return std::atan(s.tanPhi) * 180 / std::numbers::pi;
 }
 

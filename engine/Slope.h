@@ -9,6 +9,8 @@
 
 namespace velda {
 
+// Slope::slice reuses the slices of the last surface: a new field must be set for every slice
+// (sliceGeometry resets those that are not always assigned).
 struct Slice {
     double xl = 0, xr = 0, width = 0;
     Point base;                // middle of the base
@@ -98,8 +100,11 @@ private:
     std::string invalidInput(const std::vector<Point>& input) const;
     std::string clipToGround(const std::vector<Point>& input, std::vector<Point>& surface, Work& work) const;
     void sliceEdges(const std::vector<Point>& surface, int minimumSlices, Work& work) const;
-    Slice buildSlice(double xl, double xr, size_t index, const std::vector<Point>& surface,
-                     SliceScratch& scratch) const;
+    // Fills `s`, a slice as constructed: its geometry, then the rest (fillSlice, with the scratch's
+    // index and ground segment those of this slice).
+    void buildSlice(Slice& s, double xl, double xr, size_t index, const std::vector<Point>& surface,
+                    SliceScratch& scratch) const;
+    void fillSlice(Slice& s, SliceScratch& scratch) const;
     void sliceGeometry(Slice& s, double xl, double xr, const std::vector<Point>& surface,
                        SliceScratch& scratch) const;
     int weighColumn(Slice& s, SliceScratch& scratch) const;
@@ -129,7 +134,8 @@ public:
             double depth; // ground above the point; positive inside the soil
         };
         std::vector<Station> path;
-        std::vector<double> edges, xs, cuts;
+        std::vector<double> edges, sorted, xs, cuts;
+        std::vector<size_t> groundSegments; // under each slice's middle
         SliceScratch scratch;
     };
 };

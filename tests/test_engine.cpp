@@ -1240,6 +1240,58 @@ TEST(Search, IrregularSurfacesFollowAnInclinedBand) {
 
 // A base along a layer boundary shears the weaker of the two soils, whichever side it lies on, and
 // the report says so; a block's wedges take their angle from that soil too.
+// A search slices thousands of surfaces into the same buffers: nothing of one surface (a load, a
+// tieback, a base along a boundary) may stay in the slices of the next.
+TEST(Slices, ReusedBuffersHoldNothingOfTheLastSurface) {
+    Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+    p.soils = {soil(120, 500, 36), soil(115, 0, 12)};
+    p.lines.push_back({{0, 14}, {180, 14}, 2});
+    p.loads.push_back({130, 160, 500, 20});
+    p.equakeOn = true;
+    p.kh = 0.1;
+    p.tiebacks.push_back({0, {110, 55}, 1000, 2, 30, 40});
+    p.waterOn = true;
+    p.waterUnitWeight = 62.4;
+    p.piezometricSurfaces = {{{0, 18}, {180, 40}}};
+    for (Soil& s : p.soils) s.piezometricSurface = 1;
+    const Slope slope(p);
+    const std::vector<std::vector<Point>> surfaces{
+        arc({60, 110}, 93, 60 - std::sqrt(93.0 * 93 - 90 * 90), 60 + std::sqrt(93.0 * 93 - 50 * 50)),
+        {{30, 20}, {40, 14}, {100, 14}, {140, 60}}, // along the boundary, under the tieback
+        {{45, 22.5}, {70, 5}, {110, 55}},           // deep in the lower soil
+        {{10, 20}, {20, 17}, {30, 20}},             // small, few slices
+        {{30, 20}, {40, 14}, {100, 14}, {165, 60}}, // under the load
+        {{0, 10}, {5, 30}},                         // no mass: nothing left either
+        {{25, 20}, {50, 10}, {70, 33}}};
+    SlicedSurface reused;
+    Slope::Work work;
+    for (int pass = 0; pass < 2; ++pass)
+        for (size_t k = 0; k < surfaces.size(); ++k) {
+            SCOPED_TRACE(k);
+            slope.slice(surfaces[k], reused, work);
+            const SlicedSurface fresh = slope.slice(surfaces[k]);
+            ASSERT_EQ(reused.ok, fresh.ok);
+            EXPECT_EQ(reused.reason, fresh.reason);
+            EXPECT_EQ(reused.tiebacksActive, fresh.tiebacksActive);
+            ASSERT_EQ(reused.slices.size(), fresh.slices.size());
+            for (size_t i = 0; i < fresh.slices.size(); ++i) {
+                const Slice &a = reused.slices[i], &b = fresh.slices[i];
+                const double x[] = {a.xl,         a.xr,       a.width,      a.base.x,       a.base.y,
+                                    a.sinA,       a.cosA,     a.baseLength, a.weight,       a.centroid.x,
+                                    a.centroid.y, a.cohesion, a.tanPhi,     a.porePressure, a.poreForce,
+                                    a.fx,         a.fy,       a.moment},
+                             y[] = {b.xl,         b.xr,       b.width,      b.base.x,       b.base.y,
+                                    b.sinA,       b.cosA,     b.baseLength, b.weight,       b.centroid.x,
+                                    b.centroid.y, b.cohesion, b.tanPhi,     b.porePressure, b.poreForce,
+                                    b.fx,         b.fy,       b.moment};
+                for (size_t j = 0; j < std::size(x); ++j)
+                    EXPECT_EQ(x[j], y[j]) << "slice " << i << " value " << j;
+                EXPECT_EQ(a.soil, b.soil);
+                EXPECT_EQ(a.otherSoil, b.otherSoil);
+            }
+        }
+}
+
 TEST(Slices, ABaseAlongABoundaryShearsTheWeakerSoil) {
     const Soil strong = soil(120, 500, 36), weak = soil(115, 0, 12);
     const struct {
