@@ -223,12 +223,11 @@ MethodResult simplified(const std::vector<Slice>& slices, double start, const So
             r.message = "Inadmissible: the base factor m-alpha is at most 0.2 at " + sliceText(i) + ".";
             return r;
         }
+        if (!forces) continue; // a search ranks by the factor alone
         const double n = terms.normal(terms.bases[i], f);
         r.negativeBases += n < s.poreForce;
-        if (forces) {
-            r.normal.push_back(n);
-            r.available.push_back(availableShear(s, n));
-        }
+        r.normal.push_back(n);
+        r.available.push_back(availableShear(s, n));
     }
     return r;
 }
