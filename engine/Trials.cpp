@@ -365,7 +365,9 @@ std::vector<Point> Trials::arc(const Point& c, double r, double startAngle) cons
     const double seg = m_par.segmentLength;
     if (!(r > 0) || seg >= 2 * r) return {};
     const double step = 2 * std::asin(seg / (2 * r));
-    std::vector<Point> pts{{c.x + r * std::cos(startAngle), c.y + r * std::sin(startAngle)}};
+    std::vector<Point> pts;
+    pts.reserve(64); // a trial's points, most times: one allocation, not one per doubling
+    pts.push_back({c.x + r * std::cos(startAngle), c.y + r * std::sin(startAngle)});
     bool inside = false;
     // Each chord's end is the last one turned by the step: one sine and cosine per surface.
     const double turnCos = std::cos(step), turnSin = std::sin(step);
