@@ -2,6 +2,7 @@
 #include "MenuHelpers.h"
 
 #include "Application.h"
+#include "ResultWindows.h"
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
@@ -187,6 +188,10 @@ void TMainForm::buildViewMenu() {
     addCommand(this, view, QStringLiteral("&Graphics"), QStringLiteral("ViewGraphics"),
                &TMainForm::ViewGraphicsClick)
         ->setCheckable(true);
+    addCommand(this, view, QStringLiteral("&Results"), QStringLiteral("ViewResults"),
+               &TMainForm::ViewResultsClick);
+    addCommand(this, view, QStringLiteral("Output &Report"), QStringLiteral("ViewReport"),
+               &TMainForm::ViewReportClick);
     connect(view, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
 }
 
@@ -563,7 +568,13 @@ void TMainForm::RunAnalysisClick() {
         else
             QApplication::restoreOverrideCursor();
     };
-    run.Run(hooks);
+    const auto outcome = run.Run(hooks);
+    // What the engine said, in the window: its summary whenever it wrote a result file.
+    if (outcome &&
+        (outcome->kind == engine::RunOutcome::Kind::Computed ||
+         outcome->kind == engine::RunOutcome::Kind::NotPerformed) &&
+        QFileInfo::exists(engine::resultFile(document().FileName)))
+        ViewResultsClick();
 }
 
 void TMainForm::openInEditor(const QString& file) {
@@ -597,6 +608,44 @@ void TMainForm::ViewMenuClick() {
     QAction* graphics = action(QStringLiteral("ViewGraphics"));
     graphics->setEnabled(!document().PlotFileName.isEmpty());
     graphics->setChecked(GraphOpen);
+    action(QStringLiteral("ViewResults"))
+        ->setEnabled(QFileInfo::exists(engine::resultFile(document().FileName)));
+    action(QStringLiteral("ViewReport"))
+        ->setEnabled(QFileInfo::exists(engine::outputFile(document().FileName)));
+}
+
+QMdiSubWindow* TMainForm::showChild(QWidget* child, const QSize& size) {
+    auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget());
+    const bool created = !sub;
+    if (created) {
+        sub = m_mdi->addSubWindow(child);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->resize(size);
+    }
+    sub->setWindowTitle(child->windowTitle());
+    sub->show();
+    if (created) keepInView(sub);
+    m_mdi->setActiveSubWindow(sub);
+    sub->raise();
+    return sub;
+}
+
+void TMainForm::ViewResultsClick() {
+    if (!m_results) m_results = new TResultsWindow;
+    m_results->showResultFile(engine::resultFile(document().FileName));
+    showChild(m_results, QSize(560, 480));
+}
+
+void TMainForm::ViewReportClick() {
+    const bool created = !m_report;
+    if (created) m_report = new TReportWindow;
+    QString why;
+    if (!m_report->load(engine::outputFile(document().FileName), why)) {
+        if (created) delete m_report;
+        m_services.messages.warning(why);
+        return;
+    }
+    showChild(m_report, QSize(760, 560));
 }
 
 void TMainForm::ViewGraphicsClick() {

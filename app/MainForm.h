@@ -1,4 +1,5 @@
 #pragma once
+#include "ResultWindows.h"
 #include "base/UserInteraction.h"
 #include "dialogs/DlgSlopeBoundary.h"
 
@@ -117,6 +118,11 @@ public:
     // View menu.
     void ViewMenuClick();
     void ViewGraphicsClick();
+    // The last run's outcome and report inside the window (the same files Edit Output Text opens).
+    void ViewResultsClick();
+    void ViewReportClick();
+    TResultsWindow* resultsWindow() const { return m_results; }
+    TReportWindow* reportWindow() const { return m_report; }
     bool GraphOpen = false;
     TfrmGraph* graphWindow() const { return m_graph; }
     GraphState& graphState() { return m_graphState; }
@@ -188,6 +194,7 @@ private:
     void adoptPlotFile();
     SaveOutcome writeDocument(QString* failure);
     void openInEditor(const QString& file);
+    QMdiSubWindow* showChild(QWidget* child, const QSize& size);
     QString settingsKey(const QString& name) const;
 
     ProblemSession& m_session;
@@ -206,6 +213,8 @@ private:
     std::array<QAction*, 6> m_searchItems{}; // by search-method code 1 to 6
     std::unique_ptr<TableWindowProvider> m_tableWindows;
     // Single-instance windows: open while set.
+    QPointer<TResultsWindow> m_results;
+    QPointer<TReportWindow> m_report;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;
     QPointer<TdlgTitle> m_titleDialog;
     QPointer<TDlgLoading> m_loadingDialog;

@@ -1,5 +1,7 @@
 #include "AnalysisRun.h"
 
+#include "RunSummary.h"
+
 #include "base/FileAccess.h"
 #include "base/FileNames.h"
 #include "format/FolderLock.h"
@@ -14,9 +16,16 @@
 #include <csignal>
 #include <unistd.h>
 
-QString runmsg::notPerformed(const QString& outputFile) {
-    return kNotPerformed +
-           QStringLiteral("\r\rThe output file %1 says why. Computation > Error-Message Notes "
+QString runmsg::notPerformed(const QString& outputFile, const QString& reason) {
+    if (reason.isEmpty())
+        return kNotPerformed +
+               QStringLiteral("\r\rThe output file %1 says why. Computation > Error-Message Notes "
+                              "explains the engine's messages.")
+                   .arg(QFileInfo(outputFile).fileName());
+    QString shown = reason;
+    shown.replace('\n', '\r');
+    return kNotPerformed + QStringLiteral("\r\r") + shown +
+           QStringLiteral("\r\rThe output file %1 says the same. Computation > Error-Message Notes "
                           "explains the engine's messages.")
                .arg(QFileInfo(outputFile).fileName());
 }
@@ -234,8 +243,11 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
     if (out.engineResult == 1) {
         out.kind = RunOutcome::Kind::NotPerformed;
         // Old results were removed above: a report that exists now is this run's.
+        // The engine's reason from its result file, so that the message itself says why.
+        QString reason;
+        if (const auto summary = readRunSummary(resultFile(results))) reason = firstError(*summary);
         out.message = QFileInfo::exists(outputFile(results))
-                          ? runmsg::notPerformed(outputFile(results))
+                          ? runmsg::notPerformed(outputFile(results), reason)
                           : runmsg::notWritten(QFileInfo(results).absolutePath());
         return out;
     }

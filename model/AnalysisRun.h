@@ -26,8 +26,8 @@ inline const QString kRelease = QLatin1String(release::kVersion);
 inline const QString kNamesFile = QStringLiteral("names.dat");
 inline const QString kOptionsFile = QStringLiteral("options.dat"); // the engine's kOptionsFile
 inline const QString kErrorNotes = QStringLiteral("error-message.txt");
-// The engine returned 1 and its report says why.
-QString notPerformed(const QString& outputFile);
+// The engine returned 1; its reason (from the result file) when it gave one, and its report says why.
+QString notPerformed(const QString& outputFile, const QString& reason = QString());
 // The engine returned 1 and could not write its report.
 QString notWritten(const QString& folder);
 // Reasons a run is refused before the engine is called.

@@ -5,11 +5,14 @@
 #include "base/TextEditor.h"
 #include "format/FolderLock.h"
 #include "model/AnalysisRun.h"
+#include "model/RunSummary.h"
 #include "tables/TableFormController.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -77,6 +80,53 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     EXPECT_TRUE(form->action("EditInputText")->isEnabled());
     EXPECT_TRUE(form->action("EditOutputText")->isEnabled());
     EXPECT_TRUE(form->action("ErrorMessageNotes")->isEnabled());
+
+    // The outcome is in the window at once, as the result file says it.
+    ASSERT_TRUE(form->resultsWindow());
+    const QString summary = form->resultsWindow()->text();
+    EXPECT_TRUE(summary.contains("Critical factor of safety 0.985 (Bishop simplified)"))
+        << summary.toStdString();
+    for (const char* method : {"Ordinary", "Janbu simplified", "Janbu corrected", "Spencer",
+                               "Morgenstern-Price", "200 surfaces generated"})
+        EXPECT_TRUE(summary.contains(method)) << method;
+    EXPECT_TRUE(summary.contains("rejected: does not rise through the ground")) << summary.toStdString();
+    EXPECT_EQ(form->mdiArea()->activeSubWindow()->widget(), form->resultsWindow());
+
+    // The report, searchable, in the window too.
+    form->ViewMenuClick();
+    EXPECT_TRUE(form->action("ViewResults")->isEnabled());
+    ASSERT_TRUE(form->action("ViewReport")->isEnabled());
+    form->action("ViewReport")->trigger();
+    TReportWindow* report = form->reportWindow();
+    ASSERT_TRUE(report);
+    QFile written(dir.filePath("Bishop.sl4o"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(report->text().toUtf8(), written.readAll());
+    ASSERT_TRUE(report->findNext("morgenstern"));
+    EXPECT_EQ(report->selectedText(), "Morgenstern");
+    EXPECT_FALSE(report->findNext("no such words in a report"));
+    form->action("ViewReport")->trigger();
+    EXPECT_EQ(form->reportWindow(), report) << "one report window, brought forward";
+}
+
+// An engine that computes nothing says why in its message and in the results window.
+TEST_F(AnalysisRun, TheEnginesReasonIsShown) {
+    installEngine();
+    form->OpenFileName(example("Bishop.sl4d"));
+    form->document().SearchMethod = search::None;
+    form->SetModified(true);
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 1);
+    const QString reason = "The problem names no failure surface and no search method";
+    EXPECT_TRUE(messages.shown.first().startsWith("warning: " + runmsg::kNotPerformed))
+        << messages.shown.first().toStdString();
+    EXPECT_TRUE(messages.shown.first().contains(reason)) << messages.shown.first().toStdString();
+    EXPECT_TRUE(messages.shown.first().contains("Bishop.sl4o says the same"));
+    ASSERT_TRUE(form->resultsWindow());
+    EXPECT_TRUE(form->resultsWindow()->text().contains(runmsg::kNotPerformed));
+    EXPECT_TRUE(form->resultsWindow()->text().contains(reason))
+        << form->resultsWindow()->text().toStdString();
+    EXPECT_FALSE(form->resultsWindow()->text().contains("Critical factor"));
 }
 
 TEST_F(AnalysisRun, EngineThatPerformsNothing) {
@@ -311,6 +361,57 @@ TEST_F(AnalysisRun, MenuEnablingAndTheTextEditor) {
     launcher.canStart = false;
     form->EditInputTextClick();
     EXPECT_EQ(messages.shown, QStringList{"warning: " + editormsg::failed(blank)});
+}
+
+// The summary reads what the engine writes, and says why for anything else.
+TEST(RunSummary, ReadsResultFilesAndRefusesTheRest) {
+    for (const char* name : {"Bishop", "Block", "Irregular", "Janbu", "Spencer"}) {
+        SCOPED_TRACE(name);
+        const QString file = QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/golden/%1.sl4r").arg(name);
+        QString why;
+        const auto s = readRunSummary(file, &why);
+        ASSERT_TRUE(s) << why.toStdString();
+        EXPECT_TRUE(s->computed);
+        ASSERT_TRUE(s->criticalFs);
+        EXPECT_GT(*s->criticalFs, 0.3);
+        EXPECT_EQ(s->methods.size(), 6);
+        EXPECT_GT(s->generated, 0);
+        EXPECT_TRUE(runSummaryHtml(*s).contains(QString::number(*s->criticalFs, 'f', 3)));
+    }
+    QTemporaryDir dir;
+    const struct {
+        const char* text;
+        bool ok;
+    } cases[] = {
+        {"", false},
+        {"not json at all", false},
+        {"[1, 2, 3]", false},
+        {R"({"release": "2015.4.2"})", false},
+        {R"({"status": "not computed", "errors": ["The problem is not valid.\nLine 3."]})", true},
+        {R"({"status": "computed", "methods": [{"name": "Spencer", "fs": null, "message": "no crossing"}],
+             "surfaces": []})",
+         true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const QString file = dir.filePath("r.sl4r");
+        QString why;
+        ASSERT_TRUE(fileaccess::writeWhole(file, c.text, why));
+        const auto s = readRunSummary(file, &why);
+        EXPECT_EQ(s.has_value(), c.ok) << why.toStdString();
+        if (!s) EXPECT_TRUE(why.contains("no result file")) << why.toStdString();
+        if (s && !s->computed) {
+            EXPECT_EQ(firstError(*s), "The problem is not valid.\nLine 3.");
+            EXPECT_TRUE(runSummaryHtml(*s).contains("Line 3."));
+        }
+        if (s && s->computed) {
+            EXPECT_FALSE(s->criticalFs) << "no surface, no factor";
+            ASSERT_EQ(s->methods.size(), 1);
+            EXPECT_EQ(s->methods.first().detail, "no crossing");
+        }
+    }
+    QString why;
+    EXPECT_FALSE(readRunSummary(dir.path(), &why)) << "a folder";
+    EXPECT_FALSE(why.isEmpty());
 }
 
 TEST(DynamicLibrary, LoadingAndItsErrors) {

@@ -1,0 +1,139 @@
+#include "RunSummary.h"
+
+#include "AnalysisRun.h"
+#include "base/FileAccess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+namespace {
+
+// A result file holds every slice of the surfaces it keeps; far beyond this it is something else.
+constexpr qint64 kMaxResultBytes = 256LL * 1024 * 1024;
+
+std::optional<double> number(const QJsonValue& v) {
+    if (!v.isDouble()) return std::nullopt;
+    return v.toDouble();
+}
+
+QStringList strings(const QJsonValue& v) {
+    QStringList out;
+    for (const QJsonValue& item : v.toArray())
+        if (item.isString()) out << item.toString();
+    return out;
+}
+
+QString fixed3(double v) {
+    return QString::number(v, 'f', 3);
+}
+
+QString escaped(const QString& s) {
+    return s.toHtmlEscaped();
+}
+
+} // namespace
+
+std::optional<RunSummary> readRunSummary(const QString& resultFile, QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    QFile file;
+    QString why;
+    if (!fileaccess::openForReading(file, resultFile, why)) return fail(why);
+    if (file.size() > kMaxResultBytes)
+        return fail(QStringLiteral("The result file %1 is too large to be one.").arg(resultFile));
+    QJsonParseError parse{};
+    const QJsonDocument json = QJsonDocument::fromJson(file.readAll(), &parse);
+    if (parse.error != QJsonParseError::NoError || !json.isObject() || !json.object().contains("status"))
+        return fail(QStringLiteral("The file %1 is no result file of the engine.").arg(resultFile));
+    const QJsonObject o = json.object();
+
+    RunSummary s;
+    s.computed = o.value("status").toString() == QLatin1String("computed");
+    s.title = o.value("title").toString();
+    const QJsonObject units = o.value("units").toObject();
+    s.lengthUnit = units.value("length").toString();
+    s.forceUnit = units.value("force").toString();
+    s.method = o.value("method").toString();
+    s.analysis = o.value("analysis").toString();
+    const QJsonArray surfaces = o.value("surfaces").toArray();
+    if (s.computed && !surfaces.isEmpty()) s.criticalFs = number(surfaces.first().toObject().value("fs"));
+    const QJsonObject counts = o.value("counts").toObject();
+    if (counts.contains("generated")) s.generated = static_cast<long>(counts.value("generated").toDouble());
+    if (counts.contains("admissible"))
+        s.admissible = static_cast<long>(counts.value("admissible").toDouble());
+    const QJsonObject rejected = counts.value("rejected").toObject();
+    for (auto it = rejected.begin(); it != rejected.end(); ++it)
+        s.rejected.append({it.key(), static_cast<long>(it.value().toDouble())});
+    for (const QJsonValue& m : o.value("methods").toArray()) {
+        const QJsonObject method = m.toObject();
+        RunSummary::Method row{method.value("name").toString(), number(method.value("fs")), {}};
+        if (row.fs && method.contains("lambda"))
+            row.detail = QStringLiteral("lambda %1, %2 interslice function")
+                             .arg(QString::number(method.value("lambda").toDouble(), 'f', 3),
+                                  method.value("interslice").toString());
+        else if (!row.fs)
+            row.detail = method.value("message").toString();
+        s.methods.append(row);
+    }
+    s.warnings = strings(o.value("warnings"));
+    s.errors = strings(o.value("errors"));
+    return s;
+}
+
+QString firstError(const RunSummary& summary) {
+    return summary.errors.isEmpty() ? QString() : summary.errors.first();
+}
+
+QString runSummaryHtml(const RunSummary& s) {
+    QString h;
+    if (!s.title.isEmpty()) h += QStringLiteral("<h3>%1</h3>").arg(escaped(s.title));
+    if (s.computed && s.criticalFs) {
+        h += QStringLiteral("<p><b>Critical factor of safety %1</b> (%2)</p>")
+                 .arg(fixed3(*s.criticalFs), escaped(s.method));
+    } else {
+        h += QStringLiteral("<p><b>%1</b></p>").arg(escaped(runmsg::kNotPerformed));
+        if (!s.errors.isEmpty())
+            for (const QString& e : s.errors)
+                h += QStringLiteral("<p>%1</p>").arg(escaped(e).replace('\n', QStringLiteral("<br>")));
+        else if (s.admissible == 0)
+            h += QStringLiteral("<p>No surface of the search was admissible.</p>");
+    }
+    if (!s.analysis.isEmpty()) h += QStringLiteral("<p>%1</p>").arg(escaped(s.analysis));
+    if (!s.methods.isEmpty()) {
+        h += QStringLiteral("<p>Every method on the critical surface:</p><table cellspacing=\"0\" "
+                            "cellpadding=\"2\">");
+        for (const RunSummary::Method& m : s.methods)
+            h += QStringLiteral(
+                     "<tr><td>%1</td><td align=\"right\">&nbsp;&nbsp;%2</td><td>&nbsp;&nbsp;%3</td></tr>")
+                     .arg(escaped(m.name), m.fs ? fixed3(*m.fs) : QStringLiteral("none"), escaped(m.detail));
+        h += QStringLiteral("</table>");
+    }
+    if (s.generated >= 0) {
+        const QLocale c = QLocale::c();
+        h += QStringLiteral("<p>%1 surfaces generated, %2 admissible.</p>")
+                 .arg(c.toString(static_cast<qlonglong>(s.generated)),
+                      c.toString(static_cast<qlonglong>(s.admissible)));
+        if (!s.rejected.isEmpty()) {
+            h += QStringLiteral("<ul>");
+            for (const RunSummary::Rejection& r : s.rejected)
+                h += QStringLiteral("<li>%1 rejected: %2</li>")
+                         .arg(c.toString(static_cast<qlonglong>(r.count)), escaped(r.reason));
+            h += QStringLiteral("</ul>");
+        }
+    }
+    if (!s.warnings.isEmpty()) {
+        h += QStringLiteral("<p><b>Warnings</b></p><ul>");
+        for (const QString& w : s.warnings) h += QStringLiteral("<li>%1</li>").arg(escaped(w));
+        h += QStringLiteral("</ul>");
+    }
+    if (s.computed && !s.errors.isEmpty()) {
+        h += QStringLiteral("<p><b>Errors</b></p><ul>");
+        for (const QString& e : s.errors) h += QStringLiteral("<li>%1</li>").arg(escaped(e));
+        h += QStringLiteral("</ul>");
+    }
+    return h;
+}
