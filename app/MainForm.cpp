@@ -190,7 +190,7 @@ void TMainForm::buildViewMenu() {
         ->setCheckable(true);
     addCommand(this, view, QStringLiteral("&Results"), QStringLiteral("ViewResults"),
                &TMainForm::ViewResultsClick);
-    addCommand(this, view, QStringLiteral("Output &Report"), QStringLiteral("ViewReport"),
+    addCommand(this, view, QStringLiteral("&Output Report"), QStringLiteral("ViewReport"),
                &TMainForm::ViewReportClick);
     connect(view, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
 }
@@ -627,6 +627,7 @@ QMdiSubWindow* TMainForm::showChild(QWidget* child, const QSize& size) {
     if (created) keepInView(sub);
     m_mdi->setActiveSubWindow(sub);
     sub->raise();
+    child->setFocus();
     return sub;
 }
 

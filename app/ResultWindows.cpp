@@ -3,6 +3,7 @@
 #include "base/FileAccess.h"
 #include "model/RunSummary.h"
 
+#include <QAction>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -58,6 +59,16 @@ TReportWindow::TReportWindow(QWidget* parent)
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addLayout(bar);
     layout->addWidget(m_text, 1);
+    // Opened to look something up: typing goes to Find, and Ctrl+F comes back to it.
+    setFocusProxy(m_find);
+    auto* findKey = new QAction(this);
+    findKey->setShortcut(QKeySequence::Find);
+    findKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(findKey);
+    connect(findKey, &QAction::triggered, this, [this] {
+        m_find->setFocus();
+        m_find->selectAll();
+    });
     auto search = [this] { findNext(m_find->text()); };
     connect(m_find, &QLineEdit::returnPressed, this, search);
     connect(next, &QPushButton::clicked, this, search);
@@ -80,11 +91,16 @@ bool TReportWindow::load(const QString& reportFile, QString& why) {
 bool TReportWindow::findNext(const QString& text) {
     m_status->clear();
     if (text.isEmpty()) return false;
-    if (m_text->find(text)) return true;
+    auto found = [this, &text] {
+        if (!m_text->find(text)) return false;
+        m_text->centerCursor();
+        return true;
+    };
+    if (found()) return true;
     QTextCursor top = m_text->textCursor();
     top.movePosition(QTextCursor::Start);
     m_text->setTextCursor(top);
-    if (m_text->find(text)) return true;
+    if (found()) return true;
     m_status->setText(QStringLiteral("Not found"));
     return false;
 }

@@ -8,6 +8,7 @@
 #include "model/RunSummary.h"
 #include "tables/TableFormController.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -99,6 +100,10 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     form->action("ViewReport")->trigger();
     TReportWindow* report = form->reportWindow();
     ASSERT_TRUE(report);
+    // Opened to look something up: what the user types goes to Find.
+    EXPECT_EQ(report->focusProxy(), report->findField());
+    if (QApplication::activeWindow() == form.get())
+        EXPECT_EQ(QApplication::focusWidget(), report->findField());
     QFile written(dir.filePath("Bishop.sl4o"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(report->text().toUtf8(), written.readAll());
