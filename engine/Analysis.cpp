@@ -37,10 +37,15 @@ EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& s
     for (const MethodResult* m : {&e.bishop, &e.spencer, &e.morgensternPrice})
         e.negativeBases = std::max(e.negativeBases, m->negativeBases);
     if (e.negativeBases > 0)
-        e.warnings.push_back(std::to_string(e.negativeBases) +
-                             " slice bases carry a negative effective normal force; the classical equations "
-                             "keep its negative frictional term (a tension the soil may not sustain). Check "
-                             "the pore pressures near the ends of the surface.");
+        e.warnings.push_back(
+            e.negativeBases == 1
+                ? "1 slice base carries a negative effective normal force; the classical equations "
+                  "keep its negative frictional term (a tension the soil may not sustain). Check "
+                  "the pore pressures near the ends of the surface."
+                : std::to_string(e.negativeBases) +
+                      " slice bases carry a negative effective normal force; the classical "
+                      "equations keep their negative frictional terms (a tension the soil may "
+                      "not sustain). Check the pore pressures near the ends of the surface.");
     for (size_t i = 0; i < slices.size();) {
         if (slices[i].otherSoil < 0) {
             ++i;
