@@ -3,6 +3,7 @@
 
 #include "Application.h"
 #include "ResultWindows.h"
+#include "StartPage.h"
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
@@ -75,7 +76,14 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
     m_about = new TAboutBox(m_services.launcher, DiziroviIcon().pixmap(64, 64), this);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
         if (w && m_graph && w->widget() == m_graph) m_graph->FormActivate();
+        // A window closing is still in the list while it goes: look once it has gone.
+        QTimer::singleShot(0, this, &TMainForm::updateStartPage);
     });
+    m_start = new TStartPage({[this] { FileNewClick(); }, [this] { FileOpenClick(); },
+                              [this](const QString& path) { OpenReplacing(path); }},
+                             m_mdi->viewport());
+    m_start->hide();
+    m_mdi->viewport()->installEventFilter(this);
 
     // FormCreate
     setAcceptDrops(true);
@@ -311,6 +319,7 @@ QString TMainForm::DialogFolder() const {
 
 void TMainForm::UpdateCaption() {
     setWindowTitle(mainmsg::kCaptionPrefix + filenames::DisplayName(document().FileName));
+    updateStartPage();
 }
 
 void TMainForm::replaceDocument(std::unique_ptr<TProgramData> successor) {
@@ -447,8 +456,29 @@ void TMainForm::FileMenuClick() {
 }
 
 void TMainForm::MyFilePopupHandler(int slot) {
-    const QString path = RecentFiles.value(slot);
+    OpenReplacing(RecentFiles.value(slot));
+}
+
+void TMainForm::OpenReplacing(const QString& path) {
     if (MayReplaceDocument() && ChildWindowsClosed()) OpenFileName(path);
+}
+
+// The start page while there is nothing to edit yet: no window open on an untouched new problem.
+void TMainForm::updateStartPage() {
+    const bool show =
+        m_mdi->subWindowList().isEmpty() && document().FileName == kNewFileName && !IsModified();
+    if (show) {
+        m_start->setFiles(examples::DefaultUserFolder(), RecentFiles);
+        m_start->setGeometry(m_mdi->viewport()->rect());
+        m_start->raise();
+    }
+    m_start->setVisible(show);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_mdi->viewport() && event->type() == QEvent::Resize)
+        m_start->setGeometry(m_mdi->viewport()->rect());
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::UpdatePrevFile(const QString& path) {

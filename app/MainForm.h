@@ -1,5 +1,6 @@
 #pragma once
 #include "ResultWindows.h"
+#include "StartPage.h"
 #include "base/UserInteraction.h"
 #include "dialogs/DlgSlopeBoundary.h"
 
@@ -101,6 +102,9 @@ public:
     void FileExitClick();
     void FileMenuClick();
     void MyFilePopupHandler(int slot);
+    // Opens `path` in place of the document, asking first as the recent-file commands do.
+    void OpenReplacing(const QString& path);
+    TStartPage* startPage() const { return m_start; }
     void UpdatePrevFile(const QString& path);
     void UpdateRegistry();
     void OpenCommandLineFile();
@@ -173,6 +177,8 @@ protected:
     void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void updateStartPage();
 
 private:
     void closeChildWindows() override { CloseChildWindows(); }
@@ -213,6 +219,7 @@ private:
     std::array<QAction*, 6> m_searchItems{}; // by search-method code 1 to 6
     std::unique_ptr<TableWindowProvider> m_tableWindows;
     // Single-instance windows: open while set.
+    TStartPage* m_start = nullptr;
     QPointer<TResultsWindow> m_results;
     QPointer<TReportWindow> m_report;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;

@@ -133,6 +133,10 @@ int main(int argc, char** argv) {
 
     form.RunAnalysisClick();
     const QString fs = criticalFactor(engine::resultFile(problem));
+    if (form.resultsWindow())
+        ok = save(frameOf(form.resultsWindow()), folder, "results.png") && ok;
+    else
+        ok = false;
     form.ViewGraphicsClick();
     TfrmGraph* graph = form.graphWindow();
     if (!graph || fs.isEmpty()) {

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -485,6 +486,66 @@ TEST_F(MainWindow, ChildWindowsCommitAndAreListed) {
     EXPECT_TRUE(form->mdiArea()->subWindowList().isEmpty());
     form->ArrangeMenuClick();
     EXPECT_FALSE(form->action("N15")->isVisible());
+}
+
+// Before there is anything to edit the window says how to begin; it steps aside for any window and
+// for a problem with a name or a change, and comes back for a new problem.
+TEST_F(MainWindow, StartPageUntilThereIsSomethingToEdit) {
+    const QString recent = problem("recent.sl4d");
+    settings->setValue("2015.4.2/File1", recent);
+    start();
+    QCoreApplication::processEvents();
+    TStartPage* page = form->startPage();
+    ASSERT_TRUE(page);
+    EXPECT_TRUE(page->isVisibleTo(form.get()));
+    ASSERT_EQ(page->recent()->count(), 1);
+    EXPECT_EQ(page->recent()->item(0)->text(), "recent.sl4d");
+
+    // Any window hides it; closing the last brings it back.
+    auto* child = new QWidget;
+    QMdiSubWindow* sub = form->mdiArea()->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->show();
+    form->mdiArea()->setActiveSubWindow(sub);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(page->isVisibleTo(form.get()));
+    sub->close();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(page->isVisibleTo(form.get()));
+
+    // A recent file opens from it as from the File menu.
+    Q_EMIT page->recent()->itemActivated(page->recent()->item(0));
+    EXPECT_EQ(form->document().FileName, recent);
+    EXPECT_FALSE(page->isVisibleTo(form.get()));
+    form->FileNewClick();
+    EXPECT_TRUE(page->isVisibleTo(form.get()));
+    modify();
+    form->UpdateCaption();
+    EXPECT_FALSE(page->isVisibleTo(form.get())) << "a changed new problem is something to edit";
+
+    // Started on a problem, there is none.
+    start({recent});
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->startPage()->isVisibleTo(form.get()));
+}
+
+TEST(StartPage, ListsTheExampleProblemsByName) {
+    QTemporaryDir folder;
+    for (const char* name : {"b.sl4d", "a.sl4d", "notes.txt", "a.sl4o"})
+        QFile(folder.filePath(name)).open(QIODevice::WriteOnly);
+    QDir(folder.path()).mkdir("c.sl4d");
+    QStringList opened;
+    TStartPage page({[] {}, [] {}, [&opened](const QString& path) { opened << path; }});
+    page.setFiles(folder.path(), {QString(), "/x/y.sl4d", QString()});
+    ASSERT_EQ(page.examples()->count(), 2);
+    EXPECT_EQ(page.examples()->item(0)->text(), "a.sl4d");
+    EXPECT_EQ(page.examples()->item(1)->text(), "b.sl4d");
+    EXPECT_EQ(page.recent()->count(), 1) << "empty slots are left out";
+    Q_EMIT page.examples()->itemActivated(page.examples()->item(1));
+    EXPECT_EQ(opened, QStringList{folder.filePath("b.sl4d")});
+    page.setFiles(folder.filePath("missing"), {});
+    EXPECT_EQ(page.examples()->count(), 0);
 }
 
 TEST_F(MainWindow, ActivationSetsTheBoundaryInstructions) {
