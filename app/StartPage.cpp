@@ -15,6 +15,7 @@ QListWidget* fileList(QWidget* parent, const QString& name, const std::function<
     auto* list = new QListWidget(parent);
     list->setObjectName(name);
     list->setMinimumWidth(260);
+    list->setMaximumHeight(320);
     QObject::connect(list, &QListWidget::itemActivated, parent,
                      [open](QListWidgetItem* item) { open(item->data(Qt::UserRole).toString()); });
     return list;
@@ -44,7 +45,8 @@ TStartPage::TStartPage(Actions actions, QWidget* parent)
     title->setWordWrap(true);
     auto* newButton = new QPushButton(QStringLiteral("&New Problem"), this);
     newButton->setObjectName(QStringLiteral("StartNew"));
-    auto* openButton = new QPushButton(QStringLiteral("&Open..."), this);
+    // Alt+O is the Options menu's: this button takes P.
+    auto* openButton = new QPushButton(QStringLiteral("Open a &Problem..."), this);
     openButton->setObjectName(QStringLiteral("StartOpen"));
     connect(newButton, &QPushButton::clicked, this, [this] { m_actions.newProblem(); });
     connect(openButton, &QPushButton::clicked, this, [this] { m_actions.open(); });
@@ -61,7 +63,7 @@ TStartPage::TStartPage(Actions actions, QWidget* parent)
     layout->addWidget(new QLabel(QStringLiteral("Recent files"), this), 2, 1);
     layout->addWidget(m_examples, 3, 0);
     layout->addWidget(m_recent, 3, 1);
-    layout->setRowStretch(3, 1);
+    layout->setRowStretch(4, 1);
     setAutoFillBackground(true);
 }
 
