@@ -20,6 +20,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -84,6 +85,12 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
                              m_mdi->viewport());
     m_start->hide();
     m_mdi->viewport()->installEventFilter(this);
+    if (!m_services.recoveryFolder.isEmpty()) {
+        m_recovery = std::make_unique<recovery::Store>(m_services.recoveryFolder);
+        auto* timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, &TMainForm::WriteRecovery);
+        timer->start(30 * 1000);
+    }
 
     // FormCreate
     setAcceptDrops(true);
@@ -254,6 +261,60 @@ void TMainForm::FormShow() {
         std::count_if(RecentFiles.begin(), RecentFiles.end(), [](const QString& f) { return !f.isEmpty(); }));
     OpenCommandLineFile();
     UpdateCaption();
+    // Asked once the window is on the screen, over it.
+    QTimer::singleShot(0, this, &TMainForm::OfferRecoveries);
+}
+
+void TMainForm::WriteRecovery() {
+    if (!m_recovery) return;
+    if (!IsModified()) {
+        m_recovery->clear();
+        return;
+    }
+    QByteArray text;
+    try {
+        text = document().ProblemText();
+    } catch (const std::exception&) {
+        return; // a value that cannot be written: the last recovery stays as it was
+    }
+    const QString original = document().FileName == kNewFileName ? QString() : document().FileName;
+    m_recovery->write(text, original);
+}
+
+void TMainForm::OfferRecoveries() {
+    if (!m_recovery) return;
+    for (const recovery::Entry& e : recovery::Orphans(m_services.recoveryFolder)) {
+        const QString what = e.originalPath.isEmpty() ? QStringLiteral("a new problem")
+                                                      : QDir::toNativeSeparators(e.originalPath);
+        const QString text =
+            QStringLiteral(
+                "DizirOvi ended without closing while %1 had changes that were not saved (kept %2).\r\r"
+                "Restore them now, discard them, or decide at the next start?")
+                .arg(what, QLocale().toString(e.saved.toLocalTime(), QLocale::ShortFormat));
+        switch (m_services.messages.choose(text, {QStringLiteral("&Restore"), QStringLiteral("&Discard"),
+                                                  QStringLiteral("Decide &Later")})) {
+        case MessageSink::Answer::Cancel: continue;
+        case MessageSink::Answer::No: recovery::Discard(e); continue;
+        case MessageSink::Answer::Yes: break;
+        }
+        if (!MayReplaceDocument() || !ChildWindowsClosed()) return;
+        QString failure;
+        replaceDocument(TProgramData::CreateFromFile(m_session, e.problemFile, true, nullptr, &failure));
+        if (!failure.isEmpty()) {
+            m_services.messages.warning(readmsg::shown(e.problemFile, failure));
+            replaceDocument(TProgramData::Create(m_session));
+            UpdateCaption();
+            return; // kept for a look at the file
+        }
+        // The document of the original file, changed: saving it goes through the usual save.
+        document().FileName = e.originalPath.isEmpty() ? kNewFileName : e.originalPath;
+        SetModified(true);
+        adoptPlotFile();
+        UpdateCaption();
+        WriteRecovery(); // this instance's now, before the old one goes
+        recovery::Discard(e);
+        return; // one document at a time: the others wait for the next start
+    }
 }
 
 void TMainForm::FormActivate() {
@@ -320,6 +381,7 @@ QString TMainForm::DialogFolder() const {
 void TMainForm::UpdateCaption() {
     setWindowTitle(mainmsg::kCaptionPrefix + filenames::DisplayName(document().FileName));
     updateStartPage();
+    WriteRecovery(); // a new document, a save or a change of name: the recovery follows at once
 }
 
 void TMainForm::replaceDocument(std::unique_ptr<TProgramData> successor) {
@@ -382,6 +444,7 @@ SaveOutcome TMainForm::writeDocument(QString* failure) {
     try {
         document().SaveToFile();
         document().Incomplete = false;
+        WriteRecovery(); // saved: nothing left to recover
         return SaveOutcome::Saved;
     } catch (const EDiziOvi& e) {
         if (failure)
@@ -434,6 +497,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     UpdateRegistry();
     m_services.settings.setValue(settingsKey(mainmsg::kWindowGeometry), saveGeometry());
     m_services.settings.sync();
+    if (m_recovery) m_recovery->clear(); // closed normally: kept or dropped as the user said
     event->accept();
 }
 
@@ -588,6 +652,7 @@ void TMainForm::WindowArrangeClick() {
 // ---- Computation ----
 
 void TMainForm::RunAnalysisClick() {
+    WriteRecovery(); // the engine runs in this process: what is unsaved is kept before it starts
     TAnalysisRun run(m_session, m_services.messages, m_programFolder);
     TAnalysisRun::Hooks hooks;
     // The run reports a failed save in its own words.

@@ -7,6 +7,7 @@
 #include "format/Release.h"
 #include "graph/FrmGraph.h"
 #include "model/ProgramData.h"
+#include "model/Recovery.h"
 #include <QDate>
 
 #include <QMainWindow>
@@ -63,6 +64,8 @@ public:
         FileChooser& files;
         Launcher& launcher;
         QSettings& settings; // opened on the organisation's and application's settings
+        // Where unsaved work is kept against a crash (recovery::DefaultFolder()); none: not kept.
+        QString recoveryFolder = {};
     };
 
     // `programFolder` holds the engine library and its notes (the executable's folder).
@@ -105,6 +108,12 @@ public:
     // Opens `path` in place of the document, asking first as the recent-file commands do.
     void OpenReplacing(const QString& path);
     TStartPage* startPage() const { return m_start; }
+
+    // Recovery: the document's unsaved changes written to this instance's recovery file (removed
+    // when there are none), and, at start, the recoveries of programs that ended without closing.
+    void WriteRecovery();
+    void OfferRecoveries();
+    const recovery::Store* recoveryStore() const { return m_recovery.get(); }
     void UpdatePrevFile(const QString& path);
     void UpdateRegistry();
     void OpenCommandLineFile();
@@ -220,6 +229,7 @@ private:
     std::unique_ptr<TableWindowProvider> m_tableWindows;
     // Single-instance windows: open while set.
     TStartPage* m_start = nullptr;
+    std::unique_ptr<recovery::Store> m_recovery;
     QPointer<TResultsWindow> m_results;
     QPointer<TReportWindow> m_report;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;

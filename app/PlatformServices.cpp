@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -67,6 +68,19 @@ MessageSink::Answer QtMessageSink::question(const QString& text) {
     case QMessageBox::No: return Answer::No;
     default: return Answer::Cancel;
     }
+}
+
+MessageSink::Answer QtMessageSink::choose(const QString& text, const QStringList& names) {
+    QMessageBox box(QMessageBox::Question, title(), shown(text), QMessageBox::NoButton, m_parent);
+    QPushButton* yes = box.addButton(names.value(0, QStringLiteral("&Yes")), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(names.value(1, QStringLiteral("&No")), QMessageBox::NoRole);
+    QPushButton* later = box.addButton(names.value(2, QStringLiteral("Cancel")), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == yes) return Answer::Yes;
+    if (box.clickedButton() == no) return Answer::No;
+    return Answer::Cancel;
 }
 
 std::optional<FileChooser::Choice> QtFileChooser::open(const QString& title, const QList<FileFilter>& filters,

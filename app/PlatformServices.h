@@ -14,6 +14,7 @@ public:
     void error(const QString& text) override;
     void message(const QString& text) override;
     Answer question(const QString& text) override;
+    Answer choose(const QString& text, const QStringList& names) override;
 
 private:
     QWidget* m_parent;

@@ -2,6 +2,7 @@
 #include "MainForm.h"
 #include "PlatformServices.h"
 
+#include "model/Recovery.h"
 #include "model/UserExamples.h"
 
 #include <QApplication>
@@ -22,7 +23,8 @@ int main(int argc, char* argv[]) {
     QtFileChooser files;
     QtLauncher launcher;
     QSettings settings;
-    TMainForm form(session, {messages, files, launcher, settings}, QApplication::arguments().mid(1));
+    TMainForm form(session, {messages, files, launcher, settings, recovery::DefaultFolder()},
+                   QApplication::arguments().mid(1));
     messages.setParent(&form);
     files.setParent(&form);
     app.setMessages(&messages);

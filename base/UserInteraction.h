@@ -21,6 +21,8 @@ public:
     virtual void error(const QString& text) = 0;      // a failure of the system: the critical icon
     virtual void message(const QString& text) = 0;    // plain box
     virtual Answer question(const QString& text) = 0; // Yes / No / Cancel
+    // The same three answers under names of their own ("Restore", "Discard", "Decide Later").
+    virtual Answer choose(const QString& text, const QStringList& /*names*/) { return question(text); }
 };
 
 struct FileFilter {

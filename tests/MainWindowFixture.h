@@ -20,6 +20,7 @@ protected:
     RecordingLauncher launcher;
     std::unique_ptr<ProblemSession> session;
     std::unique_ptr<TMainForm> form;
+    QString recoveryFolder; // none: the form keeps no recovery
 
     void SetUp() override {
         settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
@@ -32,7 +33,8 @@ protected:
         form.reset();
         session = std::make_unique<ProblemSession>();
         form = std::make_unique<TMainForm>(
-            *session, TMainForm::Services{messages, files, launcher, *settings}, args, programFolder);
+            *session, TMainForm::Services{messages, files, launcher, *settings, recoveryFolder}, args,
+            programFolder);
         form->FormShow();
     }
 };

@@ -3,6 +3,7 @@
 #include "QtPrinters.h"
 #include "app/Application.h"
 #include "base/Errors.h"
+#include "model/Recovery.h"
 #include "model/UserExamples.h"
 #include "tables/ColumnTypes.h"
 
@@ -14,12 +15,15 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <stdexcept>
 
@@ -546,6 +550,121 @@ TEST(StartPage, ListsTheExampleProblemsByName) {
     EXPECT_EQ(opened, QStringList{folder.filePath("b.sl4d")});
     page.setFiles(folder.filePath("missing"), {});
     EXPECT_EQ(page.examples()->count(), 0);
+}
+
+// ---- recovery ----
+
+// The child of RecoveryAfterAKill: edits, keeps the recovery, says so, and waits to be killed.
+TEST_F(MainWindow, RecoveryChildEditsAndWaits) {
+    recoveryFolder = qEnvironmentVariable("DIZIROVI_RECOVERY_CHILD");
+    if (recoveryFolder.isEmpty()) GTEST_SKIP() << "started by RecoveryAfterAKill";
+    start({qEnvironmentVariable("DIZIROVI_RECOVERY_PROBLEM")});
+    form->document().Title = "Edited before the crash";
+    modify();
+    form->WriteRecovery();
+    std::puts("ready");
+    std::fflush(stdout);
+    QThread::sleep(60);
+}
+
+TEST_F(MainWindow, RecoveryAfterAKill) {
+    QTemporaryDir state;
+    const QString folder = state.filePath("recovery");
+    const QString path = problem("edited.sl4d", "Before");
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DIZIROVI_RECOVERY_CHILD", folder);
+    env.insert("DIZIROVI_RECOVERY_PROBLEM", path);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=MainWindow.RecoveryChildEditsAndWaits"});
+    ASSERT_TRUE(child.waitForStarted());
+    QByteArray said;
+    for (int i = 0; i < 300 && !said.contains("ready"); ++i)
+        if (child.waitForReadyRead(100)) said += child.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("ready")) << said.toStdString();
+    child.kill(); // SIGKILL: nothing of the program runs after it
+    ASSERT_TRUE(child.waitForFinished());
+    ASSERT_EQ(recovery::Orphans(folder).size(), 1);
+
+    recoveryFolder = folder;
+    messages.answers.push_back(Answer::Yes); // Restore
+    start();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.first().contains("edited.sl4d")) << messages.shown.first().toStdString();
+    EXPECT_EQ(form->document().Title, "Edited before the crash");
+    EXPECT_EQ(form->document().FileName, path);
+    EXPECT_TRUE(form->IsModified());
+    QFile original(path);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(original.readAll().contains("Before")) << "the user's file is written only by a save";
+    EXPECT_TRUE(recovery::Orphans(folder).isEmpty());
+    ASSERT_TRUE(form->recoveryStore());
+    EXPECT_TRUE(QFile::exists(form->recoveryStore()->problemFile())) << "kept again, by this instance";
+
+    // A normal close, the changes dropped by the user, leaves nothing behind.
+    messages.answers.push_back(Answer::No);
+    EXPECT_TRUE(form->close());
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(MainWindow, RecoveryFollowsTheChangesAndTheAnswers) {
+    QTemporaryDir state;
+    recoveryFolder = state.filePath("recovery");
+    const QString path = problem("p.sl4d");
+    start({path});
+    const recovery::Store* store = form->recoveryStore();
+    ASSERT_TRUE(store);
+    form->WriteRecovery();
+    EXPECT_FALSE(QFile::exists(store->problemFile())) << "nothing unsaved, nothing kept";
+    form->document().Title = "Changed";
+    modify();
+    form->WriteRecovery();
+    QFile kept(store->problemFile());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), form->document().ProblemText());
+    kept.close();
+    EXPECT_TRUE(QFile::exists(store->noteFile()));
+    ASSERT_EQ(form->FileSaveClick(), SaveOutcome::Saved);
+    EXPECT_FALSE(QFile::exists(store->problemFile())) << "saved: nothing to recover";
+
+    // Two instances never share a file.
+    const recovery::Store other(recoveryFolder);
+    EXPECT_NE(other.problemFile(), store->problemFile());
+
+    // Recoveries of a program that is gone, answered Discard and Decide Later; this instance's
+    // own file is never offered.
+    modify();
+    form->WriteRecovery();
+    QProcess gone;
+    gone.start("true");
+    ASSERT_TRUE(gone.waitForStarted());
+    const qint64 pid = gone.processId();
+    ASSERT_TRUE(gone.waitForFinished());
+    const struct {
+        Answer answer;
+        bool stays;
+    } cases[] = {{Answer::No, false}, {Answer::Cancel, true}};
+    for (const auto& c : cases) {
+        const QString base = QDir(recoveryFolder).filePath(QStringLiteral("%1-x").arg(pid));
+        QFile::copy(path, base + ".sl4d");
+        QFile note(base + ".json");
+        ASSERT_TRUE(note.open(QIODevice::WriteOnly));
+        note.write(QStringLiteral(R"({"original": "%1", "saved": "2026-12-08T10:00:00Z", "pid": %2})")
+                       .arg(path)
+                       .arg(pid)
+                       .toUtf8());
+        note.close();
+        messages.shown.clear();
+        messages.answers.push_back(c.answer);
+        form->OfferRecoveries();
+        ASSERT_EQ(messages.shown.size(), 1) << "only the other program's recovery is offered";
+        EXPECT_EQ(QFile::exists(base + ".json"), c.stays);
+        EXPECT_EQ(QFile::exists(base + ".sl4d"), c.stays);
+        EXPECT_EQ(form->document().Title, "Changed") << "the document stays";
+    }
 }
 
 TEST_F(MainWindow, ActivationSetsTheBoundaryInstructions) {
