@@ -23,7 +23,15 @@ constexpr qint64 kMaxNoteBytes = 64 * 1024;
 bool running(qint64 pid) {
     if (pid <= 0) return false;
     // Signal 0 checks for the process without touching it; EPERM: it exists, another user's.
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM) return false;
+    // A killed program whose parent has not collected it yet is still in the table, a zombie.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (stat.open(QIODevice::ReadOnly)) {
+        const QByteArray line = stat.readAll();
+        const qsizetype end = line.lastIndexOf(')'); // the name in parentheses may hold anything
+        if (end >= 0 && end + 2 < line.size() && line.at(end + 2) == 'Z') return false;
+    }
+    return true;
 }
 
 } // namespace

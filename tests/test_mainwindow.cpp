@@ -26,6 +26,8 @@
 #include <cstdio>
 #include <functional>
 #include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -643,18 +645,24 @@ TEST_F(MainWindow, RecoveryFollowsTheChangesAndTheAnswers) {
     ASSERT_TRUE(gone.waitForStarted());
     const qint64 pid = gone.processId();
     ASSERT_TRUE(gone.waitForFinished());
+    // A program killed and not yet collected by its parent is gone too.
+    const pid_t zombie = ::fork();
+    if (zombie == 0) ::_exit(0);
+    ASSERT_GT(zombie, 0);
+    QThread::msleep(100);
     const struct {
         Answer answer;
         bool stays;
-    } cases[] = {{Answer::No, false}, {Answer::Cancel, true}};
+        qint64 pid;
+    } cases[] = {{Answer::No, false, pid}, {Answer::Cancel, true, pid}, {Answer::No, false, zombie}};
     for (const auto& c : cases) {
-        const QString base = QDir(recoveryFolder).filePath(QStringLiteral("%1-x").arg(pid));
+        const QString base = QDir(recoveryFolder).filePath(QStringLiteral("%1-x").arg(c.pid));
         QFile::copy(path, base + ".sl4d");
         QFile note(base + ".json");
         ASSERT_TRUE(note.open(QIODevice::WriteOnly));
         note.write(QStringLiteral(R"({"original": "%1", "saved": "2026-12-08T10:00:00Z", "pid": %2})")
                        .arg(path)
-                       .arg(pid)
+                       .arg(c.pid)
                        .toUtf8());
         note.close();
         messages.shown.clear();
@@ -664,7 +672,9 @@ TEST_F(MainWindow, RecoveryFollowsTheChangesAndTheAnswers) {
         EXPECT_EQ(QFile::exists(base + ".json"), c.stays);
         EXPECT_EQ(QFile::exists(base + ".sl4d"), c.stays);
         EXPECT_EQ(form->document().Title, "Changed") << "the document stays";
+        if (c.stays) recovery::Discard(recovery::Orphans(recoveryFolder).first());
     }
+    ::waitpid(zombie, nullptr, 0);
 }
 
 TEST_F(MainWindow, ActivationSetsTheBoundaryInstructions) {
