@@ -8,6 +8,8 @@
 #include <QJsonObject>
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
 
 // A result file holds every slice of the surfaces it keeps; far beyond this it is something else.
@@ -16,6 +18,15 @@ constexpr qint64 kMaxResultBytes = 256LL * 1024 * 1024;
 std::optional<double> number(const QJsonValue& v) {
     if (!v.isDouble()) return std::nullopt;
     return v.toDouble();
+}
+
+// A count as the engine writes it (a whole number); -1 for anything else, never a conversion
+// of a number that no integer holds.
+long count(const QJsonValue& v) {
+    if (!v.isDouble()) return -1;
+    const double d = v.toDouble();
+    if (!(d >= 0 && d <= 1e15) || d != std::floor(d)) return -1;
+    return static_cast<long>(d);
 }
 
 QStringList strings(const QJsonValue& v) {
@@ -45,10 +56,16 @@ std::optional<RunSummary> readRunSummary(const QString& resultFile, QString* err
     if (!fileaccess::openForReading(file, resultFile, why)) return fail(why);
     if (file.size() > kMaxResultBytes)
         return fail(QStringLiteral("The result file %1 is too large to be one.").arg(resultFile));
+    return parseRunSummary(file.readAll(), resultFile, error);
+}
+
+std::optional<RunSummary> parseRunSummary(const QByteArray& text, const QString& name, QString* error) {
     QJsonParseError parse{};
-    const QJsonDocument json = QJsonDocument::fromJson(file.readAll(), &parse);
-    if (parse.error != QJsonParseError::NoError || !json.isObject() || !json.object().contains("status"))
-        return fail(QStringLiteral("The file %1 is no result file of the engine.").arg(resultFile));
+    const QJsonDocument json = QJsonDocument::fromJson(text, &parse);
+    if (parse.error != QJsonParseError::NoError || !json.isObject() || !json.object().contains("status")) {
+        if (error) *error = QStringLiteral("The file %1 is no result file of the engine.").arg(name);
+        return std::nullopt;
+    }
     const QJsonObject o = json.object();
 
     RunSummary s;
@@ -62,12 +79,12 @@ std::optional<RunSummary> readRunSummary(const QString& resultFile, QString* err
     const QJsonArray surfaces = o.value("surfaces").toArray();
     if (s.computed && !surfaces.isEmpty()) s.criticalFs = number(surfaces.first().toObject().value("fs"));
     const QJsonObject counts = o.value("counts").toObject();
-    if (counts.contains("generated")) s.generated = static_cast<long>(counts.value("generated").toDouble());
-    if (counts.contains("admissible"))
-        s.admissible = static_cast<long>(counts.value("admissible").toDouble());
+    s.generated = count(counts.value("generated"));
+    s.admissible = count(counts.value("admissible"));
+    if (s.admissible < 0) s.generated = -1; // the counts are shown together or not at all
     const QJsonObject rejected = counts.value("rejected").toObject();
     for (auto it = rejected.begin(); it != rejected.end(); ++it)
-        s.rejected.append({it.key(), static_cast<long>(it.value().toDouble())});
+        if (const long n = count(it.value()); n >= 0) s.rejected.append({it.key(), n});
     for (const QJsonValue& m : o.value("methods").toArray()) {
         const QJsonObject method = m.toObject();
         RunSummary::Method row{method.value("name").toString(), number(method.value("fs")), {}};

@@ -30,6 +30,9 @@ struct RunSummary {
 
 // Reads a result file; nothing, and why in `error`, when it cannot be read or is no result file.
 std::optional<RunSummary> readRunSummary(const QString& resultFile, QString* error = nullptr);
+// The same from the file's text (`name` for the message).
+std::optional<RunSummary> parseRunSummary(const QByteArray& json, const QString& name,
+                                          QString* error = nullptr);
 
 // The summary as rich text for a window: the outcome first (critical factor and method, or why
 // nothing was computed), then every method's factor, the counts, warnings and errors.

@@ -395,6 +395,8 @@ TEST(RunSummary, ReadsResultFilesAndRefusesTheRest) {
         {R"({"status": "not computed", "errors": ["The problem is not valid.\nLine 3."]})", true},
         {R"({"status": "computed", "methods": [{"name": "Spencer", "fs": null, "message": "no crossing"}],
              "surfaces": []})",
+         true},
+        {R"({"status": "computed", "counts": {"generated": 1e300, "admissible": 2.5, "rejected": {"x": -1}}})",
          true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -408,12 +410,18 @@ TEST(RunSummary, ReadsResultFilesAndRefusesTheRest) {
             EXPECT_EQ(firstError(*s), "The problem is not valid.\nLine 3.");
             EXPECT_TRUE(runSummaryHtml(*s).contains("Line 3."));
         }
-        if (s && s->computed) {
+        if (s && s->computed && !s->methods.isEmpty()) {
             EXPECT_FALSE(s->criticalFs) << "no surface, no factor";
             ASSERT_EQ(s->methods.size(), 1);
             EXPECT_EQ(s->methods.first().detail, "no crossing");
         }
     }
+    // Counts no whole number holds are not shown, never converted.
+    const auto odd =
+        parseRunSummary(R"({"status": "computed", "counts": {"generated": 1e300, "admissible": 3}})", "r");
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->generated, -1);
+    EXPECT_FALSE(runSummaryHtml(*odd).contains("generated"));
     QString why;
     EXPECT_FALSE(readRunSummary(dir.path(), &why)) << "a folder";
     EXPECT_FALSE(why.isEmpty());

@@ -4,6 +4,7 @@
 # tests/data/fuzz/<target>/ is minimised, and the tests replay it (FuzzCorpus.<target>).
 # Usage: tools/fuzz.sh [seconds per target] [target ...]
 # Targets: engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import
+# run_summary
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
@@ -14,7 +15,8 @@ seconds="${1:-300}"
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
-    targets=(engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import)
+    targets=(engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import
+        run_summary)
 
 out=build-fuzz
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
