@@ -665,11 +665,8 @@ void TMainForm::RunAnalysisClick() {
     };
     const auto outcome = run.Run(hooks);
     // What the engine said, in the window: its summary whenever it wrote a result file.
-    if (outcome &&
-        (outcome->kind == engine::RunOutcome::Kind::Computed ||
-         outcome->kind == engine::RunOutcome::Kind::NotPerformed) &&
-        QFileInfo::exists(engine::resultFile(document().FileName)))
-        ViewResultsClick();
+    refreshRunWindows(outcome && (outcome->kind == engine::RunOutcome::Kind::Computed ||
+                                  outcome->kind == engine::RunOutcome::Kind::NotPerformed));
 }
 
 void TMainForm::openInEditor(const QString& file) {
@@ -733,15 +730,32 @@ void TMainForm::ViewResultsClick() {
 }
 
 void TMainForm::ViewReportClick() {
-    const bool created = !m_report;
-    if (created) m_report = new TReportWindow;
+    auto fresh = m_report ? nullptr : std::make_unique<TReportWindow>();
+    TReportWindow* window = m_report ? m_report.data() : fresh.get();
     QString why;
-    if (!m_report->load(engine::outputFile(document().FileName), why)) {
-        if (created) delete m_report;
+    if (!window->load(engine::outputFile(document().FileName), why)) {
         m_services.messages.warning(why);
         return;
     }
+    if (fresh) m_report = fresh.release(); // the sub-window owns it from here
     showChild(m_report, QSize(760, 560));
+}
+
+// After a run the windows that show its files show the new ones, or go when there are none.
+void TMainForm::refreshRunWindows(bool showResults) {
+    const QString result = engine::resultFile(document().FileName);
+    const QString report = engine::outputFile(document().FileName);
+    auto close = [](QWidget* w) {
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) sub->close();
+    };
+    if (QFileInfo::exists(result) && (showResults || m_results))
+        ViewResultsClick();
+    else if (m_results && !QFileInfo::exists(result))
+        close(m_results);
+    if (m_report) {
+        QString why;
+        if (!QFileInfo::exists(report) || !m_report->load(report, why)) close(m_report);
+    }
 }
 
 void TMainForm::ViewGraphicsClick() {

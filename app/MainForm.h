@@ -210,6 +210,7 @@ private:
     SaveOutcome writeDocument(QString* failure);
     void openInEditor(const QString& file);
     QMdiSubWindow* showChild(QWidget* child, const QSize& size);
+    void refreshRunWindows(bool showResults);
     QString settingsKey(const QString& name) const;
 
     ProblemSession& m_session;

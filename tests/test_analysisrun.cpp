@@ -112,6 +112,15 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     EXPECT_FALSE(report->findNext("no such words in a report"));
     form->action("ViewReport")->trigger();
     EXPECT_EQ(form->reportWindow(), report) << "one report window, brought forward";
+
+    // The next run's files replace what both windows show.
+    form->document().SearchMethod = search::None;
+    form->SetModified(true);
+    messages.shown.clear();
+    form->RunAnalysisClick();
+    ASSERT_EQ(form->reportWindow(), report);
+    EXPECT_TRUE(report->text().contains("names no failure surface")) << report->text().toStdString();
+    EXPECT_TRUE(form->resultsWindow()->text().contains("names no failure surface"));
 }
 
 // An engine that computes nothing says why in its message and in the results window.
