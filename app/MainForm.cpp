@@ -278,7 +278,16 @@ void TMainForm::WriteRecovery() {
         return; // a value that cannot be written: the last recovery stays as it was
     }
     const QString original = document().FileName == kNewFileName ? QString() : document().FileName;
-    m_recovery->write(text, original);
+    QString why;
+    if (m_recovery->write(text, original, &why)) {
+        m_recoveryWarned = false;
+    } else if (!m_recoveryWarned) {
+        // Said once until a write succeeds again: the user should save rather than rely on it.
+        m_recoveryWarned = true;
+        m_services.messages.warning(QStringLiteral("Unsaved changes cannot be kept against a crash: %1\r\r"
+                                                   "Save the problem to keep them.")
+                                        .arg(why));
+    }
 }
 
 void TMainForm::OfferRecoveries() {

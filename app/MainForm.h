@@ -231,6 +231,7 @@ private:
     // Single-instance windows: open while set.
     TStartPage* m_start = nullptr;
     std::unique_ptr<recovery::Store> m_recovery;
+    bool m_recoveryWarned = false;
     QPointer<TResultsWindow> m_results;
     QPointer<TReportWindow> m_report;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;

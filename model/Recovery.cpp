@@ -11,6 +11,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 
 namespace recovery {
@@ -57,7 +58,9 @@ QList<Entry> Orphans(const QString& folder) {
         e.problemFile = dir.filePath(note.completeBaseName() + kProblemSuffix);
         e.originalPath = o.value("original").toString();
         e.saved = QDateTime::fromString(o.value("saved").toString(), Qt::ISODate);
-        e.pid = static_cast<qint64>(o.value("pid").toDouble());
+        // A process id as written; anything else (a note damaged by hand) is no running program.
+        const double pid = o.value("pid").toDouble();
+        e.pid = pid >= 1 && pid <= 1e9 && pid == std::floor(pid) ? static_cast<qint64>(pid) : 0;
         if (e.pid == QCoreApplication::applicationPid() || running(e.pid)) continue;
         if (!QFileInfo(e.problemFile).isFile()) continue;
         out.append(e);

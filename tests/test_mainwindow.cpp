@@ -556,6 +556,20 @@ TEST(StartPage, ListsTheExampleProblemsByName) {
 
 // ---- recovery ----
 
+// A recovery that cannot be written is said once, not every 30 seconds, and the work goes on.
+TEST_F(MainWindow, RecoveryThatCannotBeWrittenIsSaidOnce) {
+    const QString blocker = problem("not-a-folder.sl4d");
+    recoveryFolder = blocker + "/recovery";
+    start({problem("p.sl4d")});
+    modify();
+    form->WriteRecovery();
+    form->WriteRecovery();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.first().startsWith("warning: Unsaved changes cannot be kept against a crash"))
+        << messages.shown.first().toStdString();
+    EXPECT_TRUE(form->IsModified());
+}
+
 // The child of RecoveryAfterAKill: edits, keeps the recovery, says so, and waits to be killed.
 TEST_F(MainWindow, RecoveryChildEditsAndWaits) {
     recoveryFolder = qEnvironmentVariable("DIZIROVI_RECOVERY_CHILD");
@@ -653,8 +667,11 @@ TEST_F(MainWindow, RecoveryFollowsTheChangesAndTheAnswers) {
     const struct {
         Answer answer;
         bool stays;
-        qint64 pid;
-    } cases[] = {{Answer::No, false, pid}, {Answer::Cancel, true, pid}, {Answer::No, false, zombie}};
+        QString pid; // as the note says it
+    } cases[] = {{Answer::No, false, QString::number(pid)},
+                 {Answer::Cancel, true, QString::number(pid)},
+                 {Answer::No, false, QString::number(zombie)},
+                 {Answer::No, false, "1e300"}}; // a note damaged by hand
     for (const auto& c : cases) {
         const QString base = QDir(recoveryFolder).filePath(QStringLiteral("%1-x").arg(c.pid));
         QFile::copy(path, base + ".sl4d");
