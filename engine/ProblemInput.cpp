@@ -464,6 +464,14 @@ std::string validateProblem(const Problem& p) {
                 return "Piezometric surface " + std::to_string(i + 1) + " does not run from left to right.";
     }
     if (p.waterOn && p.waterUnitWeight < 0) return "The unit weight of water is negative.";
+    // A load with its ends swapped used to be passed over without a word: the analysis then ran
+    // without a load the user had entered. (A row of zeros carries nothing and stays harmless.)
+    for (size_t i = 0; i < p.loads.size(); ++i) {
+        const SurchargeLoad& l = p.loads[i];
+        if (l.intensity != 0 && !(l.rightX > l.leftX))
+            return "Surcharge load " + std::to_string(i + 1) +
+                   " does not run from left to right: its left end must lie left of its right end.";
+    }
     for (size_t i = 0; i < p.tiebacks.size(); ++i)
         if (!(p.tiebacks[i].spacing > 0))
             return "Tieback " + std::to_string(i + 1) + " has no positive spacing.";

@@ -503,8 +503,19 @@ TEST(ProblemInput, Validation) {
              p.tiebacks.push_back({0, {40, 30}, 10, 0, 10, 5});
          },
          "no positive spacing"},
+        {[](Problem& p) {
+             p.loads.push_back({40, 30, 100, 0});
+         },
+         "Surcharge load 1 does not run from left to right"},
+        {[](Problem& p) {
+             p.loads.push_back({35, 35, 100, 0});
+         },
+         "Surcharge load 1 does not run from left to right"},
     };
     EXPECT_EQ(validateProblem(valid()), "");
+    Problem zeros = valid();
+    zeros.loads.push_back({0, 0, 0, 0});
+    EXPECT_EQ(validateProblem(zeros), "") << "a row of zeros carries nothing";
     for (const auto& c : cases) {
         Problem p = valid();
         c.change(p);
