@@ -77,7 +77,13 @@ std::optional<RunSummary> parseRunSummary(const QByteArray& text, const QString&
     s.method = o.value("method").toString();
     s.analysis = o.value("analysis").toString();
     const QJsonArray surfaces = o.value("surfaces").toArray();
-    if (s.computed && !surfaces.isEmpty()) s.criticalFs = number(surfaces.first().toObject().value("fs"));
+    if (s.computed && !surfaces.isEmpty()) {
+        const QJsonObject critical = surfaces.first().toObject();
+        s.criticalFs = number(critical.value("fs"));
+        const QJsonArray centre = critical.value("centre").toArray();
+        const auto x = number(centre.at(0)), y = number(centre.at(1)), r = number(critical.value("radius"));
+        if (x && y && r) s.criticalCircle = RunSummary::Circle{*x, *y, *r};
+    }
     const QJsonObject counts = o.value("counts").toObject();
     s.generated = count(counts.value("generated"));
     s.admissible = count(counts.value("admissible"));
@@ -111,6 +117,10 @@ QString runSummaryHtml(const RunSummary& s) {
     if (s.computed && s.criticalFs) {
         h += QStringLiteral("<p><b>Critical factor of safety %1</b> (%2)</p>")
                  .arg(fixed3(*s.criticalFs), escaped(s.method));
+        if (s.criticalCircle)
+            h += QStringLiteral("<p>Critical circle: centre (%1, %2), radius %3 %4</p>")
+                     .arg(fixed3(s.criticalCircle->x), fixed3(s.criticalCircle->y),
+                          fixed3(s.criticalCircle->radius), escaped(s.lengthUnit));
     } else {
         h += QStringLiteral("<p><b>%1</b></p>").arg(escaped(runmsg::kNotPerformed));
         if (!s.errors.isEmpty())

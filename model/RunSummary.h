@@ -13,6 +13,10 @@ struct RunSummary {
     QString method;   // the method that ranked the surfaces
     QString analysis; // what was analysed, in the engine's words
     std::optional<double> criticalFs;
+    struct Circle {
+        double x = 0, y = 0, radius = 0;
+    };
+    std::optional<Circle> criticalCircle; // when the critical surface is a circle
     long generated = -1, admissible = -1; // -1: not said (no analysis)
     struct Rejection {
         QString reason;

@@ -91,6 +91,8 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
                                "Morgenstern-Price", "200 surfaces generated"})
         EXPECT_TRUE(summary.contains(method)) << method;
     EXPECT_TRUE(summary.contains("rejected: does not rise through the ground")) << summary.toStdString();
+    EXPECT_TRUE(summary.contains("Critical circle: centre (29.667, 53.367), radius 28.367 m"))
+        << summary.toStdString();
     EXPECT_EQ(form->mdiArea()->activeSubWindow()->widget(), form->resultsWindow());
 
     // The report, searchable, in the window too.
