@@ -189,6 +189,8 @@ void TMainForm::buildComputationMenu() {
     addCommand(this, computation, QStringLiteral("&Run Analysis"), QStringLiteral("RunAnalysis"),
                &TMainForm::RunAnalysisClick);
     computation->addSeparator();
+    addCommand(this, computation, QStringLiteral("Check &Model"), QStringLiteral("CheckModel"),
+               [this] { CheckModelClick(); });
     addCommand(this, computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"),
                &TMainForm::EditInputTextClick);
     addCommand(this, computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"),
@@ -660,12 +662,61 @@ void TMainForm::WindowArrangeClick() {
 
 // ---- Computation ----
 
+bool TMainForm::CheckModelClick(bool onlyWhenWrong) {
+    if (!onlyWhenWrong && !CommitActiveChild()) return false; // a run's save has committed already
+    QByteArray text;
+    try {
+        text = document().ProblemText();
+    } catch (const EDiziOvi&) {
+        return true; // a value no file can hold: the save before the run says which
+    }
+    const engine::CheckOutcome check = engine::Check(text, m_programFolder);
+    if (!check.performed) {
+        // Without the engine's check the run itself still refuses what is wrong.
+        if (!onlyWhenWrong)
+            m_services.messages.warning(QStringLiteral("The model could not be checked: %1.").arg(check.why));
+        return true;
+    }
+    const int errors = errorCount(check.findings);
+    if (onlyWhenWrong && errors == 0) {
+        if (m_check) m_check->setFindings(check.findings); // an open list stays true
+        return true;
+    }
+    if (!m_check) m_check = new TCheckWindow([this](const ModelFinding& f) { openFindingPlace(f); });
+    m_check->setFindings(check.findings);
+    showChild(m_check, QSize(720, 320));
+    return errors == 0;
+}
+
+void TMainForm::openFindingPlace(const ModelFinding& f) {
+    static const std::pair<const char*, const char*> kActions[] = {{"lines", "DataBoundary"},
+                                                                   {"soils", "DataSoil"},
+                                                                   {"water", "DataWater"},
+                                                                   {"loads", "DataSurcharge"},
+                                                                   {"tiebacks", "DataTiebacks"}};
+    for (const auto& [section, name] : kActions)
+        if (f.section == QLatin1String(section)) {
+            action(QLatin1String(name))->trigger();
+            return;
+        }
+    const int method = document().SearchMethod;
+    if ((f.section == QLatin1String("search") || f.section == QLatin1String("surface")) && method >= 1 &&
+        method <= 6)
+        searchItem(method)->trigger();
+}
+
 void TMainForm::RunAnalysisClick() {
     WriteRecovery(); // the engine runs in this process: what is unsaved is kept before it starts
     TAnalysisRun run(m_session, m_services.messages, m_programFolder);
     TAnalysisRun::Hooks hooks;
     // The run reports a failed save in its own words.
     hooks.save = [this](QString& why) { return FileSaveClick(&why); };
+    // The check's errors stop the run with all of them listed, not the first alone.
+    hooks.check = [this] {
+        if (CheckModelClick(true)) return true;
+        m_services.messages.warning(checkmsg::runStopped(errorCount(m_check->findings())));
+        return false;
+    };
     hooks.busy = [](bool on) {
         if (on)
             QApplication::setOverrideCursor(Qt::WaitCursor);

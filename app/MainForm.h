@@ -1,4 +1,5 @@
 #pragma once
+#include "CheckWindow.h"
 #include "ResultWindows.h"
 #include "StartPage.h"
 #include "base/UserInteraction.h"
@@ -122,6 +123,10 @@ public:
 
     // Computation menu.
     void RunAnalysisClick();
+    // The model check: every finding of the engine's check in a list (also before each run, whose
+    // errors stop it). False when the check found errors.
+    bool CheckModelClick(bool onlyWhenWrong = false);
+    TCheckWindow* checkWindow() const { return m_check; }
     void EditInputTextClick();
     void EditOutputTextClick();
     void ErrorMessageNotesClick();
@@ -211,6 +216,7 @@ private:
     void openInEditor(const QString& file);
     QMdiSubWindow* showChild(QWidget* child, const QSize& size);
     void refreshRunWindows(bool showResults);
+    void openFindingPlace(const ModelFinding& finding);
     QString settingsKey(const QString& name) const;
 
     ProblemSession& m_session;
@@ -233,6 +239,7 @@ private:
     std::unique_ptr<recovery::Store> m_recovery;
     bool m_recoveryWarned = false;
     QPointer<TResultsWindow> m_results;
+    QPointer<TCheckWindow> m_check;
     QPointer<TReportWindow> m_report;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;
     QPointer<TdlgTitle> m_titleDialog;

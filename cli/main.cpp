@@ -3,9 +3,11 @@
 #include "base/FileAccess.h"
 #include "engine/ProblemInput.h"
 #include "format/NumberFormat.h"
+#include "format/ProblemFormat.h"
 #include "format/Release.h"
 #include "graph/GraphView.h"
 #include "model/AnalysisRun.h"
+#include "model/ModelCheck.h"
 #include "model/ProgramData.h"
 #include "model/UserExamples.h"
 
@@ -50,6 +52,10 @@ constexpr Command kCommands[] = {
      "Prints the slices of one of the ten most critical surfaces from PROBLEM's result file: geometry, "
      "soil, pore pressure and the base forces of one method (and the side forces and line of thrust of "
      "Spencer's and the Morgenstern-Price method)."},
+    {"check", "PROBLEM",
+     "Checks PROBLEM as the engine does before a run and lists every finding at once: errors (the analysis "
+     "cannot run) and warnings (legal but implausible values), each with where it is. Exits 0 without "
+     "errors, 1 with errors or when PROBLEM cannot be read."},
     {"examples", "",
      "Prints the folder of the user's copies of the example problems, copying them there first when the "
      "folder "
@@ -524,6 +530,49 @@ int slices(const QStringList& args) {
     return kOk;
 }
 
+int check(const QStringList& args) {
+    CommandLine line(
+        command("check"),
+        {{QStringLiteral("json"), QStringLiteral("The findings as JSON, as the engine writes them.")}});
+    if (const int done = line.parse(args); done >= 0) return done;
+    const QString path = line.positional().first();
+    std::vector<velda::Finding> findings;
+    QFile file;
+    if (QString why; !fileaccess::openForReading(file, path, why)) {
+        findings.push_back({true, "problem", 0, QStringLiteral("%1: %2").arg(path, why).toStdString()});
+    } else if (file.size() > problemformat::kMaxFileBytes) {
+        findings.push_back({true, "problem", 0,
+                            QStringLiteral("%1 is larger than %2; it is no problem file.")
+                                .arg(path, QLatin1String(problemformat::kMaxFileText))
+                                .toStdString()});
+    } else {
+        std::string error;
+        const QByteArray text = file.readAll();
+        if (const auto problem = velda::readProblem(text.toStdString(), error))
+            findings = velda::checkProblem(*problem);
+        else
+            findings.push_back({true, "problem", 0, "The problem file is not valid.\n" + error});
+    }
+    const std::string json = velda::findingsJson(findings);
+    bool errors = false;
+    if (line.isSet(QStringLiteral("json"))) {
+        std::fputs(json.c_str(), stdout);
+        for (const velda::Finding& f : findings) errors = errors || f.error;
+    } else {
+        // The program's words for where each finding is, as its Model Check window shows them.
+        for (const ModelFinding& f :
+             parseFindings(QByteArray::fromStdString(json)).value_or(QList<ModelFinding>{})) {
+            QString message = f.message;
+            message.replace('\n', QLatin1String(" "));
+            std::printf("%s: %s: %s\n", f.error ? "error" : "warning", qPrintable(findingPlace(f)),
+                        message.toLocal8Bit().constData());
+            errors = errors || f.error;
+        }
+        if (findings.empty()) std::printf("%s\n", qPrintable(checkmsg::kNone));
+    }
+    return errors ? kFailed : kOk;
+}
+
 int examplesFolder(const QStringList& args) {
     CommandLine line(command("examples"), {});
     if (const int done = line.parse(args); done >= 0) return done;
@@ -573,5 +622,6 @@ int main(int argc, char* argv[]) {
     if (name == QLatin1String("render")) return render(args);
     if (name == QLatin1String("slices")) return slices(args);
     if (name == QLatin1String("examples")) return examplesFolder(args);
+    if (name == QLatin1String("check")) return check(args);
     return usage(QStringLiteral("unknown command '%1'").arg(name));
 }

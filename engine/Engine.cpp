@@ -5,6 +5,9 @@
 #include "Trials.h"
 #include "format/ProblemFormat.h"
 
+#include <cstdio>
+#include <fstream>
+
 namespace velda {
 namespace {
 
@@ -96,11 +99,9 @@ int runFromDirectory(const std::string& directory) {
     case ReadStatus::Missing: break;
     default: return fail("The run's options (" + std::string(kOptionsFile) + ") could not be read.");
     }
+    if (problem->search == SearchKind::None) return fail(kNoSearch);
     if (std::string why = validateProblem(*problem); !why.empty())
         return fail("The problem is not valid.\n" + why);
-    if (problem->search == SearchKind::None)
-        return fail("The problem names no failure surface and no search method; choose one under "
-                    "Data > Failure Surface Search Controls.");
 
     const Slope slope(*problem);
     AnalysisResult result;
@@ -133,6 +134,45 @@ int runFromDirectory(const std::string& directory) {
     texts.result = resultJson(&*problem, &result, {});
     if (publish(files, texts, writeError)) return 0;
     return fail(writeError);
+}
+
+int checkFromDirectory(const std::string& directory) {
+    const std::string folder = directory.empty() ? std::string(".") : directory;
+    std::string namesText;
+    if (readFile(folder + "/names.dat", namesText, 64 * 1024) != ReadStatus::Ok) return 1;
+    std::string namesError;
+    const RunFiles files = parseNames(namesText, namesError);
+    if (!namesError.empty()) return 1;
+    std::vector<Finding> findings;
+    std::string text, error;
+    switch (readFile(files.problem, text, problemformat::kMaxFileBytes)) {
+    case ReadStatus::Ok:
+        if (const std::optional<Problem> problem = readProblem(text, error))
+            findings = checkProblem(*problem);
+        else
+            findings.push_back({true, "problem", 0, "The problem file is not valid.\n" + error});
+        break;
+    case ReadStatus::TooLarge:
+        findings.push_back(
+            {true, "problem", 0,
+             "The problem file is larger than " + std::string(problemformat::kMaxFileText) + "."});
+        break;
+    default: findings.push_back({true, "problem", 0, "The problem file could not be read."});
+    }
+    // Whole or not at all: a reader never sees half a list.
+    const std::string target = folder + "/" + kCheckFile, temporary = target + ".part";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << findingsJson(findings);
+        if (!out.flush()) return 1;
+    }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return 1;
+    }
+    for (const Finding& f : findings)
+        if (f.error) return 1;
+    return 0;
 }
 
 } // namespace velda

@@ -14,6 +14,13 @@ inline constexpr char kOptionsFile[] = "options.dat";
 // known), 0 otherwise.
 int runFromDirectory(const std::string& directory);
 
+// The check without the run: reads "names.dat" in `directory` and writes the problem's findings
+// (checkProblem, or why the file cannot be read) as JSON (findingsJson) to `kCheckFile` in that
+// folder; nothing beside the problem is touched. Returns 1 when there is an error (or nothing
+// could be written), 0 otherwise.
+inline constexpr char kCheckFile[] = "check.json";
+int checkFromDirectory(const std::string& directory);
+
 // The analysis itself, for callers that have a problem in hand.
 AnalysisResult analyse(const Problem& problem, const Slope& slope);
 

@@ -3,12 +3,14 @@
 
 #include <cstdint>
 
-// 2 runs the analysis named in names.dat of the current directory; anything else does nothing.
+// 2 runs the analysis named in names.dat of the current directory; 3 only checks the problem it
+// names and writes the findings to check.json there (velda::checkFromDirectory); anything else does
+// nothing and returns 1.
 extern "C" __attribute__((visibility("default"))) int32_t _IVELDA(int32_t command) {
-    if (command != 2) return 1;
     try {
-        return velda::runFromDirectory(".");
+        if (command == 2) return velda::runFromDirectory(".");
+        if (command == 3) return velda::checkFromDirectory(".");
     } catch (...) {
-        return 1;
     }
+    return 1;
 }

@@ -1,5 +1,8 @@
 #include "ProblemInput.h"
 
+#include "Search.h"
+#include "Slope.h"
+
 #include "format/NumberFormat.h"
 #include "format/ProblemFormat.h"
 
@@ -11,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <tuple>
+#include <vector>
 
 namespace velda {
 namespace {
@@ -413,77 +417,229 @@ std::optional<Problem> readProblem(const std::string& text, std::string& error) 
     return std::nullopt;
 }
 
-std::string validateProblem(const Problem& p) {
-    std::ostringstream why;
+namespace {
+
+// Collects what a check finds, in the order the checks run.
+struct Findings {
+    std::vector<Finding> all;
+    void error(const std::string& section, int item, const std::string& message) {
+        all.push_back({true, section, item, message});
+    }
+    void warning(const std::string& section, int item, const std::string& message) {
+        all.push_back({false, section, item, message});
+    }
+};
+
+std::string number(double v) {
+    std::ostringstream o;
+    o << v;
+    return o.str();
+}
+
+// Values that the analysis takes but that hardly describe a real slope.
+void implausible(const Problem& p, Findings& f) {
+    std::vector<bool> used(p.soils.size(), false);
+    for (const BoundaryLine& l : p.lines)
+        if (l.soil >= 1 && l.soil <= static_cast<int>(p.soils.size()))
+            used[static_cast<size_t>(l.soil - 1)] = true;
+    for (size_t i = 0; i < p.soils.size(); ++i) {
+        const Soil& s = p.soils[i];
+        const int item = static_cast<int>(i) + 1;
+        const std::string name = "Soil " + std::to_string(item);
+        if (!used[i]) f.warning("soils", item, name + " is the soil of no boundary line.");
+        if (s.moistWeight == 0 || s.saturatedWeight == 0)
+            f.warning("soils", item, name + " has a unit weight of zero: it weighs nothing.");
+        if (p.waterOn && s.piezometricSurface > 0 && s.saturatedWeight < s.moistWeight)
+            f.warning("soils", item,
+                      name + " is lighter saturated (" + number(s.saturatedWeight) + ") than moist (" +
+                          number(s.moistWeight) + ") below its water surface.");
+        if (s.ru < 0 || s.ru > 1)
+            f.warning("soils", item,
+                      name + " has a pore-pressure ratio ru of " + number(s.ru) +
+                          ", outside 0 to 1: the pore pressure " +
+                          (s.ru < 0 ? "pulls the soil together." : "exceeds the weight above."));
+        for (size_t k = 1; k < s.anisotropy.size(); ++k)
+            if (!(s.anisotropy[k].ccwLimit > s.anisotropy[k - 1].ccwLimit)) {
+                f.warning("soils", item,
+                          name + "'s anisotropy rows do not rise in angle: row " + std::to_string(k + 1) +
+                              " is never used.");
+                break;
+            }
+    }
+    double left = p.lines.front().left.x, right = p.lines.front().right.x;
+    for (int i = 0; i < p.surfaceLineCount && i < static_cast<int>(p.lines.size()); ++i) {
+        left = std::min(left, p.lines[static_cast<size_t>(i)].left.x);
+        right = std::max(right, p.lines[static_cast<size_t>(i)].right.x);
+    }
+    for (size_t i = 0; i < p.loads.size(); ++i) {
+        const SurchargeLoad& l = p.loads[i];
+        if (l.intensity != 0 && l.rightX > l.leftX && (l.leftX < left || l.rightX > right))
+            f.warning("loads", static_cast<int>(i) + 1,
+                      "Surcharge load " + std::to_string(i + 1) +
+                          " reaches beyond the ends of the ground surface (x " + number(left) + " to " +
+                          number(right) + "); that part carries nothing.");
+    }
+    const bool searching =
+        p.search != SearchKind::None && p.search != SearchKind::UserSurface && p.search != SearchKind::Block;
+    if (searching) {
+        const SearchParameters& s = p.parameters;
+        for (const auto& [what, a, b] : {std::tuple{"initiation", s.initLeftX, s.initRightX},
+                                         std::tuple{"termination", s.termLeftX, s.termRightX}})
+            if (a < left || b > right || a > b)
+                f.warning("search", 0,
+                          std::string("The ") + what + " range (x " + number(a) + " to " + number(b) +
+                              ") does not lie from left to right within the ground surface (x " +
+                              number(left) + " to " + number(right) + ").");
+    }
+}
+
+} // namespace
+
+std::vector<Finding> checkProblem(const Problem& p) {
+    Findings f;
     const int n = static_cast<int>(p.lines.size());
-    if (n == 0) return "The problem has no boundary lines.";
+    if (n == 0) {
+        f.error("lines", 0, "The problem has no boundary lines.");
+        return f.all;
+    }
     if (p.surfaceLineCount < 1 || p.surfaceLineCount > n)
-        return "The number of ground-surface lines must be between 1 and the number of boundary lines (" +
-               std::to_string(n) + ").";
-    if (p.soils.empty()) return "The problem has no soils.";
+        f.error("lines", 0,
+                "The number of ground-surface lines must be between 1 and the number of boundary lines (" +
+                    std::to_string(n) + ").");
+    if (p.soils.empty()) {
+        f.error("soils", 0, "The problem has no soils.");
+        return f.all;
+    }
     for (int i = 0; i < n; ++i) {
         const BoundaryLine& l = p.lines[static_cast<size_t>(i)];
         const std::string name = "Boundary line " + std::to_string(i + 1);
-        if (!(l.left.x < l.right.x)) return name + " does not run from left to right.";
+        if (!(l.left.x < l.right.x)) f.error("lines", i + 1, name + " does not run from left to right.");
         if (l.soil < 1 || l.soil > static_cast<int>(p.soils.size()))
-            return name + " names soil " + std::to_string(l.soil) + ", but there are " +
-                   std::to_string(p.soils.size()) + " soils.";
+            f.error("lines", i + 1,
+                    name + " names soil " + std::to_string(l.soil) + ", but there are " +
+                        std::to_string(p.soils.size()) + " soils.");
         if (i > 0 && i < p.surfaceLineCount) {
             const Point& a = p.lines[static_cast<size_t>(i - 1)].right;
             const double tol = 1e-6 * std::max({1.0, std::fabs(a.x), std::fabs(a.y)});
             if (std::fabs(a.x - l.left.x) > tol || std::fabs(a.y - l.left.y) > tol)
-                return name + " does not start where ground-surface line " + std::to_string(i) +
-                       " ends; the first " + std::to_string(p.surfaceLineCount) +
-                       " lines must form the ground surface from left to right.";
+                f.error("lines", i + 1,
+                        name + " does not start where ground-surface line " + std::to_string(i) +
+                            " ends; the first " + std::to_string(p.surfaceLineCount) +
+                            " lines must form the ground surface from left to right.");
         }
     }
     for (size_t i = 0; i < p.soils.size(); ++i) {
         const Soil& s = p.soils[i];
-        const std::string name = "Soil " + std::to_string(i + 1);
-        if (s.moistWeight < 0 || s.saturatedWeight < 0) return name + " has a negative unit weight.";
-        if (s.cohesion < 0) return name + " has a negative cohesion.";
-        if (s.phi < 0 || s.phi >= 90) return name + " has a friction angle outside 0 to 90 degrees.";
+        const int item = static_cast<int>(i) + 1;
+        const std::string name = "Soil " + std::to_string(item);
+        if (s.moistWeight < 0 || s.saturatedWeight < 0)
+            f.error("soils", item, name + " has a negative unit weight.");
+        if (s.cohesion < 0) f.error("soils", item, name + " has a negative cohesion.");
+        if (s.phi < 0 || s.phi >= 90)
+            f.error("soils", item, name + " has a friction angle outside 0 to 90 degrees.");
         if (s.piezometricSurface < 0 || s.piezometricSurface > static_cast<int>(p.piezometricSurfaces.size()))
-            return name + " names piezometric surface " + std::to_string(s.piezometricSurface) +
-                   ", but there " + (p.piezometricSurfaces.size() == 1 ? "is " : "are ") +
-                   std::to_string(p.piezometricSurfaces.size()) + ".";
+            f.error("soils", item,
+                    name + " names piezometric surface " + std::to_string(s.piezometricSurface) +
+                        ", but there " + (p.piezometricSurfaces.size() == 1 ? "is " : "are ") +
+                        std::to_string(p.piezometricSurfaces.size()) + ".");
         for (const AnisotropyRow& a : s.anisotropy)
-            if (a.cohesion < 0 || a.phi < 0 || a.phi >= 90)
-                return name + " has anisotropic strength outside the valid range.";
+            if (a.cohesion < 0 || a.phi < 0 || a.phi >= 90) {
+                f.error("soils", item, name + " has anisotropic strength outside the valid range.");
+                break;
+            }
     }
     for (size_t i = 0; i < p.piezometricSurfaces.size(); ++i) {
         const auto& pts = p.piezometricSurfaces[i];
+        const int item = static_cast<int>(i) + 1;
         if (pts.empty()) {
             for (const Soil& s : p.soils)
-                if (s.piezometricSurface == static_cast<int>(i) + 1)
-                    return "Piezometric surface " + std::to_string(i + 1) + " is used but has no points.";
+                if (s.piezometricSurface == item) {
+                    f.error("water", item,
+                            "Piezometric surface " + std::to_string(item) + " is used but has no points.");
+                    break;
+                }
             continue;
         }
         for (size_t j = 1; j < pts.size(); ++j)
-            if (!(pts[j].x > pts[j - 1].x))
-                return "Piezometric surface " + std::to_string(i + 1) + " does not run from left to right.";
+            if (!(pts[j].x > pts[j - 1].x)) {
+                f.error("water", item,
+                        "Piezometric surface " + std::to_string(item) + " does not run from left to right.");
+                break;
+            }
     }
-    if (p.waterOn && p.waterUnitWeight < 0) return "The unit weight of water is negative.";
+    if (p.waterOn && p.waterUnitWeight < 0) f.error("water", 0, "The unit weight of water is negative.");
     // A load with its ends swapped used to be passed over without a word: the analysis then ran
     // without a load the user had entered. (A row of zeros carries nothing and stays harmless.)
     for (size_t i = 0; i < p.loads.size(); ++i) {
         const SurchargeLoad& l = p.loads[i];
         if (l.intensity != 0 && !(l.rightX > l.leftX))
-            return "Surcharge load " + std::to_string(i + 1) +
-                   " does not run from left to right: its left end must lie left of its right end.";
+            f.error("loads", static_cast<int>(i) + 1,
+                    "Surcharge load " + std::to_string(i + 1) +
+                        " does not run from left to right: its left end must lie left of its right end.");
     }
     for (size_t i = 0; i < p.tiebacks.size(); ++i)
         if (!(p.tiebacks[i].spacing > 0))
-            return "Tieback " + std::to_string(i + 1) + " has no positive spacing.";
+            f.error("tiebacks", static_cast<int>(i) + 1,
+                    "Tieback " + std::to_string(i + 1) + " has no positive spacing.");
     if (p.search == SearchKind::UserSurface) {
-        if (p.userSurface.size() < 2) return "The failure surface needs at least two points.";
+        if (p.userSurface.size() < 2) f.error("surface", 0, "The failure surface needs at least two points.");
         for (size_t i = 1; i < p.userSurface.size(); ++i)
-            if (p.userSurface[i].x < p.userSurface[i - 1].x)
-                return "The failure surface turns back on itself at point " + std::to_string(i + 1) +
-                       "; its points must run from left to right.";
+            if (p.userSurface[i].x < p.userSurface[i - 1].x) {
+                f.error("surface", static_cast<int>(i) + 1,
+                        "The failure surface turns back on itself at point " + std::to_string(i + 1) +
+                            "; its points must run from left to right.");
+                break;
+            }
     }
-    if (p.cavitationPressure < 0) return "The cavitation pressure is negative.";
+    if (p.cavitationPressure < 0) f.error("water", 0, "The cavitation pressure is negative.");
+    if (p.search == SearchKind::None) f.error("search", 0, kNoSearch);
+    const bool usable = std::none_of(f.all.begin(), f.all.end(), [](const Finding& x) { return x.error; });
+    if (usable && p.search != SearchKind::None && p.search != SearchKind::UserSurface) {
+        const Slope slope(p);
+        if (const std::string why = searchRefusal(p, slope.xMax() - slope.xMin()); !why.empty())
+            f.error("search", 0, why);
+    }
+    // A given surface must cut off a sliding mass; the run would find that out only after the check.
+    if (usable && p.search == SearchKind::UserSurface) {
+        const SlicedSurface s = Slope(p).slice(p.userSurface);
+        if (!s.ok) f.error("surface", 0, "The failure surface cannot be analysed: " + s.reason);
+    }
+    implausible(p, f);
+    return f.all;
+}
+
+std::string validateProblem(const Problem& p) {
+    for (const Finding& f : checkProblem(p))
+        if (f.error) return f.message;
     return {};
+}
+
+std::string findingsJson(const std::vector<Finding>& findings) {
+    auto quoted = [](const std::string& s) {
+        std::string o = "\"";
+        for (const char c : s) {
+            if (c == '"' || c == '\\') {
+                o += '\\';
+                o += c;
+            } else if (static_cast<unsigned char>(c) < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x",
+                              static_cast<unsigned>(static_cast<unsigned char>(c)));
+                o += buf;
+            } else {
+                o += c;
+            }
+        }
+        return o + "\"";
+    };
+    std::string o = "{\n  \"findings\": [";
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const Finding& f = findings[i];
+        o += std::string(i ? "," : "") + "\n    {\"severity\": \"" + (f.error ? "error" : "warning") +
+             "\", \"section\": " + quoted(f.section) + ", \"item\": " + std::to_string(f.item) +
+             ", \"message\": " + quoted(f.message) + "}";
+    }
+    return o + "\n  ]\n}\n";
 }
 
 const char* unitLabel(int unitSystem, const char* quantity) {

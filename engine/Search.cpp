@@ -673,23 +673,28 @@ AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope, const 
         invalid.warnings.push_back(why);
         return invalid;
     };
-    const double width = slope.xMax() - slope.xMin();
+    if (const std::string why = searchRefusal(problem, slope.xMax() - slope.xMin()); !why.empty())
+        return refuse(why);
+    return Search(problem, slope, settings).run();
+}
+
+std::string searchRefusal(const Problem& problem, double groundWidth) {
+    const SearchParameters& s = problem.parameters;
+    const double width = groundWidth;
     if (problem.search == SearchKind::Block) {
-        if (s.boxes.empty()) return refuse("The block search has no boxes.");
-        if (s.surfacesPerPoint <= 0) return refuse("The block search asks for no surfaces.");
+        if (s.boxes.empty()) return "The block search has no boxes.";
+        if (s.surfacesPerPoint <= 0) return "The block search asks for no surfaces.";
         if (!(s.blockSegmentLength > width / 2000))
-            return refuse("The block segment length is too small for the slope.");
+            return "The block segment length is too small for the slope.";
     } else {
-        if (s.initiationPoints <= 0 || s.surfacesPerPoint <= 0)
-            return refuse("The search asks for no surfaces.");
-        if (!(s.segmentLength > width / 2000))
-            return refuse("The segment length is too small for the slope.");
+        if (s.initiationPoints <= 0 || s.surfacesPerPoint <= 0) return "The search asks for no surfaces.";
+        if (!(s.segmentLength > width / 2000)) return "The segment length is too small for the slope.";
         if (s.cwLimit > s.ccwLimit)
-            return refuse("The clockwise direction limit lies above the counterclockwise one.");
+            return "The clockwise direction limit lies above the counterclockwise one.";
     }
     if (static_cast<double>(std::max(1, s.initiationPoints)) * s.surfacesPerPoint > kMaxSurfaces)
-        return refuse("The search asks for more than " + std::to_string(kMaxSurfaces) + " surfaces.");
-    return Search(problem, slope, settings).run();
+        return "The search asks for more than " + std::to_string(kMaxSurfaces) + " surfaces.";
+    return {};
 }
 
 } // namespace velda

@@ -17,4 +17,8 @@ struct SearchSettings {
 AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope,
                               const SearchSettings& settings = {});
 
+// Why a search (not a given surface) cannot run with these parameters on a ground surface this
+// wide; empty when it can. The model check and the search refuse the same.
+std::string searchRefusal(const Problem& problem, double groundWidth);
+
 } // namespace velda

@@ -1,5 +1,6 @@
 #include "AnalysisRun.h"
 
+#include "ModelCheck.h"
 #include "RunSummary.h"
 
 #include "base/FileAccess.h"
@@ -156,15 +157,16 @@ std::optional<QString> removeOldResults(const QString& results) {
     return std::nullopt;
 }
 
-// Calls the engine's entry point; the library stays loaded until the caller frees it.
-int32_t callEngine(TDynamicLibrary& library) {
+// Calls the engine's entry point with `command` (2 runs, 3 checks); the library stays loaded until
+// the caller frees it.
+int32_t callEngine(TDynamicLibrary& library, int32_t command = 2) {
     library.Load();
     using Entry = int32_t (*)(int32_t);
     auto entry = reinterpret_cast<Entry>(library.GetProcedure(runmsg::kEntryPoint.toLatin1().constData()));
     if (!entry)
         throw EDLLError(QStringLiteral("The library %1 does not export %2.")
                             .arg(library.LibraryName(), runmsg::kEntryPoint));
-    return entry(2);
+    return entry(command);
 }
 
 QString loaderReason(const EDLLError& e, const TDynamicLibrary& library) {
@@ -245,7 +247,7 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
         // Old results were removed above: a report that exists now is this run's.
         // The engine's reason from its result file, so that the message itself says why.
         QString reason;
-        if (const auto summary = readRunSummary(resultFile(results))) reason = firstError(*summary);
+        if (const auto summary = readRunSummary(resultFile(results))) reason = notComputedReason(*summary);
         out.message = QFileInfo::exists(outputFile(results))
                           ? runmsg::notPerformed(outputFile(results), reason)
                           : runmsg::notWritten(QFileInfo(results).absolutePath());
@@ -271,6 +273,8 @@ std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
     }
     TProgramData& doc = m_session.document();
     if (doc.FileName == kNewFileName) return std::nullopt;
+    // The saved problem checked before the engine runs it; a check that stops the run has said why.
+    if (hooks.check && !hooks.check()) return std::nullopt;
 
     // An installed program's folder is not writable: the hand-over then happens in a private
     // folder, while the library still comes from the program's folder.
@@ -294,4 +298,43 @@ std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
         m_messages.warning(text);
     if (!outcome.plotFile.isEmpty()) doc.PlotFileName = outcome.plotFile;
     return outcome;
+}
+
+engine::CheckOutcome engine::Check(const QByteArray& problemText, const QString& programFolder) {
+    CheckOutcome out;
+    const std::unique_ptr<QTemporaryDir> folder = PrivateFolder();
+    if (!folder->isValid()) {
+        out.why = QStringLiteral("no private folder could be made for the check");
+        return out;
+    }
+    const QString problem = folder->filePath(QStringLiteral("check.sl4d"));
+    QString why;
+    if (!fileaccess::writeWhole(problem, problemText, why) || !writeNamesFile(folder->path(), problem)) {
+        out.why = why.isEmpty() ? QStringLiteral("the check's files could not be written") : why;
+        return out;
+    }
+    const QString previous = QDir::currentPath();
+    struct Back {
+        QString previous;
+        ~Back() { QDir::setCurrent(previous); }
+    } back{previous};
+    QDir::setCurrent(folder->path());
+    TDynamicLibrary library(QDir(programFolder).filePath(runmsg::kLibraryName));
+    try {
+        callEngine(library, 3);
+    } catch (const EDLLError& e) {
+        out.why = loaderReason(e, library);
+        return out;
+    }
+    QFile file;
+    // A library that knows no check writes nothing: the run's own refusal then speaks.
+    if (!fileaccess::openForReading(file, folder->filePath(QStringLiteral("check.json")), why)) {
+        out.why = QStringLiteral("the engine library wrote no findings");
+        return out;
+    }
+    const auto findings = parseFindings(file.readAll(), &out.why);
+    if (!findings) return out;
+    out.performed = true;
+    out.findings = *findings;
+    return out;
 }

@@ -95,6 +95,8 @@ public:
         // File > Save, with Save As for new and older files; a failure's reason goes to `why`.
         std::function<SaveOutcome(QString& why)> save;
         std::function<void(bool)> busy; // wait cursor on and off
+        // After the save, before the engine: false stops the run (the check told the user why).
+        std::function<bool()> check;
     };
     // `programFolder` holds the engine library; "names.dat" goes there when it is writable,
     // otherwise into a private temporary folder.

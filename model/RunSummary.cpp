@@ -107,8 +107,11 @@ std::optional<RunSummary> parseRunSummary(const QByteArray& text, const QString&
     return s;
 }
 
-QString firstError(const RunSummary& summary) {
-    return summary.errors.isEmpty() ? QString() : summary.errors.first();
+QString notComputedReason(const RunSummary& summary) {
+    if (!summary.errors.isEmpty()) return summary.errors.first();
+    // A search that found nothing admissible is no error; its first warning says so.
+    if (!summary.computed && !summary.warnings.isEmpty()) return summary.warnings.first();
+    return {};
 }
 
 QString runSummaryHtml(const RunSummary& s) {

@@ -42,5 +42,6 @@ std::optional<RunSummary> parseRunSummary(const QByteArray& json, const QString&
 // nothing was computed), then every method's factor, the counts, warnings and errors.
 QString runSummaryHtml(const RunSummary& summary);
 
-// The engine's first reason for computing nothing; empty when it gave none.
-QString firstError(const RunSummary& summary);
+// The engine's first reason for computing nothing (its first error, or for a search that found
+// nothing admissible its first warning); empty when it gave none.
+QString notComputedReason(const RunSummary& summary);

@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -104,8 +105,9 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     ASSERT_TRUE(report);
     // Opened to look something up: what the user types goes to Find.
     EXPECT_EQ(report->focusProxy(), report->findField());
-    if (QApplication::activeWindow() == form.get())
+    if (QApplication::activeWindow() == form.get()) {
         EXPECT_EQ(QApplication::focusWidget(), report->findField());
+    }
     QFile written(dir.filePath("Bishop.sl4o"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(report->text().toUtf8(), written.readAll());
@@ -116,24 +118,24 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     EXPECT_EQ(form->reportWindow(), report) << "one report window, brought forward";
 
     // The next run's files replace what both windows show.
-    form->document().SearchMethod = search::None;
+    form->document().MinElevation = 100; // every circle goes below it
     form->SetModified(true);
     messages.shown.clear();
     form->RunAnalysisClick();
     ASSERT_EQ(form->reportWindow(), report);
-    EXPECT_TRUE(report->text().contains("names no failure surface")) << report->text().toStdString();
-    EXPECT_TRUE(form->resultsWindow()->text().contains("names no failure surface"));
+    EXPECT_TRUE(report->text().contains("No admissible failure surface")) << report->text().toStdString();
+    EXPECT_TRUE(form->resultsWindow()->text().contains("No admissible failure surface"));
 }
 
 // An engine that computes nothing says why in its message and in the results window.
 TEST_F(AnalysisRun, TheEnginesReasonIsShown) {
     installEngine();
     form->OpenFileName(example("Bishop.sl4d"));
-    form->document().SearchMethod = search::None;
+    form->document().MinElevation = 100; // legal, but every circle goes below it
     form->SetModified(true);
     form->RunAnalysisClick();
     ASSERT_EQ(messages.shown.size(), 1);
-    const QString reason = "The problem names no failure surface and no search method";
+    const QString reason = "No admissible failure surface was found";
     EXPECT_TRUE(messages.shown.first().startsWith("warning: " + runmsg::kNotPerformed))
         << messages.shown.first().toStdString();
     EXPECT_TRUE(messages.shown.first().contains(reason)) << messages.shown.first().toStdString();
@@ -379,6 +381,39 @@ TEST_F(AnalysisRun, MenuEnablingAndTheTextEditor) {
     EXPECT_EQ(messages.shown, QStringList{"warning: " + editormsg::failed(blank)});
 }
 
+// The model check lists every error at once, stops the run before the engine touches a file, and
+// a finding opens the table it is in.
+TEST_F(AnalysisRun, TheCheckListsEveryErrorAndStopsTheRun) {
+    installEngine();
+    const QString problem = example("Bishop.sl4d");
+    form->OpenFileName(problem);
+    form->CheckModelClick();
+    ASSERT_TRUE(form->checkWindow());
+    EXPECT_EQ(form->checkWindow()->summary(), checkmsg::kNone);
+    EXPECT_TRUE(messages.shown.isEmpty());
+
+    QFile::copy(problem, dir.filePath("Bishop.sl4o")); // stands for the last run's report
+    TGridTable& soils = *session->tables().SoilData;
+    soils.Cell(2, 0).SetFloat(-3); // cohesion
+    form->document().SearchMethod = search::None;
+    form->SetModified(true);
+    form->RunAnalysisClick();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown.first(), "warning: " + checkmsg::runStopped(2));
+    const QList<ModelFinding>& found = form->checkWindow()->findings();
+    ASSERT_EQ(errorCount(found), 2);
+    EXPECT_EQ(found.first().message, "Soil 1 has a negative cohesion.");
+    EXPECT_EQ(findingPlace(found.first()), "Soil Properties, row 1");
+    EXPECT_EQ(form->checkWindow()->list()->topLevelItem(0)->text(1), "Soil Properties, row 1");
+    QFile old(dir.filePath("Bishop.sl4o"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(old.readAll().startsWith("PROFIL")) << "the engine never ran: the last report stays";
+    EXPECT_FALSE(namesLeft());
+
+    Q_EMIT form->checkWindow()->list()->itemActivated(form->checkWindow()->list()->topLevelItem(0), 0);
+    EXPECT_TRUE(soils.HasWindow()) << "the finding opened the Soil Properties table";
+}
+
 // The summary reads what the engine writes, and says why for anything else.
 TEST(RunSummary, ReadsResultFilesAndRefusesTheRest) {
     for (const char* name : {"Bishop", "Block", "Irregular", "Janbu", "Spencer"}) {
@@ -418,7 +453,7 @@ TEST(RunSummary, ReadsResultFilesAndRefusesTheRest) {
         EXPECT_EQ(s.has_value(), c.ok) << why.toStdString();
         if (!s) EXPECT_TRUE(why.contains("no result file")) << why.toStdString();
         if (s && !s->computed) {
-            EXPECT_EQ(firstError(*s), "The problem is not valid.\nLine 3.");
+            EXPECT_EQ(notComputedReason(*s), "The problem is not valid.\nLine 3.");
             EXPECT_TRUE(runSummaryHtml(*s).contains("Line 3."));
         }
         if (s && s->computed && !s->methods.isEmpty()) {

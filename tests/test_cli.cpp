@@ -421,6 +421,41 @@ TEST(CliRun, RefusedProblems) {
 
 // A pipe named as input or output is refused at once: nothing waits for a writer, nothing replaces
 // the pipe with a file.
+// The check prints every finding with where it is, as the window lists them; 1 with errors.
+TEST(CliCheck, FindingsAndExitStatus) {
+    QTemporaryDir dir;
+    QByteArray bad = contents(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"));
+    bad.replace("20. 20. 3. 19.6 0. 0. 0", "-20. 20. -3. 19.6 5. 0. 0");
+    const QString badFile = dir.filePath("bad.sl4d");
+    QFile f(badFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bad);
+    f.close();
+    const struct {
+        QStringList args;
+        int exit;
+        QStringList lines;
+    } cases[] = {
+        {{"check", kExample}, 0, {"The check finds nothing wrong with the model."}},
+        {{"check", badFile},
+         1,
+         {"error: Soil Properties, row 1: Soil 1 has a negative unit weight.",
+          "error: Soil Properties, row 1: Soil 1 has a negative cohesion.",
+          "warning: Soil Properties, row 1: Soil 1 has a pore-pressure ratio ru of 5, outside 0 to 1"}},
+        {{"check", badFile, "--json"},
+         1,
+         {R"({"severity": "error", "section": "soils", "item": 1, "message": "Soil 1 has a negative cohesion."})"}},
+        {{"check", dir.filePath("missing.sl4d")}, 1, {"error: the problem file: "}},
+        {{"check", dir.path()}, 1, {"error: the problem file: "}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        const CliRun r = cli(c.args);
+        EXPECT_EQ(r.exitCode, c.exit) << r.err.toStdString();
+        for (const QString& line : c.lines) EXPECT_TRUE(r.out.contains(line)) << r.out.toStdString();
+    }
+}
+
 TEST(Cli, PipesAreNoFiles) {
     QTemporaryDir dir;
     const QString pipe = dir.filePath("pipe.sl4d");

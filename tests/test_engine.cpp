@@ -524,6 +524,84 @@ TEST(ProblemInput, Validation) {
     }
 }
 
+// The model check lists every fault at once, with where it is; the examples have none.
+TEST(ProblemInput, CheckListsEveryFindingAtOnce) {
+    std::string error;
+    for (const char* name :
+         {"Bishop.sl4d", "Block.sl4d", "Irregular.sl4d", "Janbu.sl4d", "Spencer.sl4d", "UserSurface.sl4d"}) {
+        const auto p = readProblem(exampleText(name), error);
+        ASSERT_TRUE(p) << error;
+        for (const Finding& f : checkProblem(*p)) ADD_FAILURE() << name << ": " << f.message;
+    }
+
+    Problem p = slope({{0, 20}, {40, 20}, {120, 60}, {180, 60}}, 1);
+    p.search = SearchKind::BishopCircle;
+    p.parameters = caseBRanges(10, 10);
+    p.soils = {soil(-120, -300, 120, 125, 1), soil(115, 150, 22, 0, 1), soil(120, 100, 30, 125, 1)};
+    p.soils[0].ru = 5;
+    p.soils[2].anisotropy = {{10, 100, 30}, {5, 100, 30}};
+    p.waterOn = true;
+    p.waterUnitWeight = 62.4;
+    p.piezometricSurfaces = {{{0, 18}, {180, 40}}};
+    p.loads = {{160, 130, 500, 0}, {170, 200, 100, 0}};
+    p.tiebacks.push_back({99, {110, 55}, 1000, 0, 30, 40});
+    const struct {
+        bool error;
+        const char* section;
+        int item;
+        const char* message;
+    } expected[] = {
+        {true, "soils", 1, "Soil 1 has a negative unit weight."},
+        {true, "soils", 1, "Soil 1 has a negative cohesion."},
+        {true, "soils", 1, "Soil 1 has a friction angle outside 0 to 90 degrees."},
+        {true, "loads", 1, "Surcharge load 1 does not run from left to right"},
+        {true, "tiebacks", 1, "Tieback 1 has no positive spacing."},
+        {false, "soils", 1, "Soil 1 has a pore-pressure ratio ru of 5, outside 0 to 1"},
+        {false, "soils", 2, "Soil 2 is the soil of no boundary line."},
+        {false, "soils", 2, "Soil 2 is lighter saturated (0) than moist (115)"},
+        {false, "soils", 2, "Soil 2 has a unit weight of zero"},
+        {false, "soils", 3, "Soil 3's anisotropy rows do not rise in angle: row 2 is never used."},
+        {false, "loads", 2, "Surcharge load 2 reaches beyond the ends of the ground surface"},
+    };
+    const std::vector<Finding> found = checkProblem(p);
+    for (const auto& e : expected) {
+        const bool listed = std::any_of(found.begin(), found.end(), [&](const Finding& f) {
+            return f.error == e.error && f.section == e.section && f.item == e.item &&
+                   f.message.find(e.message) != std::string::npos;
+        });
+        EXPECT_TRUE(listed) << e.message;
+    }
+    EXPECT_EQ(validateProblem(p), "Soil 1 has a negative unit weight.") << "a run stops at the first error";
+    const std::string json = findingsJson(found);
+    EXPECT_NE(
+        json.find(
+            R"({"severity": "error", "section": "soils", "item": 1, "message": "Soil 1 has a negative unit weight."})"),
+        std::string::npos)
+        << json;
+    p.search = SearchKind::None;
+    const std::vector<Finding> none = checkProblem(p);
+    EXPECT_TRUE(std::any_of(none.begin(), none.end(), [](const Finding& f) {
+        return f.error && f.section == "search" && f.message == kNoSearch;
+    }));
+}
+
+// What stops a run is what the check calls an error, for every problem the fuzzers found.
+TEST(ProblemInput, CheckAndRunAgreeOnTheCorpus) {
+    int read = 0;
+    for (const auto& entry : fs::directory_iterator(DIZIROVI_SOURCE_DIR "/tests/data/fuzz/engine-reader")) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::string error;
+        const auto p = readProblem(text, error);
+        if (!p) continue;
+        ++read;
+        const std::vector<Finding> found = checkProblem(*p);
+        const bool stops = std::any_of(found.begin(), found.end(), [](const Finding& f) { return f.error; });
+        EXPECT_EQ(stops, !validateProblem(*p).empty()) << entry.path();
+    }
+    EXPECT_GT(read, 10);
+}
+
 // The Morgenstern-Price side-force shapes, by name and by points; the name the report gives a
 // function reads back as the same function.
 TEST(ProblemInput, IntersliceFunctions) {
@@ -688,6 +766,32 @@ protected:
     }
     int run() { return runFromDirectory(dir.string()); }
 };
+
+// The check alone through the run folder: the findings file, nothing beside the problem.
+TEST_F(EngineRun, CheckWritesItsFindingsAndNothingElse) {
+    problem("p.sl4d", exampleText("Bishop.sl4d"));
+    names("p.sl4d");
+    EXPECT_EQ(checkFromDirectory(dir.string()), 0);
+    std::ifstream in(dir / kCheckFile);
+    const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(json, "{\n  \"findings\": [\n  ]\n}\n");
+    for (const char* ext : {".sl4o", ".sl4p", ".sl4r"})
+        EXPECT_FALSE(fs::exists(dir / (std::string("p") + ext)));
+
+    std::string text = exampleText("Bishop.sl4d");
+    text.replace(text.find("20. 20. 3. 19.6"), 15, "20. 20. -3. 19.6");
+    problem("p.sl4d", text);
+    EXPECT_EQ(checkFromDirectory(dir.string()), 1);
+    std::ifstream again(dir / kCheckFile);
+    const std::string json2((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json2.find("Soil 1 has a negative cohesion."), std::string::npos) << json2;
+
+    problem("p.sl4d", "PROFIL\r\nbroken");
+    EXPECT_EQ(checkFromDirectory(dir.string()), 1);
+    std::ifstream third(dir / kCheckFile);
+    const std::string json3((std::istreambuf_iterator<char>(third)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json3.find("The problem file is not valid."), std::string::npos) << json3;
+}
 
 TEST_F(EngineRun, EveryExampleWritesItsThreeFiles) {
     for (const char* name :
