@@ -758,7 +758,7 @@ void TMainForm::ComputationMenuClick() {
 
 void TMainForm::ViewMenuClick() {
     QAction* graphics = action(QStringLiteral("ViewGraphics"));
-    graphics->setEnabled(!document().PlotFileName.isEmpty());
+    graphics->setEnabled(!document().PlotFileName.isEmpty() && QFileInfo::exists(document().PlotFileName));
     graphics->setChecked(GraphOpen);
     action(QStringLiteral("ViewResults"))
         ->setEnabled(QFileInfo::exists(engine::resultFile(document().FileName)));
@@ -815,6 +815,13 @@ void TMainForm::refreshRunWindows(bool showResults) {
     if (m_report) {
         QString why;
         if (!QFileInfo::exists(report) || !m_report->load(report, why)) close(m_report);
+    }
+    // The graph draws the new plot file; without one it would show results that are gone.
+    if (m_graph) {
+        if (QFileInfo::exists(engine::plotFile(document().FileName)))
+            m_graph->Reload();
+        else
+            close(m_graph);
     }
 }
 

@@ -65,6 +65,8 @@ public:
               QWidget* parent = nullptr);
 
     void FormActivate();
+    // Reads the plot file again (a new run wrote it); the view stays as the user left it.
+    void Reload() { load(); }
     void ZoomInClick();
     void ZoomOutClick();
     void ZoomAllClick();

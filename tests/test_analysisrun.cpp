@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 
 namespace {
@@ -117,7 +118,10 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     form->action("ViewReport")->trigger();
     EXPECT_EQ(form->reportWindow(), report) << "one report window, brought forward";
 
-    // The next run's files replace what both windows show.
+    // The next run's files replace what the windows show; the graph of results that are gone goes.
+    form->ViewGraphicsClick();
+    ASSERT_TRUE(form->graphWindow());
+    EXPECT_NEAR(form->graphState().model.FactorOfSafety, 0.985, 5e-4);
     form->document().MinElevation = 100; // every circle goes below it
     form->SetModified(true);
     messages.shown.clear();
@@ -125,6 +129,28 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     ASSERT_EQ(form->reportWindow(), report);
     EXPECT_TRUE(report->text().contains("No admissible failure surface")) << report->text().toStdString();
     EXPECT_TRUE(form->resultsWindow()->text().contains("No admissible failure surface"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(form->GraphOpen) << "no plot file, no graph of the last one";
+    form->ViewMenuClick();
+    EXPECT_FALSE(form->action("ViewGraphics")->isEnabled());
+
+    // A run that computes again: the graph opened on it follows the next.
+    form->document().MinElevation = 20;
+    form->document().InitiationPoints = 12;
+    form->SetModified(true);
+    form->RunAnalysisClick();
+    form->ViewGraphicsClick();
+    const double first = form->graphState().model.FactorOfSafety;
+    form->document().TermLeftX = 58; // exits far up the crest: another critical circle
+    form->SetModified(true);
+    form->RunAnalysisClick();
+    ASSERT_TRUE(form->GraphOpen);
+    QFile result(dir.filePath("Bishop.sl4r"));
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const auto latest = parseRunSummary(result.readAll(), "r");
+    ASSERT_TRUE(latest && latest->criticalFs);
+    EXPECT_GT(std::fabs(*latest->criticalFs - first), 0.01) << "the two runs differ";
+    EXPECT_NEAR(form->graphState().model.FactorOfSafety, *latest->criticalFs, 5e-4) << first;
 }
 
 // An engine that computes nothing says why in its message and in the results window.
