@@ -6,6 +6,7 @@
 #include "StartPage.h"
 
 #include "base/Errors.h"
+#include "base/FileAccess.h"
 #include "base/FileNames.h"
 #include "dialogs/AboutBox.h"
 #include "dialogs/DlgOptions.h"
@@ -440,6 +441,7 @@ void TMainForm::FileOpenClick() {
 
 void TMainForm::OpenFileName(const QString& name) {
     const QString path = QFileInfo(name).absoluteFilePath();
+    if (!opensAsFile(path)) return;
     QDir::setCurrent(QFileInfo(path).absolutePath());
     replaceDocument(TProgramData::CreateFromFile(m_session, path, OpenFilterIndex != kOlderLayoutFilter,
                                                  &m_services.messages));
@@ -535,7 +537,30 @@ void TMainForm::MyFilePopupHandler(int slot) {
 }
 
 void TMainForm::OpenReplacing(const QString& path) {
-    if (MayReplaceDocument() && ChildWindowsClosed()) OpenFileName(path);
+    if (opensAsFile(path) && MayReplaceDocument() && ChildWindowsClosed()) OpenFileName(path);
+}
+
+// A file that cannot be opened at all is no document: the open one stays, instead of an empty
+// problem under the missing file's name that a later Save As would put in its place. A recent entry
+// whose file is gone leaves the list.
+bool TMainForm::opensAsFile(const QString& path) {
+    QFile file;
+    QString why;
+    if (fileaccess::openForReading(file, path, why)) return true;
+    QString text =
+        QStringLiteral("The problem file %1 cannot be opened: %2\r\rThe open problem stays as it is.")
+            .arg(QDir::toNativeSeparators(path), why);
+    if (!QFileInfo::exists(path) && RecentFiles.contains(path)) {
+        RecentFiles.removeAll(path);
+        RecentFiles.resize(kRecentSlots);
+        RecentCount = static_cast<int>(std::count_if(RecentFiles.begin(), RecentFiles.end(),
+                                                     [](const QString& f) { return !f.isEmpty(); }));
+        UpdateRegistry();
+        updateStartPage();
+        text += QStringLiteral(" It is taken off the recent files.");
+    }
+    m_services.messages.warning(text);
+    return false;
 }
 
 // The start page while there is nothing to edit yet: no window open on an untouched new problem.
@@ -577,7 +602,9 @@ void TMainForm::UpdateRegistry() {
 }
 
 void TMainForm::HandleDroppedFiles(const QStringList& paths) {
-    if (paths.isEmpty() || !MayReplaceDocument() || !ChildWindowsClosed()) return;
+    if (paths.isEmpty() || !opensAsFile(QFileInfo(paths.first()).absoluteFilePath()) ||
+        !MayReplaceDocument() || !ChildWindowsClosed())
+        return;
     const QString path = QFileInfo(paths.first()).absoluteFilePath();
     QDir::setCurrent(QFileInfo(path).absolutePath());
     replaceDocument(TProgramData::CreateFromFile(m_session, path, true, &m_services.messages));

@@ -193,6 +193,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void updateStartPage();
+    bool opensAsFile(const QString& path);
 
 private:
     void closeChildWindows() override { CloseChildWindows(); }

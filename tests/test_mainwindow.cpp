@@ -366,6 +366,28 @@ TEST_F(MainWindow, RecentFiles) {
     EXPECT_EQ(form->RecentShownName("/elsewhere/y.sl4d"), "/elsewhere/y.sl4d");
 }
 
+// A recent file that is gone opens nothing: the open problem stays, and the entry leaves the list.
+TEST_F(MainWindow, AMissingRecentFileOpensNothing) {
+    start();
+    const QString kept = problem("kept.sl4d", "Kept"), gone = problem("gone.sl4d", "Gone");
+    form->OpenFileName(gone);
+    form->OpenFileName(kept);
+    ASSERT_TRUE(QFile::remove(gone));
+    ASSERT_EQ(form->RecentFiles[1], gone);
+    form->document().Title = "Edited";
+    modify();
+    form->MyFilePopupHandler(1);
+    ASSERT_EQ(messages.shown.size(), 1) << "no question about saving: nothing would replace the problem";
+    EXPECT_TRUE(messages.shown.first().startsWith("warning: The problem file " + gone + " cannot be opened"))
+        << messages.shown.first().toStdString();
+    EXPECT_EQ(form->document().FileName, kept);
+    EXPECT_EQ(form->document().Title, "Edited");
+    EXPECT_EQ(form->RecentCount, 1);
+    EXPECT_EQ(stored("File2"), "");
+    form->HandleDroppedFiles({dir.filePath("none.sl4d")});
+    EXPECT_EQ(form->document().FileName, kept);
+}
+
 TEST_F(MainWindow, OlderLayoutFilterAppliesToRecentEntries) {
     start();
     const QString old = dir.filePath("old.sld");
@@ -552,6 +574,9 @@ TEST(StartPage, ListsTheExampleProblemsByName) {
     EXPECT_EQ(opened, QStringList{folder.filePath("b.sl4d")});
     page.setFiles(folder.filePath("missing"), {});
     EXPECT_EQ(page.examples()->count(), 0);
+    ASSERT_EQ(page.recent()->count(), 1) << "a line that says why the list is empty";
+    Q_EMIT page.recent()->itemActivated(page.recent()->item(0));
+    EXPECT_EQ(opened.size(), 1) << "which opens nothing";
 }
 
 // ---- recovery ----
