@@ -55,6 +55,8 @@ TReportWindow::TReportWindow(QWidget* parent)
     bar->addWidget(m_find, 1);
     bar->addWidget(next);
     bar->addWidget(m_status);
+    // Room for "Not found" from the start: the field does not jump when it appears.
+    m_status->setMinimumWidth(m_status->fontMetrics().horizontalAdvance(QStringLiteral("Not found")) + 8);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(2, 2, 2, 2);
     layout->addLayout(bar);

@@ -16,8 +16,9 @@ QListWidget* fileList(QWidget* parent, const QString& name, const std::function<
     list->setObjectName(name);
     list->setMinimumWidth(260);
     list->setMaximumHeight(320);
-    QObject::connect(list, &QListWidget::itemActivated, parent,
-                     [open](QListWidgetItem* item) { open(item->data(Qt::UserRole).toString()); });
+    QObject::connect(list, &QListWidget::itemActivated, parent, [open](QListWidgetItem* item) {
+        if (const QString path = item->data(Qt::UserRole).toString(); !path.isEmpty()) open(path);
+    });
     return list;
 }
 
@@ -76,4 +77,10 @@ void TStartPage::setFiles(const QString& examplesFolder, const QStringList& rece
     m_recent->clear();
     for (const QString& path : recent)
         if (!path.isEmpty()) m_recent->addItem(fileItem(path));
+    if (m_recent->count() == 0) {
+        // Says why the list is empty; it opens nothing.
+        auto* none = new QListWidgetItem(QStringLiteral("(none yet: the problems you open appear here)"));
+        none->setFlags(Qt::NoItemFlags);
+        m_recent->addItem(none);
+    }
 }

@@ -502,6 +502,12 @@ std::vector<Finding> checkProblem(const Problem& p) {
         f.error("lines", 0, "The problem has no boundary lines.");
         return f.all;
     }
+    // A new problem's tables hold one row of zeros: say what is missing, not what the zeros break.
+    if (std::all_of(p.lines.begin(), p.lines.end(),
+                    [](const BoundaryLine& l) { return l.left.x == l.right.x && l.left.y == l.right.y; })) {
+        f.error("lines", 0, "No slope boundary lines are entered yet (Data > Slope Boundary Lines).");
+        return f.all;
+    }
     if (p.surfaceLineCount < 1 || p.surfaceLineCount > n)
         f.error("lines", 0,
                 "The number of ground-surface lines must be between 1 and the number of boundary lines (" +

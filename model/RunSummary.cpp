@@ -94,11 +94,16 @@ std::optional<RunSummary> parseRunSummary(const QByteArray& text, const QString&
     for (const QJsonValue& m : o.value("methods").toArray()) {
         const QJsonObject method = m.toObject();
         RunSummary::Method row{method.value("name").toString(), number(method.value("fs")), {}};
-        if (row.fs && method.contains("lambda"))
+        if (row.fs && method.contains("lambda")) {
+            const double lambda = method.value("lambda").toDouble();
             row.detail = QStringLiteral("lambda %1, %2 interslice function")
-                             .arg(QString::number(method.value("lambda").toDouble(), 'f', 3),
-                                  method.value("interslice").toString());
-        else if (!row.fs)
+                             .arg(QString::number(lambda, 'f', 3), method.value("interslice").toString());
+            // Spencer's lambda is the tangent of the side forces' inclination, as the report gives it.
+            if (method.value("interslice").toString() == QLatin1String("constant") && std::isfinite(lambda))
+                row.detail +=
+                    QStringLiteral(" (side forces inclined %1 degrees)")
+                        .arg(QString::number(std::atan(lambda) * 180 / 3.14159265358979323846, 'f', 2));
+        } else if (!row.fs)
             row.detail = method.value("message").toString();
         s.methods.append(row);
     }

@@ -89,8 +89,9 @@ TEST_F(AnalysisRun, RealEngineOnAnExample) {
     const QString summary = form->resultsWindow()->text();
     EXPECT_TRUE(summary.contains("Critical factor of safety 0.985 (Bishop simplified)"))
         << summary.toStdString();
-    for (const char* method : {"Ordinary", "Janbu simplified", "Janbu corrected", "Spencer",
-                               "Morgenstern-Price", "200 surfaces generated"})
+    for (const char* method :
+         {"Ordinary", "Janbu simplified", "Janbu corrected", "Spencer", "Morgenstern-Price",
+          "200 surfaces generated", "(side forces inclined 23.37 degrees)"})
         EXPECT_TRUE(summary.contains(method)) << method;
     EXPECT_TRUE(summary.contains("rejected: does not rise through the ground")) << summary.toStdString();
     EXPECT_TRUE(summary.contains("Critical circle: centre (29.667, 53.367), radius 28.367 m"))

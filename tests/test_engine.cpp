@@ -516,6 +516,10 @@ TEST(ProblemInput, Validation) {
     Problem zeros = valid();
     zeros.loads.push_back({0, 0, 0, 0});
     EXPECT_EQ(validateProblem(zeros), "") << "a row of zeros carries nothing";
+    Problem blank = valid();
+    blank.lines = {{{0, 0}, {0, 0}, 1}}; // a new problem's table
+    EXPECT_EQ(validateProblem(blank),
+              "No slope boundary lines are entered yet (Data > Slope Boundary Lines).");
     for (const auto& c : cases) {
         Problem p = valid();
         c.change(p);
