@@ -716,11 +716,9 @@ bool TMainForm::CheckModelClick(bool onlyWhenWrong) {
 }
 
 void TMainForm::openFindingPlace(const ModelFinding& f) {
-    static const std::pair<const char*, const char*> kActions[] = {{"lines", "DataBoundary"},
-                                                                   {"soils", "DataSoil"},
-                                                                   {"water", "DataWater"},
-                                                                   {"loads", "DataSurcharge"},
-                                                                   {"tiebacks", "DataTiebacks"}};
+    static const std::pair<const char*, const char*> kActions[] = {
+        {"lines", "DataBoundary"},  {"soils", "DataSoil"},        {"water", "DataWater"},
+        {"loads", "DataSurcharge"}, {"tiebacks", "DataTiebacks"}, {"limits", "DataLimits"}};
     for (const auto& [section, name] : kActions)
         if (f.section == QLatin1String(section)) {
             action(QLatin1String(name))->trigger();

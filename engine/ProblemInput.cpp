@@ -471,6 +471,45 @@ void implausible(const Problem& p, Findings& f) {
         left = std::min(left, p.lines[static_cast<size_t>(i)].left.x);
         right = std::max(right, p.lines[static_cast<size_t>(i)].right.x);
     }
+    // Layer boundaries that cross leave the soil between them to whichever line is nearer above.
+    const double tol = 1e-6 * std::max({1.0, right - left});
+    auto crossAt = [tol](const Point& a, const Point& b, const Point& c, const Point& d, double& x) {
+        const double d1x = b.x - a.x, d1y = b.y - a.y, d2x = d.x - c.x, d2y = d.y - c.y;
+        const double den = d1x * d2y - d1y * d2x;
+        if (den == 0) return false;
+        const double t = ((c.x - a.x) * d2y - (c.y - a.y) * d2x) / den;
+        const double u = ((c.x - a.x) * d1y - (c.y - a.y) * d1x) / den;
+        const double lt = tol / std::max(std::hypot(d1x, d1y), tol),
+                     lu = tol / std::max(std::hypot(d2x, d2y), tol);
+        if (t <= lt || t >= 1 - lt || u <= lu || u >= 1 - lu) return false; // meeting at an end is joining
+        x = a.x + t * d1x;
+        return true;
+    };
+    for (size_t i = 0; i < p.lines.size(); ++i)
+        for (size_t j = i + 1; j < p.lines.size(); ++j) {
+            double x = 0;
+            const BoundaryLine &a = p.lines[i], &b = p.lines[j];
+            if (a.left.x < a.right.x && b.left.x < b.right.x && crossAt(a.left, a.right, b.left, b.right, x))
+                f.warning("lines", static_cast<int>(j) + 1,
+                          "Boundary lines " + std::to_string(i + 1) + " and " + std::to_string(j + 1) +
+                              " cross at x " + number(x) + ".");
+        }
+    for (size_t i = 0; i < p.tiebacks.size(); ++i) {
+        const int line = p.tiebacks[i].boundarySurface;
+        if (line < 1 || line > static_cast<int>(p.lines.size()))
+            f.warning("tiebacks", static_cast<int>(i) + 1,
+                      "Tieback " + std::to_string(i + 1) + " names boundary line " + std::to_string(line) +
+                          ", but there are " + std::to_string(p.lines.size()) +
+                          "; its head is taken where its coordinates put it.");
+    }
+    for (size_t i = 0; i < p.limits.size(); ++i) {
+        const LimitLine& l = p.limits[i];
+        if (std::min(l.a.x, l.b.x) > right || std::max(l.a.x, l.b.x) < left)
+            f.warning("limits", static_cast<int>(i) + 1,
+                      "Trial surface limit line " + std::to_string(i + 1) +
+                          " lies wholly beyond the ground surface (x " + number(left) + " to " +
+                          number(right) + "): it limits nothing.");
+    }
     for (size_t i = 0; i < p.loads.size(); ++i) {
         const SurchargeLoad& l = p.loads[i];
         if (l.intensity != 0 && l.rightX > l.leftX && (l.leftX < left || l.rightX > right))

@@ -13,8 +13,8 @@ std::optional<Problem> readProblem(const std::string& text, std::string& error);
 
 // What a check of the problem finds: errors stop a run (the analysis cannot rely on the data),
 // warnings are legal values that hardly describe a real slope. `section` names where: "lines",
-// "soils", "water", "loads", "tiebacks", "search" or "surface"; `item` is the 1-based row there (0:
-// the section as a whole).
+// "soils", "water", "loads", "tiebacks", "limits", "search" or "surface"; `item` is the 1-based row
+// there (0: the section as a whole).
 struct Finding {
     bool error = true;
     std::string section;

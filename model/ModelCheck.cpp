@@ -33,7 +33,8 @@ QString findingPlace(const ModelFinding& f) {
         {"tiebacks", "Tiebacks"},
         {"search", "Failure Surface Search Controls"},
         {"surface", "Failure Surface Search Controls"},
-        {"problem", "the problem file"}};
+        {"problem", "the problem file"},
+        {"limits", "Trial Surface Limits"}};
     QString place = f.section;
     for (const auto& [section, caption] : kPlaces)
         if (f.section == QLatin1String(section)) place = QLatin1String(caption);

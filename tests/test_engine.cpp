@@ -549,6 +549,9 @@ TEST(ProblemInput, CheckListsEveryFindingAtOnce) {
     p.piezometricSurfaces = {{{0, 18}, {180, 40}}};
     p.loads = {{160, 130, 500, 0}, {170, 200, 100, 0}};
     p.tiebacks.push_back({99, {110, 55}, 1000, 0, 30, 40});
+    p.lines.push_back({{0, 15}, {180, 35}, 3});
+    p.lines.push_back({{0, 30}, {180, 10}, 3}); // crosses the one above
+    p.limits.push_back({{200, 0}, {220, 50}});
     const struct {
         bool error;
         const char* section;
@@ -566,6 +569,9 @@ TEST(ProblemInput, CheckListsEveryFindingAtOnce) {
         {false, "soils", 2, "Soil 2 has a unit weight of zero"},
         {false, "soils", 3, "Soil 3's anisotropy rows do not rise in angle: row 2 is never used."},
         {false, "loads", 2, "Surcharge load 2 reaches beyond the ends of the ground surface"},
+        {false, "lines", 5, "Boundary lines 4 and 5 cross at x 67.5."},
+        {false, "tiebacks", 1, "Tieback 1 names boundary line 99, but there are 5"},
+        {false, "limits", 1, "Trial surface limit line 1 lies wholly beyond the ground surface"},
     };
     const std::vector<Finding> found = checkProblem(p);
     for (const auto& e : expected) {
