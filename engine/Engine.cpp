@@ -57,15 +57,26 @@ AnalysisResult analyse(const Problem& problem, const Slope& slope) {
     return searchSurfaces(problem, slope);
 }
 
+namespace {
+
+// The names in "names.dat" of the folder, when they are all valid.
+std::optional<RunFiles> namesIn(const std::string& folder) {
+    std::string text, error;
+    if (readFile(folder + "/names.dat", text, 64 * 1024) != ReadStatus::Ok) return std::nullopt;
+    RunFiles files = parseNames(text, error);
+    if (!error.empty()) return std::nullopt;
+    return files;
+}
+
+} // namespace
+
 int runFromDirectory(const std::string& directory) {
     const std::string folder = directory.empty() ? std::string(".") : directory;
-    std::string namesText;
-    if (readFile(folder + "/names.dat", namesText, 64 * 1024) != ReadStatus::Ok) return 1;
     // Names that are not all valid and distinct, or that would replace the problem or something
     // that is no file, stop the run before anything is written: there is no safe place for a report.
-    std::string namesError;
-    const RunFiles files = parseNames(namesText, namesError);
-    if (!namesError.empty() || !checkTargets(files).empty()) return 1;
+    const std::optional<RunFiles> names = namesIn(folder);
+    if (!names || !checkTargets(*names).empty()) return 1;
+    const RunFiles& files = *names;
     removeStaleTemporaries(files);
     auto fail = [&](const std::string& why) {
         ResultTexts texts;
@@ -138,11 +149,9 @@ int runFromDirectory(const std::string& directory) {
 
 int checkFromDirectory(const std::string& directory) {
     const std::string folder = directory.empty() ? std::string(".") : directory;
-    std::string namesText;
-    if (readFile(folder + "/names.dat", namesText, 64 * 1024) != ReadStatus::Ok) return 1;
-    std::string namesError;
-    const RunFiles files = parseNames(namesText, namesError);
-    if (!namesError.empty()) return 1;
+    const std::optional<RunFiles> names = namesIn(folder);
+    if (!names) return 1;
+    const RunFiles& files = *names;
     std::vector<Finding> findings;
     std::string text, error;
     switch (readFile(files.problem, text, problemformat::kMaxFileBytes)) {
