@@ -9,6 +9,7 @@
 #include "model/AnalysisRun.h"
 #include "model/ModelCheck.h"
 #include "model/ProgramData.h"
+#include "model/RunSummary.h"
 #include "model/UserExamples.h"
 
 #include <QCommandLineParser>
@@ -196,11 +197,9 @@ int convert(const QStringList& args) {
 
 // The critical factor of safety from the result file, when there is one.
 QString criticalFactor(const QString& resultFile) {
-    QFile f(resultFile);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QJsonArray surfaces = QJsonDocument::fromJson(f.readAll()).object().value("surfaces").toArray();
-    if (surfaces.isEmpty()) return {};
-    return QString::fromStdString(numfmt::fixed(surfaces.first().toObject().value("fs").toDouble(), 3));
+    const auto summary = readRunSummary(resultFile);
+    if (!summary || !summary->criticalFs) return {};
+    return QString::fromStdString(numfmt::fixed(*summary->criticalFs, 3));
 }
 
 int run(const QStringList& args) {

@@ -7,6 +7,7 @@
 #include "app/MainForm.h"
 #include "dialogs/DlgSlopeBoundary.h"
 #include "model/AnalysisRun.h"
+#include "model/RunSummary.h"
 #include "model/TableSet.h"
 #include "tables/TableFormController.h"
 
@@ -14,9 +15,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QSettings>
@@ -79,11 +77,8 @@ QMdiSubWindow* frameOf(QWidget* w) {
 
 // The critical factor of safety from the result file, three decimals as the graph shows it.
 QString criticalFactor(const QString& resultFile) {
-    QFile f(resultFile);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    const QJsonArray surfaces = QJsonDocument::fromJson(f.readAll()).object().value("surfaces").toArray();
-    return surfaces.isEmpty() ? QString()
-                              : QString::number(surfaces.first().toObject().value("fs").toDouble(), 'f', 3);
+    const auto summary = readRunSummary(resultFile);
+    return summary && summary->criticalFs ? QString::number(*summary->criticalFs, 'f', 3) : QString();
 }
 
 } // namespace
