@@ -40,15 +40,21 @@ void TCheckWindow::setFindings(const QList<ModelFinding>& findings) {
     }
     for (int c = 0; c < 2; ++c) m_list->resizeColumnToContents(c);
     const int errors = errorCount(findings), warnings = static_cast<int>(findings.size()) - errors;
-    m_summary->setText(
-        findings.isEmpty()
-            ? checkmsg::kNone
-            : QStringLiteral("%1 %2 (the analysis will not run until they are mended), %3 %4. "
-                             "Double-click a finding to open where it is.")
-                  .arg(errors)
-                  .arg(errors == 1 ? QStringLiteral("error") : QStringLiteral("errors"))
-                  .arg(warnings)
-                  .arg(warnings == 1 ? QStringLiteral("warning") : QStringLiteral("warnings")));
+    auto count = [](int n, const char* one, const char* many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QString text = checkmsg::kNone;
+    if (!findings.isEmpty()) {
+        text =
+            errors == 0
+                ? QStringLiteral("No errors, ")
+                : count(errors, "error", "errors") +
+                      (errors == 1 ? QStringLiteral(" (the analysis will not run until it is mended), ")
+                                   : QStringLiteral(" (the analysis will not run until they are mended), "));
+        text += count(warnings, "warning", "warnings") +
+                QStringLiteral(". Double-click a finding to open where it is.");
+    }
+    m_summary->setText(text);
 }
 
 QString TCheckWindow::summary() const {

@@ -429,6 +429,9 @@ TEST_F(AnalysisRun, TheCheckListsEveryErrorAndStopsTheRun) {
     EXPECT_EQ(messages.shown.first(), "warning: " + checkmsg::runStopped(2));
     const QList<ModelFinding>& found = form->checkWindow()->findings();
     ASSERT_EQ(errorCount(found), 2);
+    EXPECT_TRUE(form->checkWindow()->summary().startsWith(
+        "2 errors (the analysis will not run until they are mended), 0 warnings."))
+        << form->checkWindow()->summary().toStdString();
     EXPECT_EQ(found.first().message, "Soil 1 has a negative cohesion.");
     EXPECT_EQ(findingPlace(found.first()), "Soil Properties, row 1");
     EXPECT_EQ(form->checkWindow()->list()->topLevelItem(0)->text(1), "Soil Properties, row 1");
