@@ -210,6 +210,7 @@ void TMainForm::buildViewMenu() {
                &TMainForm::ViewResultsClick);
     addCommand(this, view, QStringLiteral("&Output Report"), QStringLiteral("ViewReport"),
                &TMainForm::ViewReportClick);
+    addCommand(this, view, QStringLiteral("&Model"), QStringLiteral("ViewModel"), &TMainForm::ViewModelClick);
     connect(view, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
 }
 
@@ -323,6 +324,7 @@ void TMainForm::OfferRecoveries() {
         SetModified(true);
         adoptPlotFile();
         UpdateCaption();
+        ViewModelClick();
         WriteRecovery(); // this instance's now, before the old one goes
         recovery::Discard(e);
         return; // one document at a time: the others wait for the next start
@@ -350,6 +352,7 @@ void TMainForm::OpenCommandLineFile() {
             QString failure;
             replaceDocument(TProgramData::CreateFromFile(m_session, name, true, nullptr, &failure));
             adoptPlotFile();
+            ViewModelClick();
             // Said over the window once it is on the screen (this runs while it is first shown),
             // naming the file: nothing else on the screen says which file it was.
             if (!failure.isEmpty())
@@ -448,6 +451,7 @@ void TMainForm::OpenFileName(const QString& name) {
     UpdateCaption();
     adoptPlotFile();
     UpdatePrevFile(path);
+    ViewModelClick();
 }
 
 SaveOutcome TMainForm::writeDocument(QString* failure) {
@@ -610,6 +614,7 @@ void TMainForm::HandleDroppedFiles(const QStringList& paths) {
     replaceDocument(TProgramData::CreateFromFile(m_session, path, true, &m_services.messages));
     adoptPlotFile();
     UpdateCaption();
+    ViewModelClick();
 }
 
 void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
@@ -709,25 +714,51 @@ bool TMainForm::CheckModelClick(bool onlyWhenWrong) {
         if (m_check) m_check->setFindings(check.findings); // an open list stays true
         return true;
     }
-    if (!m_check) m_check = new TCheckWindow([this](const ModelFinding& f) { openFindingPlace(f); });
+    if (!m_check) m_check = new TCheckWindow([this](const ModelFinding& f) { OpenPlace(f.section, f.item); });
     m_check->setFindings(check.findings);
     showChild(m_check, QSize(720, 320));
     return errors == 0;
 }
 
-void TMainForm::openFindingPlace(const ModelFinding& f) {
-    static const std::pair<const char*, const char*> kActions[] = {
-        {"lines", "DataBoundary"},  {"soils", "DataSoil"},        {"water", "DataWater"},
-        {"loads", "DataSurcharge"}, {"tiebacks", "DataTiebacks"}, {"limits", "DataLimits"}};
-    for (const auto& [section, name] : kActions)
-        if (f.section == QLatin1String(section)) {
-            action(QLatin1String(name))->trigger();
-            return;
+void TMainForm::OpenPlace(const QString& section, int item) {
+    const TableSet& t = m_session.tables();
+    struct Place {
+        const char* section;
+        const char* action;
+        TGridTable* table;
+    };
+    const Place places[] = {{"lines", "DataBoundary", t.BoundCood},
+                            {"soils", "DataSoil", t.SoilData},
+                            {"water", "DataWater", t.WaterSurfaceSet},
+                            {"loads", "DataSurcharge", t.SurchargeLoad},
+                            {"earthquake", "DataEarthquake", nullptr},
+                            {"tiebacks", "DataTiebacks", t.TiebackCoord},
+                            {"limits", "DataLimits", t.limit},
+                            {"reinforcement", "DataReinforcement", t.ReinEarthLayerSet}};
+    TGridTable* table = nullptr;
+    bool opened = false;
+    for (const Place& p : places)
+        if (section == QLatin1String(p.section)) {
+            // A boundary line's row is in the coordinate table, which its dialog only opens.
+            if (p.table == t.BoundCood && item > 0)
+                t.BoundCood->ShowWindow();
+            else
+                action(QLatin1String(p.action))->trigger();
+            table = p.table;
+            opened = true;
+            break;
         }
     const int method = document().SearchMethod;
-    if ((f.section == QLatin1String("search") || f.section == QLatin1String("surface")) && method >= 1 &&
-        method <= 6)
+    if (!opened && (section == QLatin1String("search") || section == QLatin1String("surface")) &&
+        method >= 1 && method <= 6) {
         searchItem(method)->trigger();
+        table =
+            method == search::UserSurface ? t.FailSurface : (method == search::Block ? t.BoxCoord : nullptr);
+    }
+    // The row itself, in whichever window shows that table now.
+    if (table && item > 0)
+        for (TTableForm* form : m_mdi->findChildren<TTableForm*>())
+            if (form->table() == table) form->goToRow(item - 1);
 }
 
 void TMainForm::RunAnalysisClick() {
@@ -814,6 +845,13 @@ void TMainForm::ViewResultsClick() {
     showChild(m_results, QSize(560, 480));
 }
 
+void TMainForm::ViewModelClick() {
+    if (!m_model)
+        m_model = new TModelWindow(m_session, m_services.messages, m_services.files,
+                                   [this](const ModelPlace& place) { OpenPlace(place.section, place.item); });
+    showChild(m_model, QSize(860, 560));
+}
+
 void TMainForm::ViewReportClick() {
     auto fresh = m_report ? nullptr : std::make_unique<TReportWindow>();
     TReportWindow* window = m_report ? m_report.data() : fresh.get();
@@ -841,6 +879,7 @@ void TMainForm::refreshRunWindows(bool showResults) {
         QString why;
         if (!QFileInfo::exists(report) || !m_report->load(report, why)) close(m_report);
     }
+    if (m_model) m_model->Reload();
     // The graph draws the new plot file; without one it would show results that are gone.
     if (m_graph) {
         if (QFileInfo::exists(engine::plotFile(document().FileName)))

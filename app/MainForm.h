@@ -7,6 +7,7 @@
 
 #include "format/Release.h"
 #include "graph/FrmGraph.h"
+#include "graph/ModelWindow.h"
 #include "model/ProgramData.h"
 #include "model/Recovery.h"
 #include <QDate>
@@ -141,6 +142,12 @@ public:
     void ViewReportClick();
     TResultsWindow* resultsWindow() const { return m_results; }
     TReportWindow* reportWindow() const { return m_report; }
+    // The model drawn while it is entered; opens with every document read.
+    void ViewModelClick();
+    TModelWindow* modelWindow() const { return m_model; }
+    // Opens the table or dialog where `section`'s row `item` is entered (the model check's words),
+    // with that row current.
+    void OpenPlace(const QString& section, int item);
     bool GraphOpen = false;
     TfrmGraph* graphWindow() const { return m_graph; }
     GraphState& graphState() { return m_graphState; }
@@ -217,7 +224,6 @@ private:
     void openInEditor(const QString& file);
     QMdiSubWindow* showChild(QWidget* child, const QSize& size);
     void refreshRunWindows(bool showResults);
-    void openFindingPlace(const ModelFinding& finding);
     QString settingsKey(const QString& name) const;
 
     ProblemSession& m_session;
@@ -242,6 +248,7 @@ private:
     QPointer<TResultsWindow> m_results;
     QPointer<TCheckWindow> m_check;
     QPointer<TReportWindow> m_report;
+    QPointer<TModelWindow> m_model;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;
     QPointer<TdlgTitle> m_titleDialog;
     QPointer<TDlgLoading> m_loadingDialog;

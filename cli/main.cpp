@@ -6,6 +6,7 @@
 #include "format/ProblemFormat.h"
 #include "format/Release.h"
 #include "graph/GraphView.h"
+#include "graph/ModelScene.h"
 #include "model/AnalysisRun.h"
 #include "model/ModelCheck.h"
 #include "model/ProgramData.h"
@@ -65,7 +66,9 @@ constexpr Command kCommands[] = {
      "Draws the results of PROBLEM (its .sl4p plot file) into OUTPUT: .png (W x H pixels, default 1280 x "
      "800) or "
      ".pdf (a landscape page). LIST names layers by their captions, separated by commas, e.g. \"Boundary "
-     "Lines,Critical Slip Surface,Scale\"."},
+     "Lines,Critical Slip Surface,Scale\". Without a plot file (no run yet), or with --model, draws the "
+     "model as the window's model view does: soils with their legend, water, loads, tiebacks, the "
+     "search's ranges, and the last run's critical surface when there is one."},
 };
 
 void printError(const QString& text) {
@@ -296,13 +299,17 @@ bool layerSwitches(const QString& captions, LayerSet& switches) {
 }
 
 int render(const QStringList& args) {
-    CommandLine line(command("render"),
-                     {{QStringLiteral("width"), QStringLiteral("Width of a .png in pixels (50 to 20000)."),
-                       QStringLiteral("W"), QStringLiteral("1280")},
-                      {QStringLiteral("height"), QStringLiteral("Height of a .png in pixels (50 to 20000)."),
-                       QStringLiteral("H"), QStringLiteral("800")},
-                      {QStringLiteral("layers"), QStringLiteral("The layers to draw, by their captions."),
-                       QStringLiteral("LIST")}});
+    CommandLine line(
+        command("render"),
+        {{QStringLiteral("width"), QStringLiteral("Width of a .png in pixels (50 to 20000)."),
+          QStringLiteral("W"), QStringLiteral("1280")},
+         {QStringLiteral("height"), QStringLiteral("Height of a .png in pixels (50 to 20000)."),
+          QStringLiteral("H"), QStringLiteral("800")},
+         {QStringLiteral("layers"), QStringLiteral("The layers to draw, by their captions."),
+          QStringLiteral("LIST")},
+         {QStringLiteral("model"), QStringLiteral("Draw the model, not the results graph.")},
+         {QStringLiteral("exaggeration"), QStringLiteral("The model's vertical exaggeration (0.1 to 20)."),
+          QStringLiteral("E"), QStringLiteral("1")}});
     if (const int done = line.parse(args); done >= 0) return done;
     const QStringList positional = line.positional();
     int size[2] = {0, 0};
@@ -331,6 +338,29 @@ int render(const QStringList& args) {
     }
     const TProgramData& doc = session.document();
     PlotModel model;
+    const bool results = QFileInfo::exists(engine::plotFile(doc.FileName));
+    if (line.isSet(QStringLiteral("model")) || !results) {
+        bool ok = false;
+        const double exaggeration = line.value(QStringLiteral("exaggeration")).toDouble(&ok);
+        if (!ok || !(exaggeration >= 0.1 && exaggeration <= 20))
+            return usage(QStringLiteral("--exaggeration needs a number from 0.1 to 20"), line.help());
+        if (!layers.isEmpty())
+            return usage(QStringLiteral("--layers chooses among the results graph's layers; the model is "
+                                        "drawn whole"),
+                         line.help());
+        // The last run's surface, when its plot file reads; the model is drawn without it otherwise.
+        if (results) {
+            const PlotReadResult read =
+                ReadPlotFile(engine::plotFile(doc.FileName), *session.tables().BoundCood, model);
+            model.Loaded = read.failure.isEmpty() && !read.noData;
+        }
+        const ModelScene scene = BuildModelScene(doc, session.tables(), &model);
+        if (QString why; !ModelPicture::Write(output, scene, exaggeration, width, height, why)) {
+            printError(QStringLiteral("%1: the picture could not be written: %2").arg(output, why));
+            return kFailed;
+        }
+        return kOk;
+    }
     const PlotReadResult read =
         ReadPlotFile(engine::plotFile(doc.FileName), *session.tables().BoundCood, model);
     for (const QString& m : read.messages) printError(m);

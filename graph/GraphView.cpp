@@ -129,7 +129,7 @@ int LineWidthForClass(int c) {
     }
 }
 
-void GraphView::FitToView(const PlotModel& model, int w, int h) {
+void GraphView::FitToView(const PlotModel& model, int w, int h, double exaggeration) {
     if (Switches.test(bit(Layer::Scale))) {
         MarginUnitX = w / 10;
         MarginUnitY = h / 8;
@@ -170,11 +170,12 @@ void GraphView::FitToView(const PlotModel& model, int w, int h) {
     // larger extent alone let a wide, low area cut the other off, and the origin at the canvas'
     // edge put the lowest line outside the area); the model is centred in the room left over.
     const double width = Area.Right - Area.Left - 1, height = Area.Bottom - Area.Top - 1;
+    const double e = exaggeration > 0 && std::isfinite(exaggeration) ? exaggeration : 1;
     W.Scale = width / (x1 - x0);
-    if (y1 > y0) W.Scale = std::min(W.Scale, height / (y1 - y0));
+    if (y1 > y0) W.Scale = std::min(W.Scale, height / ((y1 - y0) * e));
     W.OriginX = roundEven(Area.Left + (width - (x1 - x0) * W.Scale) / 2);
-    W.OriginY = roundEven(Area.Bottom - (height - (y1 - y0) * W.Scale) / 2);
-    W.ScaleY = -W.Scale;
+    W.OriginY = roundEven(Area.Bottom - (height - (y1 - y0) * W.Scale * e) / 2);
+    W.ScaleY = -W.Scale * e;
 }
 
 void GraphView::SetScaleKeepingCentre(double scale, double scaleY, QPoint c) {

@@ -57,8 +57,9 @@ public:
     bool BlockOrIrregular = false; // no radii for surfaces that are not circles
     QString FontFamily = QStringLiteral("Arial");
 
-    // Fits the model's soil regions and search limits into a canvas of w x h pixels.
-    void FitToView(const PlotModel& model, int w, int h);
+    // Fits the model's soil regions and search limits into a canvas of w x h pixels, the vertical
+    // scale `exaggeration` times the horizontal.
+    void FitToView(const PlotModel& model, int w, int h, double exaggeration = 1);
     // Background, the switched-on layers clipped to the plot area, and the axes with "Scale".
     void DrawGraph(QPainter& painter, const PlotModel& model, const QColor& background, const QRect& canvas,
                    const QPoint& offset = QPoint()) const;

@@ -313,6 +313,17 @@ int TTableForm::currentRow() const {
     return m_table->RowCount() > 0 ? 0 : -1;
 }
 
+void TTableForm::goToRow(int row) {
+    if (!m_table || row < 0 || row >= m_table->RowCount() || row >= m_grid->rowCount()) return;
+    if (m_table->VisibleColumnCount() > 0 && commitForCommand()) {
+        m_grid->setCurrentCell(row, 0);
+        m_grid->scrollToItem(m_grid->item(row, 0));
+    } else {
+        m_editorRow = row;
+    }
+    frame()->raise();
+}
+
 void TTableForm::titleChanged() {
     if (m_table) frame()->setWindowTitle(m_table->WindowTitle());
 }

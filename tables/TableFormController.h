@@ -112,6 +112,8 @@ public:
     tablelayout::Metrics metrics() const;
     // The data cell of the grid's current cell, or -1.
     int currentRow() const;
+    // Makes `row`'s first cell current and shows it (a place another window points at).
+    void goToRow(int row);
 
     // Places the parts and sizes the frame to them (after a refresh, a scroll, a change of size).
     void layoutWindow();

@@ -521,14 +521,23 @@ TEST(CliRun, FoldersOfKilledRunsAreRemoved) {
 namespace {
 
 // render draws results or fails; it never writes a picture of nothing.
-TEST(CliRender, PicturesOnlyOfResults) {
+TEST(CliRender, PicturesOnlyOfResultsOrOfTheModel) {
     QTemporaryDir dir;
     const QString problem = dir.filePath("dam.sl4d");
     ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"), problem));
     const QString png = dir.filePath("dam.png");
-    CliRun r = cli({"render", problem, png});
-    EXPECT_EQ(r.exitCode, 1) << "no plot file yet";
-    EXPECT_TRUE(r.err.contains("could not be opened")) << r.err.toStdString();
+    // No run yet: the model itself; its options are checked like the others.
+    CliRun r = cli({"render", problem, png, "--width", "300", "--height", "200"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(QImage(png).size(), QSize(300, 200));
+    QFile::remove(png);
+    for (const char* wrong : {"0", "21", "x"}) {
+        r = cli({"render", problem, png, "--exaggeration", wrong});
+        EXPECT_EQ(r.exitCode, 2) << wrong;
+        EXPECT_TRUE(r.err.contains("--exaggeration")) << r.err.toStdString();
+    }
+    r = cli({"render", problem, png, "--layers", "Scale"});
+    EXPECT_EQ(r.exitCode, 2);
     EXPECT_FALSE(QFile::exists(png));
 
     QFile plot(dir.filePath("dam.sl4p"));
