@@ -141,6 +141,25 @@ int main(int argc, char** argv) {
     for (Layer l : {Layer::CriticalSlipSurface, Layer::SolutionInformation, Layer::AllTrialSurfaces})
         if (!graph->checkBox(l)->isChecked()) graph->checkBox(l)->click();
     ok = save(frameOf(graph), folder, "graph.png") && ok;
+    form.CloseChildWindows();
+
+    // The model view with the run's critical surface, and the check of a mistyped cohesion.
+    form.ViewModelClick();
+    if (TModelWindow* model = form.modelWindow()) {
+        frameOf(model)->resize(900, 560);
+        QCoreApplication::processEvents();
+        model->Reload();
+        ok = save(frameOf(model), folder, "model-view.png") && ok;
+    } else {
+        ok = false;
+    }
+    form.CloseChildWindows();
+    session.tables().SoilData->Cell(2, 0).SetFloat(-5);
+    form.CheckModelClick();
+    if (form.checkWindow())
+        ok = save(frameOf(form.checkWindow()), folder, "model-check.png") && ok;
+    else
+        ok = false;
 
     QFile number(QDir(folder).filePath(QStringLiteral("tutorial-fs.txt")));
     ok = number.open(QIODevice::WriteOnly) && number.write(fs.toLatin1()) > 0 && ok;

@@ -615,7 +615,8 @@ void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool) const {
         }
         if (px > Area.Right) break;
     }
-    const QString hCaption = QStringLiteral("Horizontal Coordinate");
+    const QString unit = AxisUnit.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(AxisUnit);
+    const QString hCaption = QStringLiteral("Horizontal Coordinate") + unit;
     p.drawText(QRect((Area.Left + Area.Right) / 2 - fm.horizontalAdvance(hCaption) / 2,
                      Area.Bottom + 2 * t.gap + t.height, fm.horizontalAdvance(hCaption), t.height),
                Qt::AlignCenter, hCaption);
@@ -638,7 +639,7 @@ void GraphView::DrawAxes(QPainter& p, double nx, double ny, bool) const {
         }
         if (py < Area.Top) break;
     }
-    const QString vCaption = QStringLiteral("Vertical Coordinate");
+    const QString vCaption = QStringLiteral("Vertical Coordinate") + unit;
     p.save();
     p.translate(Area.Left - 2 * t.gap - 2 * t.height, (Area.Top + Area.Bottom) / 2);
     p.rotate(-90);

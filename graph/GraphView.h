@@ -56,6 +56,7 @@ public:
     LayerSet Switches;
     bool BlockOrIrregular = false; // no radii for surfaces that are not circles
     QString FontFamily = QStringLiteral("Arial");
+    QString AxisUnit; // given: the axes' captions name it ("Horizontal Coordinate (m)")
 
     // Fits the model's soil regions and search limits into a canvas of w x h pixels, the vertical
     // scale `exaggeration` times the horizontal.

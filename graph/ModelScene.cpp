@@ -569,6 +569,7 @@ void ModelPicture::Fit(GraphView& view, const ModelScene& s, int w, int h, doubl
                        QPaintDevice* device) {
     view.Switches = Switches(s);
     view.BlockOrIrregular = s.plot.Radius <= 0;
+    view.AxisUnit = s.lengthUnit;
     const int legend = LegendWidth(s, w, device);
     view.FitToView(s.plot, std::max(50, w - legend), h, exaggeration);
 }
