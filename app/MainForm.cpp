@@ -81,6 +81,10 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
         // A window closing is still in the list while it goes: look once it has gone.
         QTimer::singleShot(0, this, &TMainForm::updateStartPage);
     });
+    // A surface picked in a drawing shows its slices.
+    connect(&m_selection, &SurfaceSelection::selectedChanged, this, [this](int rank) {
+        if (rank > 0) ViewSurfaceClick();
+    });
     m_start = new TStartPage({[this] { FileNewClick(); }, [this] { FileOpenClick(); },
                               [this](const QString& path) { OpenReplacing(path); }},
                              m_mdi->viewport());
@@ -211,6 +215,8 @@ void TMainForm::buildViewMenu() {
     addCommand(this, view, QStringLiteral("&Output Report"), QStringLiteral("ViewReport"),
                &TMainForm::ViewReportClick);
     addCommand(this, view, QStringLiteral("&Model"), QStringLiteral("ViewModel"), &TMainForm::ViewModelClick);
+    addCommand(this, view, QStringLiteral("&Slices of a Surface"), QStringLiteral("ViewSurface"),
+               &TMainForm::ViewSurfaceClick);
     connect(view, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
 }
 
@@ -406,6 +412,7 @@ void TMainForm::replaceDocument(std::unique_ptr<TProgramData> successor) {
 void TMainForm::adoptPlotFile() {
     const QString plot = filenames::changeExtension(document().FileName, QStringLiteral(".sl4p"));
     if (QFileInfo::exists(plot)) document().PlotFileName = plot;
+    m_selection.load(engine::resultFile(document().FileName));
 }
 
 // ---- file commands ----
@@ -431,6 +438,7 @@ void TMainForm::FileNewClick() {
     replaceDocument(TProgramData::Create(m_session));
     UpdateCaption();
     document().PlotFileName.clear();
+    m_selection.load(QString());
 }
 
 void TMainForm::FileOpenClick() {
@@ -849,7 +857,24 @@ void TMainForm::ViewModelClick() {
     if (!m_model)
         m_model = new TModelWindow(m_session, m_services.messages, m_services.files,
                                    [this](const ModelPlace& place) { OpenPlace(place.section, place.item); });
+    m_model->setSelection(&m_selection);
     showChild(m_model, QSize(860, 560));
+}
+
+void TMainForm::ViewSurfaceClick() {
+    if (!m_surface) m_surface = new TSurfaceWindow(m_selection, m_services.messages, m_services.files);
+    m_surface->problemFile = document().FileName;
+    QMdiSubWindow* drawing = m_mdi->activeSubWindow();
+    const bool created = !m_surface->parentWidget();
+    QMdiSubWindow* sub = showChild(m_surface, QSize(760, 420));
+    // Below or beside the drawing it was picked in, when there is room: the marked slice stays in view.
+    if (created && drawing && drawing != sub) {
+        const QRect d = drawing->geometry(), room = m_mdi->viewport()->rect();
+        if (d.bottom() + sub->height() < room.bottom())
+            sub->move(d.left(), d.bottom() + 1);
+        else if (d.right() + sub->width() < room.right())
+            sub->move(d.right() + 1, d.top());
+    }
 }
 
 void TMainForm::ViewReportClick() {
@@ -879,6 +904,7 @@ void TMainForm::refreshRunWindows(bool showResults) {
         QString why;
         if (!QFileInfo::exists(report) || !m_report->load(report, why)) close(m_report);
     }
+    m_selection.load(result);
     if (m_model) m_model->Reload();
     // The graph draws the new plot file; without one it would show results that are gone.
     if (m_graph) {
@@ -899,6 +925,7 @@ void TMainForm::ViewGraphicsClick() {
         sub->setAttribute(Qt::WA_DeleteOnClose);
         sub->setWindowTitle(m_graph->windowTitle());
         sub->resize(812, 631);
+        m_graph->setSelection(&m_selection);
         connect(m_graph, &QObject::destroyed, this, [this] {
             GraphOpen = false;
             m_graph = nullptr;

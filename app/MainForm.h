@@ -8,6 +8,7 @@
 #include "format/Release.h"
 #include "graph/FrmGraph.h"
 #include "graph/ModelWindow.h"
+#include "graph/SurfaceWindow.h"
 #include "model/ProgramData.h"
 #include "model/Recovery.h"
 #include <QDate>
@@ -145,6 +146,10 @@ public:
     // The model drawn while it is entered; opens with every document read.
     void ViewModelClick();
     TModelWindow* modelWindow() const { return m_model; }
+    // The surface picked in the graph or the model view, its factors and slices.
+    void ViewSurfaceClick();
+    TSurfaceWindow* surfaceWindow() const { return m_surface; }
+    SurfaceSelection& surfaceSelection() { return m_selection; }
     // Opens the table or dialog where `section`'s row `item` is entered (the model check's words),
     // with that row current.
     void OpenPlace(const QString& section, int item);
@@ -249,6 +254,8 @@ private:
     QPointer<TCheckWindow> m_check;
     QPointer<TReportWindow> m_report;
     QPointer<TModelWindow> m_model;
+    QPointer<TSurfaceWindow> m_surface;
+    SurfaceSelection m_selection;
     QPointer<TDlgSlopeBoundary> m_boundaryDialog;
     QPointer<TdlgTitle> m_titleDialog;
     QPointer<TDlgLoading> m_loadingDialog;

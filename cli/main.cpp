@@ -10,6 +10,7 @@
 #include "model/AnalysisRun.h"
 #include "model/ModelCheck.h"
 #include "model/ProgramData.h"
+#include "model/ResultSurfaces.h"
 #include "model/RunSummary.h"
 #include "model/UserExamples.h"
 
@@ -386,24 +387,6 @@ int render(const QStringList& args) {
     return kOk;
 }
 
-// The result file's method names, matched whole, with hyphens for blanks, or by a unique beginning.
-QString methodNamed(const QJsonArray& methods, const QString& wanted, QString& why) {
-    QStringList names, matches;
-    const QString key = QString(wanted).replace(QLatin1Char('-'), QLatin1Char(' ')).toLower();
-    for (const QJsonValue& m : methods) {
-        const QString name = m.toObject().value(QLatin1String("name")).toString();
-        names << name;
-        const QString plain = QString(name).replace(QLatin1Char('-'), QLatin1Char(' ')).toLower();
-        if (plain == key) return name;
-        if (plain.startsWith(key)) matches << name;
-    }
-    if (matches.size() == 1) return matches.first();
-    why = QStringLiteral("--method '%1' is %2 of: %3")
-              .arg(wanted, matches.isEmpty() ? QStringLiteral("none") : QStringLiteral("more than one"),
-                   names.join(QStringLiteral(", ")));
-    return {};
-}
-
 int slices(const QStringList& args) {
     CommandLine line(
         command("slices"),
@@ -423,137 +406,56 @@ int slices(const QStringList& args) {
         return usage(QStringLiteral("--rank needs a number from 1 to 10"), line.help());
     const QString problem = QFileInfo(line.positional().first()).absoluteFilePath();
     const QString resultPath = engine::resultFile(problem);
-    QFile file(resultPath);
-    if (QString why; !fileaccess::openForReading(file, resultPath, why)) {
-        printError(
-            QFile::exists(resultPath)
-                ? QStringLiteral("%1: %2").arg(resultPath, why)
-                : QStringLiteral("%1: there is no result file; run the analysis first.").arg(resultPath));
+    if (!QFile::exists(resultPath)) {
+        printError(QStringLiteral("%1: there is no result file; run the analysis first.").arg(resultPath));
         return kFailed;
     }
-    QJsonParseError parseError;
-    const QJsonObject result = QJsonDocument::fromJson(file.readAll(), &parseError).object();
-    if (parseError.error != QJsonParseError::NoError || result.isEmpty()) {
-        printError(
-            QStringLiteral("%1: the result file is damaged (%2).").arg(resultPath, parseError.errorString()));
+    QString why;
+    const auto results = readResultSurfaces(resultPath, &why);
+    if (!results) {
+        printError(why);
         return kFailed;
     }
-    const QJsonArray surfaces = result.value(QLatin1String("slices")).toArray();
-    QJsonObject surface;
-    for (const QJsonValue& v : surfaces)
-        if (v.toObject().value(QLatin1String("rank")).toInt() == rank) surface = v.toObject();
-    if (surface.isEmpty()) {
+    const ResultSurface* surface = results->byRank(rank);
+    if (!surface) {
         printError(
-            surfaces.isEmpty()
+            results->surfaces.isEmpty()
                 ? QStringLiteral("%1 holds no slices: it is from an analysis that computed nothing, or "
                                  "from an earlier release; run the analysis again.")
                       .arg(resultPath)
                 : QStringLiteral("%1 holds %2 surfaces; there is no surface of rank %3.")
                       .arg(resultPath)
-                      .arg(surfaces.size())
+                      .arg(results->surfaces.size())
                       .arg(rank));
         return kFailed;
     }
-    const QJsonArray methods = surface.value(QLatin1String("methods")).toArray();
-    QString why;
-    const QString name =
-        methodNamed(methods,
-                    line.isSet(QStringLiteral("method")) ? line.value(QStringLiteral("method"))
-                                                         : result.value(QLatin1String("method")).toString(),
-                    why);
+    const QString name = methodNamed(
+        *surface,
+        line.isSet(QStringLiteral("method")) ? line.value(QStringLiteral("method")) : results->method, why);
     if (name.isEmpty()) return usage(why, line.help());
-    QJsonObject method;
-    for (const QJsonValue& m : methods)
-        if (m.toObject().value(QLatin1String("name")).toString() == name) method = m.toObject();
-    if (method.value(QLatin1String("fs")).isNull()) {
-        printError(QStringLiteral("%1 gives no factor of safety on surface %2: %3")
-                       .arg(name)
-                       .arg(rank)
-                       .arg(method.value(QLatin1String("message")).toString()));
+    const auto table = sliceTable(*results, *surface, name, &why);
+    if (!table) {
+        printError(why.startsWith(QLatin1String("the result file"))
+                       ? QStringLiteral("%1: %2").arg(resultPath, why)
+                       : why);
         return kFailed;
     }
-
-    // The columns: the slice's own, then the method's base forces, then the side forces on the
-    // slice's right face (the left face of the first slice carries none).
-    struct Column {
-        const char* heading;
-        QJsonArray values;
-        int decimals;
-        int offset = 0; // side forces: the right face is one further
-    };
-    const auto of = [](const QJsonObject& o, const char* key) {
-        return o.value(QLatin1String(key)).toArray();
-    };
-    std::vector<Column> columns = {
-        {"x left", of(surface, "xLeft"), 3},
-        {"x right", of(surface, "xRight"), 3},
-        {"y base left", of(surface, "yBaseLeft"), 3},
-        {"y base right", of(surface, "yBaseRight"), 3},
-        {"width", of(surface, "width"), 3},
-        {"weight", of(surface, "weight"), 2},
-        {"base angle", of(surface, "baseAngle"), 2},
-        {"base length", of(surface, "baseLength"), 3},
-        {"soil", of(surface, "soil"), 0},
-        {"c", of(surface, "cohesion"), 2},
-        {"phi", of(surface, "frictionAngle"), 2},
-        {"u", of(surface, "porePressure"), 2},
-        {"N'", of(method, "effectiveNormal"), 2},
-        {"S", of(method, "mobilisedShear"), 2},
-    };
-    if (method.contains(QLatin1String("sideNormal"))) {
-        columns.push_back({"E right", of(method, "sideNormal"), 2, 1});
-        columns.push_back({"X right", of(method, "sideShear"), 2, 1});
-        columns.push_back({"thrust right", of(method, "thrust"), 3, 1});
+    if (line.isSet(QStringLiteral("csv"))) {
+        std::fputs(table->delimited(QLatin1Char(',')).toLocal8Bit().constData(), stdout);
+        return kOk;
     }
-    const int count = surface.value(QLatin1String("count")).toInt();
-    for (const Column& c : columns)
-        if (c.values.size() != count + c.offset) {
-            printError(
-                QStringLiteral("%1: the result file is damaged (the column \"%2\" does not hold one value "
-                               "per slice).")
-                    .arg(resultPath, QLatin1String(c.heading)));
-            return kFailed;
-        }
-    const bool csv = line.isSet(QStringLiteral("csv"));
-    QString out;
-    if (!csv) {
-        const QJsonObject units = result.value(QLatin1String("units")).toObject();
-        out +=
-            QStringLiteral("Surface %1 of %2, %3: factor of safety %4")
-                .arg(rank)
-                .arg(surfaces.size())
-                .arg(name,
-                     QString::fromStdString(numfmt::fixed(method.value(QLatin1String("fs")).toDouble(), 3)));
-        if (method.contains(QLatin1String("lambda")))
-            out += QStringLiteral(", interslice %1, lambda %2")
-                       .arg(method.value(QLatin1String("interslice")).toString(),
-                            QString::fromStdString(
-                                numfmt::fixed(method.value(QLatin1String("lambda")).toDouble(), 4)));
-        out += QStringLiteral("; %1 slices; lengths in %2, forces in %3, angles in degrees\n")
-                   .arg(count)
-                   .arg(units.value(QLatin1String("length")).toString(),
-                        units.value(QLatin1String("force")).toString());
-    }
-    QStringList row{QStringLiteral("slice")};
-    for (const Column& c : columns) row << QLatin1String(c.heading);
-    const auto emit = [&](QStringList& cells) {
-        if (csv) {
-            out += cells.join(QLatin1Char(',')) + QLatin1Char('\n');
-        } else {
-            for (QString& cell : cells) cell = cell.rightJustified(13);
-            out += cells.join(QString()) + QLatin1Char('\n');
-        }
-    };
-    emit(row);
-    for (int i = 0; i < count; ++i) {
-        row = {QString::number(i + 1)};
-        for (const Column& c : columns) {
-            const QJsonValue v = c.values.at(i + c.offset);
-            row << (!v.isDouble() ? QString()
-                    : csv         ? QString::number(v.toDouble(), 'g', 12)
-                                  : QString::fromStdString(numfmt::fixed(v.toDouble(), c.decimals)));
-        }
-        emit(row);
+    QString out = table->title + QLatin1Char('\n');
+    QStringList cells;
+    for (const auto& c : table->columns) cells << c.heading.rightJustified(13);
+    out += cells.join(QString()) + QLatin1Char('\n');
+    for (const auto& row : table->rows) {
+        cells.clear();
+        for (size_t k = 0; k < row.size(); ++k)
+            cells << (row[k] ? QString::fromStdString(
+                                   numfmt::fixed(*row[k], table->columns[static_cast<qsizetype>(k)].decimals))
+                             : QString())
+                         .rightJustified(13);
+        out += cells.join(QString()) + QLatin1Char('\n');
     }
     std::fputs(out.toLocal8Bit().constData(), stdout);
     return kOk;

@@ -150,6 +150,13 @@ int main(int argc, char** argv) {
         QCoreApplication::processEvents();
         model->Reload();
         ok = save(frameOf(model), folder, "model-view.png") && ok;
+        // The critical surface picked, with a slice marked.
+        form.surfaceSelection().select(1);
+        form.surfaceSelection().mark(12);
+        if (form.surfaceWindow())
+            ok = save(frameOf(form.surfaceWindow()), folder, "surface-slices.png") && ok;
+        else
+            ok = false;
     } else {
         ok = false;
     }

@@ -27,7 +27,12 @@ GraphPaintBox::GraphPaintBox(TfrmGraph& form, QWidget* parent) : QWidget(parent)
 
 void GraphPaintBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    m_form.state().view.DrawGraph(p, m_form.state().model, Qt::white, rect());
+    const GraphView& v = m_form.state().view;
+    v.DrawGraph(p, m_form.state().model, Qt::white, rect());
+    if (const SurfaceSelection* s = m_form.selection(); s && s->selected()) {
+        p.setClipRect(QRect(QPoint(v.Area.Left, v.Area.Top), QPoint(v.Area.Right, v.Area.Bottom)));
+        DrawSelectedSurface(p, v.W, m_form.state().model, *s->selected(), s->slice());
+    }
 }
 
 void GraphPaintBox::mousePressEvent(QMouseEvent* e) {
@@ -37,7 +42,7 @@ void GraphPaintBox::mouseMoveEvent(QMouseEvent* e) {
     m_form.PaintBoxMove(e->position().toPoint());
 }
 void GraphPaintBox::mouseReleaseEvent(QMouseEvent* e) {
-    m_form.PaintBoxRelease(e->position().toPoint());
+    m_form.PaintBoxRelease(e->position().toPoint(), e->button());
 }
 
 namespace {
@@ -240,8 +245,17 @@ void TfrmGraph::setCaption(const QString& caption) {
     Q_EMIT captionChanged(caption);
 }
 
+void TfrmGraph::setSelection(SurfaceSelection* selection) {
+    if (m_selection) m_selection->disconnect(this);
+    m_selection = selection;
+    if (m_selection)
+        connect(m_selection, &SurfaceSelection::changed, m_paintBox, qOverload<>(&QWidget::update));
+    m_paintBox->update();
+}
+
 void TfrmGraph::PaintBoxPress(QPoint at, Qt::MouseButton button) {
     m_drag = button == Qt::LeftButton ? DragMode::Pan : DragMode::Zoom;
+    m_moved = false;
     m_press = m_last = at;
     m_pressScale = m_state.view.W.Scale;
     m_pressScaleY = m_state.view.W.ScaleY;
@@ -267,6 +281,10 @@ void TfrmGraph::dragTo(QPoint at) {
 
 void TfrmGraph::PaintBoxMove(QPoint at) {
     const GraphView& v = m_state.view;
+    if (m_drag != DragMode::None && (at - m_press).manhattanLength() > 3) m_moved = true;
+    // The slice under the mouse, on the picked surface.
+    if (m_drag == DragMode::None && m_selection && m_selection->selected() && v.W.Scale != 0)
+        m_selection->mark(m_selection->selected()->sliceAt(v.W.inverse(at.x(), at.y()).x));
     if (v.W.Scale != 0 && v.W.ScaleY != 0) {
         if (m_drag != DragMode::None) {
             setCaption(graphmsg::kReadOut);
@@ -280,9 +298,17 @@ void TfrmGraph::PaintBoxMove(QPoint at) {
     dragTo(at);
 }
 
-void TfrmGraph::PaintBoxRelease(QPoint at) {
-    dragTo(at);
+void TfrmGraph::PaintBoxRelease(QPoint at, Qt::MouseButton button) {
+    const bool click = !m_moved && button == Qt::LeftButton && m_drag == DragMode::Pan;
+    if (!click) dragTo(at);
     m_drag = DragMode::None;
+    if (!click || !m_selection || !m_state.model.Loaded) return;
+    // Only a surface that is drawn can be picked.
+    const LayerSet& on = m_state.view.Switches;
+    const int drawn =
+        on.test(bit(Layer::TenSlipSurfaces)) ? 10 : (on.test(bit(Layer::CriticalSlipSurface)) ? 1 : 0);
+    const auto rank = PickSurface(m_selection->results(), m_state.view.W, at, drawn);
+    m_selection->select(rank.value_or(0));
 }
 
 PressButton* TfrmGraph::panButton(const QString& caption) const {

@@ -1,7 +1,9 @@
 #pragma once
 // The results graph window: layer switches, zoom, pan, read-out, printing and export.
 #include "GraphView.h"
+#include "SurfaceQuery.h"
 
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -74,11 +76,14 @@ public:
     void PrintClick();
     void ExportClick();
     void SwitchClicked(Layer layer);
+    // The surface picked by a click (shared with the other drawings); none: surfaces are not picked.
+    void setSelection(SurfaceSelection* selection);
+    SurfaceSelection* selection() const { return m_selection; }
 
     // Mouse handling of the drawing surface (pixel positions in its coordinates).
     void PaintBoxPress(QPoint at, Qt::MouseButton button);
     void PaintBoxMove(QPoint at);
-    void PaintBoxRelease(QPoint at);
+    void PaintBoxRelease(QPoint at, Qt::MouseButton button = Qt::LeftButton);
 
     QCheckBox* checkBox(Layer layer) const { return m_checks.at(layer); }
     GraphPaintBox* paintBox() const { return m_paintBox; }
@@ -111,5 +116,7 @@ private:
     DragMode m_drag = DragMode::None;
     QPoint m_press, m_last;
     double m_pressScale = 0, m_pressScaleY = 0;
+    bool m_moved = false; // the press became a drag: no click
     QString m_lastPrintFile;
+    QPointer<SurfaceSelection> m_selection;
 };

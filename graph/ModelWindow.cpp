@@ -28,7 +28,12 @@ ModelCanvas::ModelCanvas(TModelWindow& window, QWidget* parent) : QWidget(parent
 
 void ModelCanvas::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    ModelPicture::Draw(p, m_window.scene(), m_window.view(), rect());
+    const GraphView& v = m_window.view();
+    ModelPicture::Draw(p, m_window.scene(), v, rect());
+    if (const SurfaceSelection* s = m_window.selection(); s && s->selected()) {
+        p.setClipRect(QRect(QPoint(v.Area.Left, v.Area.Top), QPoint(v.Area.Right, v.Area.Bottom)));
+        DrawSelectedSurface(p, v.W, m_window.scene().plot, *s->selected(), s->slice());
+    }
 }
 
 void ModelCanvas::mousePressEvent(QMouseEvent* e) {
@@ -181,6 +186,14 @@ void TModelWindow::ExportClick() {
         m_messages.error(QStringLiteral("The model could not be written to %1.\r\r%2").arg(*chosen, why));
 }
 
+void TModelWindow::setSelection(SurfaceSelection* selection) {
+    if (m_selection) m_selection->disconnect(this);
+    m_selection = selection;
+    if (m_selection)
+        connect(m_selection, &SurfaceSelection::changed, m_canvas, qOverload<>(&QWidget::update));
+    m_canvas->update();
+}
+
 void TModelWindow::CanvasPress(QPoint at, Qt::MouseButton button) {
     m_drag = button == Qt::LeftButton ? Drag::Pan : (button == Qt::RightButton ? Drag::Zoom : Drag::None);
     m_press = m_last = at;
@@ -194,7 +207,11 @@ QString TModelWindow::placeText(QPoint at) const {
     QString text = QStringLiteral("x = %1, y = %2 %3")
                        .arg(QString::fromStdString(numfmt::fixed(w.x, 2)),
                             QString::fromStdString(numfmt::fixed(w.y, 2)), m_scene.lengthUnit);
-    if (const auto place = ModelPicture::HitTest(m_scene, m_view, at))
+    if (m_selection && m_selection->selected() && m_selection->slice() >= 0)
+        text += QStringLiteral("   —   surface %1, slice %2")
+                    .arg(m_selection->rank())
+                    .arg(m_selection->slice() + 1);
+    else if (const auto place = ModelPicture::HitTest(m_scene, m_view, at))
         text += QStringLiteral("   —   %1 (click to edit)").arg(place->what);
     return text;
 }
@@ -216,6 +233,8 @@ void TModelWindow::CanvasMove(QPoint at) {
         m_canvas->update();
     }
     if (m_moved) m_last = at;
+    if (m_drag == Drag::None && m_selection && m_selection->selected())
+        m_selection->mark(m_selection->selected()->sliceAt(m_view.W.inverse(at.x(), at.y()).x));
     m_readOut->setText(placeText(at));
 }
 
@@ -224,6 +243,14 @@ void TModelWindow::CanvasRelease(QPoint at, Qt::MouseButton button) {
     const bool click = !m_moved && button == Qt::LeftButton && m_drag == Drag::Pan;
     m_drag = Drag::None;
     if (!click) return;
+    // The last run's critical surface, when it is drawn, is picked before what lies under it.
+    if (m_selection) {
+        const auto rank =
+            m_scene.hasResult ? PickSurface(m_selection->results(), m_view.W, at, 1) : std::nullopt;
+        const bool had = m_selection->rank() != 0;
+        m_selection->select(rank.value_or(0));
+        if (rank || had) return; // a click beside the picked surface lets it go first
+    }
     if (const auto place = ModelPicture::HitTest(m_scene, m_view, at); place && m_open) m_open(*place);
 }
 

@@ -3,7 +3,9 @@
 // document, shows the last run's critical surface, zooms and pans as the results graph does, and a click
 // on something drawn opens where it is entered.
 #include "ModelScene.h"
+#include "SurfaceQuery.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -55,6 +57,10 @@ public:
     void ZoomAllClick();
     void ExportClick();
     void SetExaggeration(double exaggeration);
+    // The surface picked by a click on the last run's critical surface (shared with the other
+    // drawings); none: a click there opens what lies under it.
+    void setSelection(SurfaceSelection* selection);
+    SurfaceSelection* selection() const { return m_selection; }
 
     // Mouse handling of the canvas (pixel positions in its coordinates): a left drag pans, a right drag
     // zooms, a left click without a drag opens what is under it.
@@ -89,6 +95,7 @@ private:
     QDoubleSpinBox* m_exaggeration;
     QLabel* m_readOut;
     QTimer m_follow;
+    QPointer<SurfaceSelection> m_selection;
     enum class Drag { None, Pan, Zoom } m_drag = Drag::None;
     QPoint m_press, m_last;
     bool m_moved = false;

@@ -747,6 +747,39 @@ TEST_F(GraphWindow, PrintingGoesToPdfAndLeavesTheView) {
     EXPECT_EQ(exported.size(), form->paintBox()->size());
 }
 
+// A click without a drag picks a drawn surface; a drag pans and picks nothing.
+TEST_F(GraphWindow, AClickPicksADrawnSurface) {
+    open();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/golden/Bishop.sl4r"),
+                            dir.filePath("Bishop.sl4r")));
+    SurfaceSelection selection;
+    selection.load(dir.filePath("Bishop.sl4r"));
+    form->setSelection(&selection);
+    const ResultSurface* critical = selection.results().byRank(1);
+    ASSERT_TRUE(critical);
+    const QPointF p = critical->base[critical->base.size() / 2];
+    auto click = [&](QPoint at, QPoint to) {
+        form->PaintBoxPress(at, Qt::LeftButton);
+        form->PaintBoxMove(to);
+        form->PaintBoxRelease(to, Qt::LeftButton);
+    };
+    const QPoint at = state.view.W.map(p.x(), p.y());
+    click(at, at);
+    EXPECT_EQ(selection.rank(), 0) << "the critical surface is not drawn yet";
+    form->checkBox(Layer::CriticalSlipSurface)->click();
+    click(at, at);
+    EXPECT_EQ(selection.rank(), 1);
+    // The slice under the mouse is marked.
+    form->PaintBoxMove(at);
+    EXPECT_EQ(selection.slice(), critical->sliceAt(p.x()));
+    const int origin = state.view.W.OriginX;
+    click(at + QPoint(0, -80), at + QPoint(40, -80));
+    EXPECT_EQ(state.view.W.OriginX, origin + 40);
+    EXPECT_EQ(selection.rank(), 1) << "a drag keeps the pick";
+    click(at + QPoint(40, -80), at + QPoint(40, -80));
+    EXPECT_EQ(selection.rank(), 0) << "a click beside it lets it go";
+}
+
 TEST_F(GraphWindow, NoPlotFileName) {
     open(false);
     EXPECT_EQ(messages.shown, QStringList{"error: " + graphmsg::kNoPlotName});

@@ -4,17 +4,23 @@
 #include "MainWindowFixture.h"
 #include "RecordingMessages.h"
 #include "graph/ModelWindow.h"
+#include "graph/SurfaceWindow.h"
 #include "model/ProgramData.h"
 #include "model/TableSet.h"
 #include "tables/TableFormController.h"
 
+#include <QClipboard>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
 #include <QProcess>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -332,4 +338,189 @@ TEST(ModelCommandLine, RendersAModelWithoutResults) {
     EXPECT_EQ(image.size(), QSize(900, 600));
     const int soil2 = count(image, image.rect(), [](const QColor& c) { return near(c, SoilColour(2)); });
     EXPECT_GT(soil2, 1000);
+}
+
+// ---- a surface picked in a drawing ----
+
+namespace {
+
+QByteArray golden(const char* name) {
+    QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/tests/data/golden/") + QLatin1String(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(ResultSurfacesReading, SurfacesSlicesAndDamage) {
+    const auto r = parseResultSurfaces(golden("Spencer.sl4r"), QStringLiteral("Spencer.sl4r"));
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->surfaces.size(), 10);
+    const ResultSurface& first = *r->byRank(1);
+    EXPECT_EQ(first.count, 42);
+    ASSERT_EQ(first.base.size(), 43u);
+    EXPECT_EQ(first.base.front(), QPointF(40, 20));
+    EXPECT_EQ(first.sliceAt(41), 0);
+    EXPECT_EQ(first.sliceAt(first.xRight.back()), 41);
+    EXPECT_EQ(first.sliceAt(0), -1);
+    ASSERT_EQ(first.methods.size(), 6);
+    EXPECT_TRUE(first.methods[4].detail.contains("lambda 0.301")) << first.methods[4].detail.toStdString();
+
+    // Spencer's table carries the side forces; the ordinary method's does not.
+    const auto spencer = sliceTable(*r, first, QStringLiteral("Spencer"));
+    ASSERT_TRUE(spencer);
+    EXPECT_EQ(spencer->columns.size(), 18);
+    EXPECT_EQ(spencer->rows.size(), 42u);
+    EXPECT_EQ(spencer->rows[0][1], 40.0);
+    EXPECT_FALSE(spencer->rows.back().back()) << "no thrust on the last slice's right face";
+    const QString tsv = spencer->delimited(QLatin1Char('\t'));
+    EXPECT_TRUE(tsv.startsWith("slice\tx left\tx right\t")) << tsv.left(60).toStdString();
+    EXPECT_EQ(tsv.count(QLatin1Char('\n')), 43);
+    EXPECT_TRUE(spencer->title.startsWith("Surface 1 of 10, Spencer: factor of safety 1.993"));
+    EXPECT_EQ(sliceTable(*r, first, QStringLiteral("Ordinary"))->columns.size(), 15);
+    QString why;
+    EXPECT_FALSE(sliceTable(*r, first, QStringLiteral("No such method"), &why));
+    EXPECT_TRUE(why.contains("gives no factor")) << why.toStdString();
+
+    // Damage is refused with the surface and the column named; a run that computed nothing has none.
+    const QByteArray text = golden("Spencer.sl4r");
+    struct Case {
+        QByteArray from, to;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"\"xRight\": [42.4146415014", "\"xRight\": [\"x\"", "is no number"},
+        {"\"yBaseLeft\": [", "\"yBaseLeft\": [1, ", "does not hold one value per slice"},
+        {"\"rank\": 1,", "\"rank\": \"one\",", "without its rank"},
+        {"{", "[", "the result file is damaged"},
+    };
+    for (const Case& c : cases) {
+        QByteArray damaged = text;
+        // In the slices' records, not the surfaces' summary before them.
+        damaged.replace(damaged.indexOf(c.from, damaged.indexOf("\"slices\"")), c.from.size(), c.to);
+        QString error;
+        EXPECT_FALSE(parseResultSurfaces(damaged, QStringLiteral("x.sl4r"), &error)) << c.says;
+        EXPECT_TRUE(error.contains(QLatin1String(c.says))) << error.toStdString();
+    }
+    QString error;
+    EXPECT_FALSE(parseResultSurfaces("[1, 2]", QStringLiteral("x.sl4r"), &error));
+    EXPECT_TRUE(error.contains("no result")) << error.toStdString();
+    const auto none = parseResultSurfaces("{\"status\": \"not computed\"}", QStringLiteral("x.sl4r"));
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->surfaces.isEmpty());
+}
+
+TEST(SurfacePicking, NearestDrawnSurfaceWithinAFewPixels) {
+    const auto r = parseResultSurfaces(golden("Spencer.sl4r"), QStringLiteral("Spencer.sl4r"));
+    ASSERT_TRUE(r);
+    WorldToScreen W;
+    W.Scale = 5;
+    W.ScaleY = -5;
+    W.OriginX = 10;
+    W.OriginY = 500;
+    const ResultSurface& first = *r->byRank(1);
+    const QPointF mid = first.base[first.base.size() / 2];
+    const QPoint on = W.map(mid.x(), mid.y());
+    EXPECT_EQ(PickSurface(*r, W, on, 1), 1);
+    EXPECT_EQ(PickSurface(*r, W, on + QPoint(0, 4), 1), 1);
+    EXPECT_FALSE(PickSurface(*r, W, on + QPoint(0, 40), 1));
+    EXPECT_FALSE(PickSurface(*r, W, on, 0)) << "no surface drawn, none picked";
+    // Where only a lower-ranked surface runs, it is picked once the ten are drawn.
+    const ResultSurface& last = *r->byRank(10);
+    for (const QPointF& p : last.base) {
+        const QPoint at = W.map(p.x(), p.y());
+        if (PickSurface(*r, W, at, 1)) continue;
+        EXPECT_GT(PickSurface(*r, W, at, 10).value_or(0), 1);
+        return;
+    }
+    GTEST_SKIP() << "the tenth surface runs along the first everywhere";
+}
+
+class SurfaceQuery : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    RecordingMessages messages;
+    ScriptedFiles files;
+    SurfaceSelection selection;
+
+    void SetUp() override {
+        QFile f(dir.filePath("Spencer.sl4r"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(golden("Spencer.sl4r"));
+        f.close();
+        selection.load(dir.filePath("Spencer.sl4r"));
+    }
+};
+
+TEST_F(SurfaceQuery, TheWindowShowsTheSlicesAndFollowsTheMarkedSlice) {
+    TSurfaceWindow window(selection, messages, files);
+    window.problemFile = dir.filePath("Spencer.sl4d");
+    EXPECT_EQ(window.heading()->text(), surfacemsg::kNone);
+    selection.select(1);
+    EXPECT_TRUE(window.heading()->text().contains("Surface 1 of 10"))
+        << window.heading()->text().toStdString();
+    ASSERT_EQ(window.table()->rowCount(), 42);
+    // The surfaces were ranked by Spencer's method: its forces first.
+    EXPECT_TRUE(window.methodBox()->currentText().startsWith("Spencer (1.993)"))
+        << window.methodBox()->currentText().toStdString();
+    EXPECT_EQ(window.table()->columnCount(), 18);
+    // The slice under the mouse in a drawing is the table's row, and a row chosen marks its slice.
+    selection.mark(5);
+    EXPECT_EQ(window.table()->currentRow(), 5);
+    window.table()->setCurrentCell(7, 2);
+    EXPECT_EQ(selection.slice(), 7);
+    selection.mark(99);
+    EXPECT_EQ(selection.slice(), -1);
+
+    window.CopyClick();
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith("slice\tx left")) << copied.left(40).toStdString();
+    EXPECT_EQ(copied, window.shown()->delimited(QLatin1Char('\t')));
+    const QString csv = dir.filePath("slices.csv");
+    files.saves.push_back(csv);
+    window.ExportClick();
+    QFile exported(csv);
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exported.readAll(), window.shown()->delimited(QLatin1Char(',')).toUtf8());
+
+    // Another method's forces; the ordinary method has no side forces.
+    for (int i = 0; i < window.methodBox()->count(); ++i)
+        if (window.methodBox()->itemText(i).startsWith("Ordinary")) window.methodBox()->setCurrentIndex(i);
+    EXPECT_EQ(window.table()->columnCount(), 15);
+    // A new run's file: nothing is selected any more.
+    selection.load(dir.filePath("Spencer.sl4r"));
+    EXPECT_EQ(window.heading()->text(), surfacemsg::kNone);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(ModelInMainWindow, AClickOnTheCriticalSurfaceShowsItsSlices) {
+    for (const auto& [from, to] : {std::pair{"/resources/examples/Bishop.sl4d", "Bishop.sl4d"},
+                                   {"/tests/data/golden/Bishop.sl4r", "Bishop.sl4r"},
+                                   {"/tests/data/plots/bishop.sl4p", "Bishop.sl4p"}})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR) + QLatin1String(from), dir.filePath(to)));
+    start({dir.filePath("Bishop.sl4d")});
+    TModelWindow* model = form->modelWindow();
+    ASSERT_TRUE(model);
+    model->resize(900, 600);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(model->scene().hasResult);
+    const ResultSurface* critical = form->surfaceSelection().results().byRank(1);
+    ASSERT_TRUE(critical);
+    const QPointF p = critical->base[critical->base.size() / 2];
+    const QPoint at = model->view().W.map(p.x(), p.y());
+    model->CanvasPress(at, Qt::LeftButton);
+    model->CanvasRelease(at, Qt::LeftButton);
+    ASSERT_TRUE(form->surfaceWindow());
+    EXPECT_EQ(form->surfaceSelection().rank(), 1);
+    EXPECT_EQ(form->surfaceWindow()->table()->rowCount(), critical->count);
+    // The slice under the mouse is marked and is the table's current row.
+    model->CanvasMove(at);
+    EXPECT_EQ(form->surfaceSelection().slice(), critical->sliceAt(p.x()));
+    EXPECT_EQ(form->surfaceWindow()->table()->currentRow(), critical->sliceAt(p.x()));
+    // A click beside it lets the surface go, and opens nothing.
+    const int tables = static_cast<int>(form->findChildren<TTableForm*>().size());
+    model->CanvasPress(at + QPoint(0, -60), Qt::LeftButton);
+    model->CanvasRelease(at + QPoint(0, -60), Qt::LeftButton);
+    EXPECT_EQ(form->surfaceSelection().rank(), 0);
+    EXPECT_EQ(static_cast<int>(form->findChildren<TTableForm*>().size()), tables);
+    EXPECT_TRUE(messages.shown.isEmpty());
 }
