@@ -224,6 +224,39 @@ TEST_F(ModelView, ClicksFindWhatIsEnteredThere) {
     EXPECT_EQ(legend->item, 1);
 }
 
+// Every example draws, and what its search draws (boxes, the given surface, ranges) is found by a click.
+TEST_F(ModelView, TheExamplesSearchesAreDrawnAndFound) {
+    struct Example {
+        const char* file;
+        const char* section; // what a click on the search's own drawing finds
+        int item;
+    };
+    for (const Example& e : {Example{"Block", "search", 2}, Example{"UserSurface", "surface", 0},
+                             Example{"Bishop", nullptr, 0}, Example{"Irregular", nullptr, 0}}) {
+        QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/%1.sl4d").arg(QLatin1String(e.file)));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        read(f.readAll());
+        const ModelScene s = scene();
+        GraphView v;
+        const QImage image = draw(s, v);
+        EXPECT_GT(count(image, QRect(0, 0, 900, 600), [](const QColor& c) { return near(c, SoilColour(1)); }),
+                  1000)
+            << e.file;
+        if (!e.section) {
+            EXPECT_TRUE(s.initiation && s.termination) << e.file;
+            continue;
+        }
+        const QPointF at =
+            QString(QLatin1String(e.section)) == QLatin1String("search")
+                ? QPointF(s.boxes.at(1).left.x, s.boxes.at(1).left.y - s.boxes.at(1).height / 2)
+                : QPointF(s.givenSurface.at(3).x, s.givenSurface.at(3).y);
+        const auto place = ModelPicture::HitTest(s, v, v.W.map(at.x(), at.y()));
+        ASSERT_TRUE(place) << e.file;
+        EXPECT_EQ(place->section, e.section) << e.file << " found " << place->what.toStdString();
+        EXPECT_EQ(place->item, e.item) << e.file;
+    }
+}
+
 TEST_F(ModelView, TheWindowFollowsEveryCommittedEntry) {
     read();
     std::vector<ModelPlace> opened;
