@@ -74,6 +74,11 @@ TMainForm::TMainForm(ProblemSession& session, Services services, QStringList arg
                                              return EditorPath;
                                          }});
     m_session.tables().SetWindowProvider(m_tableWindows.get());
+    m_history = std::make_unique<DocumentHistory>(m_session);
+    // The windows show what an undo or redo put back: dialogs their fields (tables refresh themselves).
+    m_history->afterRestore = [this] { reactivateUnitDialogs(); };
+    // After each action of the user, what it changed becomes a step (one for a paste of many cells).
+    qApp->installEventFilter(this);
     buildMenus();
     m_about = new TAboutBox(m_services.launcher, DiziroviIcon().pixmap(64, 64), this);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
@@ -130,12 +135,53 @@ QString TMainForm::settingsKey(const QString& name) const {
 
 void TMainForm::buildMenus() {
     buildFileMenu();
+    buildEditMenu();
     buildDataMenu();
     buildOptionsMenu();
     buildComputationMenu();
     buildViewMenu();
     buildWindowMenu();
     buildHelpMenu();
+}
+
+void TMainForm::buildEditMenu() {
+    QMenu* edit = addMenu(menuBar(), QStringLiteral("&Edit"), QStringLiteral("Edit1"));
+    QAction* undo = addCommand(this, edit, QStringLiteral("&Undo"), QStringLiteral("EditUndo"),
+                               &TMainForm::EditUndoClick);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = addCommand(this, edit, QStringLiteral("&Redo"), QStringLiteral("EditRedo"),
+                               &TMainForm::EditRedoClick);
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    // The items name the step they undo or redo, and are disabled when there is none.
+    QUndoStack& stack = m_history->stack();
+    auto follow = [undo, redo, &stack] {
+        undo->setEnabled(stack.canUndo());
+        undo->setText(stack.canUndo() ? QStringLiteral("&Undo %1").arg(stack.undoText())
+                                      : QStringLiteral("&Undo"));
+        redo->setEnabled(stack.canRedo());
+        redo->setText(stack.canRedo() ? QStringLiteral("&Redo %1").arg(stack.redoText())
+                                      : QStringLiteral("&Redo"));
+    };
+    connect(&stack, &QUndoStack::indexChanged, this, follow);
+    connect(&stack, &QUndoStack::undoTextChanged, this, follow);
+    follow();
+    connect(edit, &QMenu::aboutToShow, this, &TMainForm::EditMenuClick);
+}
+
+void TMainForm::EditMenuClick() {
+    CommitActiveChild();
+    RecordStep();
+}
+
+void TMainForm::EditUndoClick() {
+    // An entry still open in a window goes in first: it is what is undone.
+    CommitActiveChild();
+    m_history->Undo();
+}
+
+void TMainForm::EditRedoClick() {
+    CommitActiveChild();
+    m_history->Redo();
 }
 
 void TMainForm::buildFileMenu() {
@@ -328,6 +374,7 @@ void TMainForm::OfferRecoveries() {
         // The document of the original file, changed: saving it goes through the usual save.
         document().FileName = e.originalPath.isEmpty() ? kNewFileName : e.originalPath;
         SetModified(true);
+        m_history->MarkUnsaved(); // no undo leads back to what its file holds
         adoptPlotFile();
         UpdateCaption();
         ViewModelClick();
@@ -407,6 +454,8 @@ void TMainForm::UpdateCaption() {
 
 void TMainForm::replaceDocument(std::unique_ptr<TProgramData> successor) {
     m_session.adopt(std::move(successor));
+    // Another document: nothing of the last one's history applies to it.
+    if (m_history) m_history->Reset();
 }
 
 void TMainForm::adoptPlotFile() {
@@ -467,7 +516,9 @@ SaveOutcome TMainForm::writeDocument(QString* failure) {
     // the window refuses stops the save (and a run): the file would not hold what the user sees.
     if (!CommitActiveChild()) return SaveOutcome::Cancelled;
     try {
+        RecordStep();
         document().SaveToFile();
+        m_history->MarkSaved();
         document().Incomplete = false;
         WriteRecovery(); // saved: nothing left to recover
         return SaveOutcome::Saved;
@@ -590,6 +641,15 @@ void TMainForm::updateStartPage() {
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_mdi->viewport() && event->type() == QEvent::Resize)
         m_start->setGeometry(m_mdi->viewport()->rect());
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease || type == QEvent::Drop) &&
+        !m_recordPending) {
+        m_recordPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_recordPending = false;
+            RecordStep();
+        });
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

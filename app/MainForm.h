@@ -9,6 +9,7 @@
 #include "graph/FrmGraph.h"
 #include "graph/ModelWindow.h"
 #include "graph/SurfaceWindow.h"
+#include "model/DocumentHistory.h"
 #include "model/ProgramData.h"
 #include "model/Recovery.h"
 #include <QDate>
@@ -123,6 +124,14 @@ public:
     void HandleDroppedFiles(const QStringList& paths);
     QString RecentShownName(const QString& path) const;
 
+    // Edit menu: undo and redo of the user's changes, one action a step.
+    void EditUndoClick();
+    void EditRedoClick();
+    void EditMenuClick();
+    // Makes what the last action changed a step of the history (after each mouse or key action).
+    bool RecordStep() { return m_history->Record(); }
+    DocumentHistory& history() { return *m_history; }
+
     // Computation menu.
     void RunAnalysisClick();
     // The model check: every finding of the engine's check in a list (also before each run, whose
@@ -212,6 +221,7 @@ private:
     void reactivateUnitDialogs() override;
     void buildMenus();
     void buildFileMenu();
+    void buildEditMenu();
     void buildDataMenu();
     void buildSearchMenu(QMenu* data);
     void showNew(TDataDialog* dialog);
@@ -249,6 +259,8 @@ private:
     // Single-instance windows: open while set.
     TStartPage* m_start = nullptr;
     std::unique_ptr<recovery::Store> m_recovery;
+    std::unique_ptr<DocumentHistory> m_history;
+    bool m_recordPending = false;
     bool m_recoveryWarned = false;
     QPointer<TResultsWindow> m_results;
     QPointer<TCheckWindow> m_check;

@@ -732,8 +732,12 @@ TEST_F(MainWindow, MenuCaptionsAndShortcuts) {
     start();
     QStringList titles;
     for (QAction* a : form->menuBar()->actions()) titles << a->text();
-    EXPECT_EQ(titles,
-              QStringList({"&File", "Da&ta", "&Options", "&Computation", "&View", "&Window", "&Help"}));
+    // The menus of old with Edit (undo and redo) added between File and Data.
+    EXPECT_EQ(titles, QStringList({"&File", "&Edit", "Da&ta", "&Options", "&Computation", "&View", "&Window",
+                                   "&Help"}));
+    EXPECT_EQ(form->action("EditUndo")->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(form->action("EditRedo")->shortcuts(),
+              QList<QKeySequence>({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}));
     EXPECT_EQ(form->action("FileNew")->shortcut(), QKeySequence("Ctrl+N"));
     EXPECT_EQ(form->action("FileOpen")->shortcut(), QKeySequence("Ctrl+O"));
     EXPECT_EQ(form->action("FileSave")->shortcut(), QKeySequence("Ctrl+S"));
