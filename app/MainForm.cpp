@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMdiArea>
@@ -27,6 +28,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStyle>
@@ -847,10 +849,60 @@ void TMainForm::RunAnalysisClick() {
         else
             QApplication::restoreOverrideCursor();
     };
+    // With the runner beside the program the engine runs in a process of its own: the window goes on,
+    // shows how far the run has come and can stop it.
+    if (const QString runner = engine::childRunner(m_programFolder); !runner.isEmpty())
+        hooks.runner = [this, runner](const QString& problem) { return runWatched(runner, problem); };
     const auto outcome = run.Run(hooks);
     // What the engine said, in the window: its summary whenever it wrote a result file.
     refreshRunWindows(outcome && (outcome->kind == engine::RunOutcome::Kind::Computed ||
                                   outcome->kind == engine::RunOutcome::Kind::NotPerformed));
+}
+
+engine::RunOutcome TMainForm::runWatched(const QString& runner, const QString& problem) {
+    QProgressDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Run Analysis"));
+    dialog.setLabelText(QStringLiteral("Starting the analysis..."));
+    dialog.setCancelButtonText(QStringLiteral("&Cancel"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    dialog.setRange(0, 0); // busy until the engine says how many trials there are
+    m_runProgress = &dialog;
+    struct Seen {
+        qint64 done = 0, total = 0;
+        double best = 0;
+    } seen;
+    QElapsedTimer clock;
+    clock.start();
+    // The dialog follows at its own pace: the run's reports arrive as fast as the engine makes them.
+    QTimer show;
+    connect(&show, &QTimer::timeout, &dialog, [&] {
+        const qint64 s = clock.elapsed() / 1000;
+        const QString elapsed = QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QLatin1Char('0'));
+        if (seen.total <= 0) {
+            dialog.setLabelText(QStringLiteral("Analysing %1...\n\nElapsed time: %2")
+                                    .arg(QFileInfo(problem).fileName(), elapsed));
+            return;
+        }
+        const QLocale locale;
+        dialog.setLabelText(
+            QStringLiteral("Trials: %1 of %2\nBest factor of safety so far: %3\nElapsed time: %4")
+                .arg(locale.toString(seen.done), locale.toString(seen.total),
+                     seen.best > 0 ? QString::number(seen.best, 'f', 3) : QStringLiteral("none yet"),
+                     elapsed));
+        if (dialog.maximum() != 1000) dialog.setRange(0, 1000);
+        dialog.setValue(static_cast<int>(1000 * std::min(seen.done, seen.total) / seen.total));
+    });
+    show.start(100);
+    engine::ChildWatch watch;
+    watch.progress = [&seen](qint64 done, qint64 total, double best) { seen = {done, total, best}; };
+    watch.cancelled = [&dialog] { return dialog.wasCanceled(); };
+    dialog.show();
+    const engine::RunOutcome outcome = engine::RunInChild(runner, problem, watch);
+    m_runProgress = nullptr;
+    return outcome;
 }
 
 void TMainForm::openInEditor(const QString& file) {

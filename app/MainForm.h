@@ -9,6 +9,7 @@
 #include "graph/FrmGraph.h"
 #include "graph/ModelWindow.h"
 #include "graph/SurfaceWindow.h"
+#include "model/AnalysisRun.h"
 #include "model/DocumentHistory.h"
 #include "model/ProgramData.h"
 #include "model/Recovery.h"
@@ -16,6 +17,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QProgressDialog>
 #include <array>
 
 class QAction;
@@ -23,6 +25,7 @@ class QAction;
 class QActionGroup;
 class QMdiArea;
 class QMenu;
+
 class QSettings;
 
 // The documents the Help menu opens, beside the program.
@@ -134,6 +137,8 @@ public:
 
     // Computation menu.
     void RunAnalysisClick();
+    // The progress of the run going on (none between runs): its Cancel stops the run.
+    QProgressDialog* runProgress() const { return m_runProgress; }
     // The model check: every finding of the engine's check in a list (also before each run, whose
     // errors stop it). False when the check found errors.
     bool CheckModelClick(bool onlyWhenWrong = false);
@@ -237,6 +242,7 @@ private:
     void adoptPlotFile();
     SaveOutcome writeDocument(QString* failure);
     void openInEditor(const QString& file);
+    engine::RunOutcome runWatched(const QString& runner, const QString& problem);
     QMdiSubWindow* showChild(QWidget* child, const QSize& size);
     void refreshRunWindows(bool showResults);
     QString settingsKey(const QString& name) const;
@@ -261,6 +267,7 @@ private:
     std::unique_ptr<recovery::Store> m_recovery;
     std::unique_ptr<DocumentHistory> m_history;
     bool m_recordPending = false;
+    QPointer<QProgressDialog> m_runProgress;
     bool m_recoveryWarned = false;
     QPointer<TResultsWindow> m_results;
     QPointer<TCheckWindow> m_check;

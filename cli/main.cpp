@@ -17,6 +17,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -29,14 +30,17 @@
 #include <QTemporaryDir>
 #include <QUtf8StringView>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+constexpr int kCancelled = 3; // a run stopped by Ctrl+C or SIGTERM
 
 // The tool's commands: each has its own arguments, options and help.
 struct Command {
@@ -206,6 +210,70 @@ QString criticalFactor(const QString& resultFile) {
     return QString::fromStdString(numfmt::fixed(*summary->criticalFs, 3));
 }
 
+// Ctrl+C (SIGINT) or SIGTERM during a run: the engine stops at its next report and writes nothing; a
+// second one ends the program at once.
+volatile std::sig_atomic_t g_cancelRun = 0;
+extern "C" void cancelRun(int) {
+    if (g_cancelRun) _exit(kCancelled);
+    g_cancelRun = 1;
+}
+
+// What a run shows while it goes: nothing, a bar on the terminal's standard error, or lines for a
+// program that watches it. At most ten reports a second.
+class RunWatch {
+public:
+    enum Mode { Quiet, Bar, Lines };
+    explicit RunWatch(Mode mode) : m_mode(mode) {
+        struct sigaction a {};
+        a.sa_handler = cancelRun;
+        sigemptyset(&a.sa_mask);
+        sigaction(SIGINT, &a, &m_int);
+        sigaction(SIGTERM, &a, &m_term);
+        m_clock.start();
+    }
+    ~RunWatch() {
+        sigaction(SIGINT, &m_int, nullptr);
+        sigaction(SIGTERM, &m_term, nullptr);
+    }
+    bool report(qint64 done, qint64 total, double best) {
+        if (g_cancelRun) return false;
+        if (m_mode == Quiet || (m_shown >= 0 && m_clock.elapsed() - m_shown < 100 && done < total))
+            return true;
+        m_shown = m_clock.elapsed();
+        if (m_mode == Lines) {
+            std::printf("progress %lld %lld %.6g\n", static_cast<long long>(done),
+                        static_cast<long long>(total), best);
+            std::fflush(stdout);
+            return true;
+        }
+        const int width = 30;
+        const int filled = total > 0 ? static_cast<int>(width * std::min(done, total) / total) : 0;
+        std::fprintf(
+            stderr, "\r[%s%s] %3d%%  %lld of %lld trials%s",
+            std::string(static_cast<size_t>(filled), '#').c_str(),
+            std::string(static_cast<size_t>(width - filled), '.').c_str(),
+            total > 0 ? static_cast<int>(100 * std::min(done, total) / total) : 0,
+            static_cast<long long>(done), static_cast<long long>(total),
+            best > 0
+                ? QStringLiteral(", best factor of safety %1").arg(best, 0, 'f', 3).toLocal8Bit().constData()
+                : "");
+        m_bar = true;
+        return true;
+    }
+    void finish() {
+        if (m_bar) std::fprintf(stderr, "\n");
+        m_bar = false;
+    }
+
+private:
+    Mode m_mode;
+    QElapsedTimer m_clock;
+    qint64 m_shown = -1;
+    bool m_bar = false;
+    struct sigaction m_int {
+    }, m_term{};
+};
+
 int run(const QStringList& args) {
     CommandLine line(
         command("run"),
@@ -213,7 +281,12 @@ int run(const QStringList& args) {
          {QStringLiteral("interslice"),
           QStringLiteral("The Morgenstern-Price method's interslice function: half-sine (the default), "
                          "constant, clipped-sine, trapezoid, or points x:f,x:f,... with x from 0 to 1."),
-          QStringLiteral("FUNCTION")}});
+          QStringLiteral("FUNCTION")},
+         {QStringLiteral("progress-lines"),
+          QStringLiteral(
+              "For a program that runs this one: \"progress DONE TOTAL BEST\" lines on standard output "
+              "while the engine runs, and at the end one line \"outcome\" followed by the outcome as "
+              "JSON.")}});
     if (const int done = line.parse(args); done >= 0) return done;
     QString options;
     if (line.isSet(QStringLiteral("interslice"))) {
@@ -259,12 +332,34 @@ int run(const QStringList& args) {
             return kFailed;
         }
     }
+    const bool lines = line.isSet(QStringLiteral("progress-lines"));
+    RunWatch watch(lines ? RunWatch::Lines : (::isatty(STDERR_FILENO) ? RunWatch::Bar : RunWatch::Quiet));
+    request.progress = [&watch](qint64 done, qint64 total, double best) {
+        return watch.report(done, total, best);
+    };
     const engine::RunOutcome outcome = engine::Run(request);
+    watch.finish();
+    if (lines) {
+        static const char* const kinds[] = {"computed",       "not-performed", "refused",
+                                            "library-failed", "busy",          "cancelled"};
+        const QJsonObject o{{QStringLiteral("kind"), QLatin1String(kinds[static_cast<int>(outcome.kind)])},
+                            {QStringLiteral("engineResult"), outcome.engineResult},
+                            {QStringLiteral("message"), outcome.message},
+                            {QStringLiteral("reason"), outcome.reason},
+                            {QStringLiteral("plotFile"), outcome.plotFile}};
+        std::printf("outcome %s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+        std::fflush(stdout);
+    }
+    if (outcome.kind == engine::RunOutcome::Kind::Cancelled) {
+        printError(outcome.message);
+        return kCancelled;
+    }
     if (outcome.kind != engine::RunOutcome::Kind::Computed) {
         printError(outcome.message);
         if (!outcome.reason.isEmpty()) printError(outcome.reason);
         return kFailed;
     }
+    if (lines) return kOk;
     std::printf("%s\n", runmsg::kCompleted.toLocal8Bit().constData());
     const QString fs = criticalFactor(engine::resultFile(problem));
     if (!fs.isEmpty())

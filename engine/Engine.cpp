@@ -52,9 +52,11 @@ AnalysisResult userSurface(const Problem& p, const Slope& slope) {
 
 } // namespace
 
-AnalysisResult analyse(const Problem& problem, const Slope& slope) {
+AnalysisResult analyse(const Problem& problem, const Slope& slope, const ProgressFn& progress) {
     if (problem.search == SearchKind::UserSurface) return userSurface(problem, slope);
-    return searchSurfaces(problem, slope);
+    SearchSettings settings;
+    settings.progress = progress;
+    return searchSurfaces(problem, slope, settings);
 }
 
 namespace {
@@ -70,7 +72,7 @@ std::optional<RunFiles> namesIn(const std::string& folder) {
 
 } // namespace
 
-int runFromDirectory(const std::string& directory) {
+int runFromDirectory(const std::string& directory, const ProgressFn& progress) {
     const std::string folder = directory.empty() ? std::string(".") : directory;
     // Names that are not all valid and distinct, or that would replace the problem or something
     // that is no file, stop the run before anything is written: there is no safe place for a report.
@@ -117,7 +119,9 @@ int runFromDirectory(const std::string& directory) {
     const Slope slope(*problem);
     AnalysisResult result;
     try {
-        result = analyse(*problem, slope);
+        result = analyse(*problem, slope, progress);
+    } catch (const RunCancelled&) {
+        return kCancelled;
     } catch (const std::exception& e) {
         return fail(std::string("The analysis stopped on an internal error: ") + e.what());
     }
@@ -137,12 +141,19 @@ int runFromDirectory(const std::string& directory) {
         return publish(files, texts, writeError) ? 1 : fail(writeError);
     }
 
+    // A run cancelled after its search leaves the last run's results as they are.
+    const auto goOn = [&] {
+        const uint64_t n = static_cast<uint64_t>(result.generated);
+        return !progress || progress({n, n, result.best.fs > 0 ? result.best.fs : result.bestGenerated});
+    };
+    if (!goOn()) return kCancelled;
     std::vector<std::string> clipped;
     ResultTexts texts;
     texts.plot = plotText(*problem, slope, result, clipped);
     result.warnings.insert(result.warnings.end(), clipped.begin(), clipped.end());
     texts.report = reportText(*problem, result, files);
     texts.result = resultJson(&*problem, &result, {});
+    if (!goOn()) return kCancelled;
     if (publish(files, texts, writeError)) return 0;
     return fail(writeError);
 }

@@ -14,3 +14,21 @@ extern "C" __attribute__((visibility("default"))) int32_t _IVELDA(int32_t comman
     }
     return 1;
 }
+
+// The run of command 2, watched: `report` is called between stages of work (about every 4096
+// trials, from the calling thread) with the trials made, their total and the lowest factor of safety
+// so far (0: none yet); a nonzero return cancels the run, which then writes nothing and returns 2.
+// Callers that do not watch keep calling _IVELDA(2).
+extern "C" __attribute__((visibility("default"))) int32_t
+_IVELDA_PROGRESS(int32_t command, int32_t (*report)(void* context, int64_t done, int64_t total, double best),
+                 void* context) {
+    try {
+        if (command != 2) return 1;
+        if (!report) return velda::runFromDirectory(".");
+        return velda::runFromDirectory(".", [report, context](const velda::RunProgress& p) {
+            return report(context, static_cast<int64_t>(p.done), static_cast<int64_t>(p.total), p.best) == 0;
+        });
+    } catch (...) {
+    }
+    return 1;
+}

@@ -160,6 +160,8 @@ public:
 
 private:
     void generate();
+    // Tells the run's watcher how far it has come; throws RunCancelled when it says to stop.
+    void report(size_t done) const;
     AnalysisResult::CentreMap centreGrid() const;
     void chooseMechanisms(AnalysisResult& result, const std::vector<Candidate>& found) const;
     std::vector<Candidate> evolve(long& evaluations) const;
@@ -198,7 +200,13 @@ void Search::generate() {
             round[i] = m_trials.evaluate(m_trials.shape(t), m_collected.plotted(t), works[worker]);
         });
         for (size_t i = 0; i < size; ++i) m_collected.take(first + i, std::move(round[i]));
+        report(first + size);
     }
+}
+
+void Search::report(size_t done) const {
+    if (m_settings.progress && !m_settings.progress({done, m_trials.count(), m_collected.best}))
+        throw RunCancelled{};
 }
 
 // The grid of the centre map: over the centres of an even selection of the trials, less a few
@@ -575,6 +583,7 @@ AnalysisResult Search::run() {
         started = Clock::now();
         long evaluations = 0;
         found = evolve(evaluations);
+        report(m_trials.count());
         const double afterGlobal = found.empty() ? result.bestGenerated : found.front().fs;
         result.stages.push_back({"global stage", afterGlobal, evaluations, seconds(started)});
         started = Clock::now();
@@ -584,6 +593,7 @@ AnalysisResult Search::run() {
         std::stable_sort(starts.begin(), starts.end(), better);
         evaluations = 0;
         std::vector<Candidate> refined = refine(starts, evaluations);
+        report(m_trials.count());
         double afterRefinement = std::min(afterGlobal, result.bestGenerated);
         for (const Candidate& c : refined) afterRefinement = std::min(afterRefinement, c.fs);
         result.stages.push_back({"refinement", afterRefinement, evaluations, seconds(started)});

@@ -8,13 +8,21 @@
 #include "format/FolderLock.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 QString runmsg::notPerformed(const QString& outputFile, const QString& reason) {
@@ -141,8 +149,9 @@ std::optional<QString> refusal(const QString& problem, const QString& results) {
 
 // Removes the results of the last analysis, the report first (no report may speak for files that
 // are gone), while the folder is locked as the engine locks it to publish: a run still publishing
-// its set finishes it before the set is removed. Something that is not a file is not removed.
-std::optional<QString> removeOldResults(const QString& results) {
+// its set finishes it before the set is removed. Something that is not a file is not removed. Without
+// `remove`, only what is no file is refused (the engine could not replace it).
+std::optional<QString> removeOldResults(const QString& results, bool remove = true) {
     const runfiles::FolderLocks lock({QFile::encodeName(QFileInfo(results).absolutePath()).toStdString()});
     for (const QString& old :
          {engine::outputFile(results), engine::plotFile(results), engine::resultFile(results)}) {
@@ -152,15 +161,28 @@ std::optional<QString> removeOldResults(const QString& results) {
             return runmsg::oldResultsKept(old,
                                           QStringLiteral("it is not a file (a folder, a pipe or a device)"));
         QFile file(old);
-        if (!file.remove()) return runmsg::oldResultsKept(old, file.errorString());
+        if (remove && !file.remove()) return runmsg::oldResultsKept(old, file.errorString());
     }
     return std::nullopt;
 }
 
+using Progress = std::function<bool(qint64, qint64, double)>;
+
+int32_t reportProgress(void* context, int64_t done, int64_t total, double best) {
+    return (*static_cast<const Progress*>(context))(done, total, best) ? 0 : 1;
+}
+
 // Calls the engine's entry point with `command` (2 runs, 3 checks); the library stays loaded until
-// the caller frees it.
-int32_t callEngine(TDynamicLibrary& library, int32_t command = 2) {
+// the caller frees it. A run told `progress` goes through the watched entry point when the library
+// has one (an older library runs unwatched).
+int32_t callEngine(TDynamicLibrary& library, int32_t command = 2, const Progress* progress = nullptr) {
     library.Load();
+    if (progress && *progress) {
+        using Watched = int32_t (*)(int32_t, int32_t(*)(void*, int64_t, int64_t, double), void*);
+        if (auto watched = reinterpret_cast<Watched>(
+                library.GetProcedure(runmsg::kProgressEntryPoint.toLatin1().constData())))
+            return watched(command, &reportProgress, const_cast<Progress*>(progress));
+    }
     using Entry = int32_t (*)(int32_t);
     auto entry = reinterpret_cast<Entry>(library.GetProcedure(runmsg::kEntryPoint.toLatin1().constData()));
     if (!entry)
@@ -168,6 +190,23 @@ int32_t callEngine(TDynamicLibrary& library, int32_t command = 2) {
                             .arg(library.LibraryName(), runmsg::kEntryPoint));
     return entry(command);
 }
+
+// What tells one file of a name from another written in its place (the engine writes a new file and
+// renames it over the old).
+struct FileStamp {
+    qint64 size = 0;
+    QDateTime modified;
+    ino_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> stamp(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return std::nullopt;
+    return FileStamp{static_cast<qint64>(st.st_size), QFileInfo(path).lastModified(), st.st_ino};
+}
+
+// The engine's return for a watched run that was cancelled (its kCancelled).
+constexpr int32_t kEngineCancelled = 2;
 
 QString loaderReason(const EDLLError& e, const TDynamicLibrary& library) {
     QString why = e.message();
@@ -218,7 +257,12 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
         out.reason = QStringLiteral("%1 could not be written in %2.").arg(runmsg::kNamesFile, working);
         return out;
     }
-    if (auto why = removeOldResults(results)) {
+    // A watched run may be cancelled: the last results stay until the engine replaces them, and
+    // whether the report is this run's is told by the file itself.
+    const bool watched = static_cast<bool>(request.progress);
+    const std::optional<FileStamp> oldReport = watched ? stamp(outputFile(results)) : std::nullopt;
+    // What the engine could not replace stops a watched run too.
+    if (auto why = removeOldResults(results, !watched)) {
         out.message = *why;
         return out;
     }
@@ -232,7 +276,7 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
     library = std::make_unique<TDynamicLibrary>(QDir(request.programFolder).filePath(runmsg::kLibraryName));
     if (request.busy) request.busy(true);
     try {
-        out.engineResult = callEngine(*library);
+        out.engineResult = callEngine(*library, 2, watched ? &request.progress : nullptr);
     } catch (const EDLLError& e) {
         out.kind = RunOutcome::Kind::LibraryFailed;
         out.message = runmsg::kInitializeFailed;
@@ -242,15 +286,24 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
     library.reset();
     if (out.kind == RunOutcome::Kind::LibraryFailed) return out;
 
+    if (watched && out.engineResult == kEngineCancelled) {
+        out.kind = RunOutcome::Kind::Cancelled;
+        out.message = runmsg::kCancelled;
+        return out;
+    }
     if (out.engineResult == 1) {
         out.kind = RunOutcome::Kind::NotPerformed;
-        // Old results were removed above: a report that exists now is this run's.
-        // The engine's reason from its result file, so that the message itself says why.
+        // A report that exists now is this run's: old results were removed above, or, for a watched
+        // run, the file is another than before. The engine's reason from its result file, so that
+        // the message itself says why.
         QString reason;
-        if (const auto summary = readRunSummary(resultFile(results))) reason = notComputedReason(*summary);
-        out.message = QFileInfo::exists(outputFile(results))
-                          ? runmsg::notPerformed(outputFile(results), reason)
-                          : runmsg::notWritten(QFileInfo(results).absolutePath());
+        const bool written =
+            QFileInfo::exists(outputFile(results)) && (!watched || stamp(outputFile(results)) != oldReport);
+        if (written)
+            if (const auto summary = readRunSummary(resultFile(results)))
+                reason = notComputedReason(*summary);
+        out.message = written ? runmsg::notPerformed(outputFile(results), reason)
+                              : runmsg::notWritten(QFileInfo(results).absolutePath());
         return out;
     }
     out.kind = RunOutcome::Kind::Computed;
@@ -288,16 +341,102 @@ std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
         privateFolder = engine::PrivateFolder();
         request.workingFolder = privateFolder->path();
     }
-    const engine::RunOutcome outcome = engine::Run(request);
+    const engine::RunOutcome outcome = hooks.runner ? hooks.runner(doc.FileName) : engine::Run(request);
     const QString text = outcome.reason.isEmpty() ? outcome.message
                                                   : outcome.message + QStringLiteral("\r\r") + outcome.reason;
-    // Results are news; anything else is a run that did not happen.
-    if (outcome.kind == engine::RunOutcome::Kind::Computed)
+    // Results are news, and so is a run the user stopped; anything else is a run that did not happen.
+    if (outcome.kind == engine::RunOutcome::Kind::Computed ||
+        outcome.kind == engine::RunOutcome::Kind::Cancelled)
         m_messages.information(text);
     else
         m_messages.warning(text);
     if (!outcome.plotFile.isEmpty()) doc.PlotFileName = outcome.plotFile;
     return outcome;
+}
+
+QString engine::childRunner(const QString& programFolder) {
+    const QFileInfo runner(QDir(programFolder).filePath(QStringLiteral("dizirovi-cli")));
+    return runner.isFile() && runner.isExecutable() ? runner.absoluteFilePath() : QString();
+}
+
+engine::RunOutcome engine::RunInChild(const QString& runner, const QString& problem,
+                                      const ChildWatch& watch) {
+    RunOutcome out;
+    QProcess child;
+    child.setProgram(runner);
+    child.setArguments({QStringLiteral("run"), problem, QStringLiteral("--progress-lines")});
+    child.setProcessChannelMode(QProcess::SeparateChannels);
+    child.start();
+    if (!child.waitForStarted(10000)) {
+        out.kind = RunOutcome::Kind::LibraryFailed;
+        out.message = runmsg::kInitializeFailed;
+        out.reason = QStringLiteral("%1 could not be started: %2").arg(runner, child.errorString());
+        return out;
+    }
+    QByteArray pending, outcomeLine;
+    const auto readLines = [&] {
+        pending += child.readAllStandardOutput();
+        qsizetype end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray line = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (line.startsWith("outcome ")) {
+                outcomeLine = line.mid(8);
+            } else if (line.startsWith("progress ")) {
+                const QList<QByteArray> f = line.split(' ');
+                if (f.size() == 4 && watch.progress)
+                    watch.progress(f[1].toLongLong(), f[2].toLongLong(), f[3].toDouble());
+            }
+        }
+    };
+    QEventLoop loop;
+    QTimer tick;
+    QElapsedTimer stopping;
+    QObject::connect(&child, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&child, &QProcess::readyReadStandardOutput, &loop, readLines);
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (!stopping.isValid() && watch.cancelled && watch.cancelled()) {
+            stopping.start();
+            child.terminate(); // the engine stops at its next report and writes nothing
+        } else if (stopping.isValid() && stopping.elapsed() > 1000) {
+            child.kill();
+        }
+    });
+    tick.start(20);
+    if (child.state() != QProcess::NotRunning) loop.exec();
+    child.waitForFinished(-1);
+    readLines();
+    const QJsonObject o = QJsonDocument::fromJson(outcomeLine).object();
+    static const std::pair<const char*, RunOutcome::Kind> kinds[] = {
+        {"computed", RunOutcome::Kind::Computed}, {"not-performed", RunOutcome::Kind::NotPerformed},
+        {"refused", RunOutcome::Kind::Refused},   {"library-failed", RunOutcome::Kind::LibraryFailed},
+        {"busy", RunOutcome::Kind::Busy},         {"cancelled", RunOutcome::Kind::Cancelled}};
+    bool known = false;
+    for (const auto& [name, kind] : kinds)
+        if (o.value(QLatin1String("kind")).toString() == QLatin1String(name)) {
+            out.kind = kind;
+            known = true;
+        }
+    if (!known) {
+        // Ended before it could say: stopped by the user, or broken.
+        if (stopping.isValid()) {
+            out.kind = RunOutcome::Kind::Cancelled;
+            out.message = runmsg::kCancelled;
+            return out;
+        }
+        out.kind = RunOutcome::Kind::LibraryFailed;
+        out.message = runmsg::kInitializeFailed;
+        out.reason = QStringLiteral("%1 ended without an outcome (exit status %2). %3")
+                         .arg(runner)
+                         .arg(child.exitCode())
+                         .arg(QString::fromLocal8Bit(child.readAllStandardError()).trimmed());
+        return out;
+    }
+    out.engineResult = o.value(QLatin1String("engineResult")).toInt(-1);
+    out.message = o.value(QLatin1String("message")).toString();
+    out.reason = o.value(QLatin1String("reason")).toString();
+    out.plotFile = o.value(QLatin1String("plotFile")).toString();
+    return out;
 }
 
 engine::CheckOutcome engine::Check(const QByteArray& problemText, const QString& programFolder) {

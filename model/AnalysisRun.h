@@ -26,6 +26,9 @@ inline const QString kRelease = QLatin1String(release::kVersion);
 inline const QString kNamesFile = QStringLiteral("names.dat");
 inline const QString kOptionsFile = QStringLiteral("options.dat"); // the engine's kOptionsFile
 inline const QString kErrorNotes = QStringLiteral("error-message.txt");
+inline const QString kProgressEntryPoint = QStringLiteral("_IVELDA_PROGRESS");
+inline const QString kCancelled =
+    QStringLiteral("The analysis was cancelled. The results of the last analysis are as they were.");
 // The engine returned 1; its reason (from the result file) when it gave one, and its report says why.
 QString notPerformed(const QString& outputFile, const QString& reason = QString());
 // The engine returned 1 and could not write its report.
@@ -63,6 +66,10 @@ struct RunRequest {
     QString workingFolder;          // gets "names.dat" and is the current directory during the call
     QString options;                // the run's options ("key=value" lines) beside it; none when empty
     std::function<void(bool)> busy; // wait cursor on and off around the call
+    // Told the trials made, their total and the best factor so far while the engine runs (when the
+    // library can tell); returning false cancels the run. The last results are then kept as they
+    // are, so a watched run never removes them beforehand: the engine replaces the whole set at once.
+    std::function<bool(qint64 done, qint64 total, double best)> progress;
 };
 
 struct RunOutcome {
@@ -72,6 +79,7 @@ struct RunOutcome {
         Refused,       // not handed over: the names or the folder would lose files
         LibraryFailed, // the library could not be loaded or has no entry point
         Busy,          // another run's library object still exists
+        Cancelled,     // stopped on the way; nothing was written
     };
     Kind kind = Kind::Refused;
     int32_t engineResult = -1;
@@ -86,6 +94,20 @@ struct RunOutcome {
 // results cannot be removed or that cannot take new ones.
 RunOutcome Run(const RunRequest& request);
 
+// The runner beside the program that runs a problem in a process of its own (the command-line tool);
+// empty when there is none.
+QString childRunner(const QString& programFolder);
+
+// A run in a process of its own (`runner` run PROBLEM --progress-lines), so that the window goes on
+// and the run can be stopped at any moment: `progress` hears the trials made, their total and the
+// best factor so far; when `cancelled` says so the process is asked to stop (the engine then writes
+// nothing) and, should it not within a second, ended. Events are processed meanwhile.
+struct ChildWatch {
+    std::function<void(qint64 done, qint64 total, double best)> progress;
+    std::function<bool()> cancelled;
+};
+RunOutcome RunInChild(const QString& runner, const QString& problem, const ChildWatch& watch);
+
 } // namespace engine
 
 // Run Analysis of the Computation menu.
@@ -97,6 +119,8 @@ public:
         std::function<void(bool)> busy; // wait cursor on and off
         // After the save, before the engine: false stops the run (the check told the user why).
         std::function<bool()> check;
+        // Runs the saved problem in a process of its own; none: the engine runs in this one.
+        std::function<engine::RunOutcome(const QString& problem)> runner;
     };
     // `programFolder` holds the engine library; "names.dat" goes there when it is writable,
     // otherwise into a private temporary folder.

@@ -15,9 +15,11 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -620,3 +622,127 @@ TEST_F(AnalysisRun, ReadOnlyProblemFolder) {
 }
 
 } // namespace
+
+// ---- a run in a process of its own ----
+
+namespace {
+
+// The Bishop example with a million circles: a run long enough to be watched and stopped.
+QByteArray millionCircles() {
+    QFile f(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"));
+    f.open(QIODevice::ReadOnly);
+    QByteArray text = f.readAll();
+    text.replace("CIRCL2\r\n10 20\r\n", "CIRCL2\r\n1000 1000\r\n");
+    return text;
+}
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+class WatchedRun : public AnalysisRun {
+protected:
+    void installRunner() {
+        installEngine();
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), program.filePath("dizirovi-cli")));
+        QFile(program.filePath("dizirovi-cli"))
+            .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    // A problem with old results of its own beside it, opened in the window.
+    QString openWithOldResults(const QByteArray& text) {
+        const QString path = dir.filePath("dam.sl4d");
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(text);
+        f.close();
+        for (const char* ext : {"sl4o", "sl4p", "sl4r"}) {
+            QFile old(dir.filePath(QStringLiteral("dam.%1").arg(QLatin1String(ext))));
+            old.open(QIODevice::WriteOnly);
+            old.write(QByteArray("old results ") + ext);
+        }
+        form->OpenFileName(path);
+        return path;
+    }
+    QStringList folderEntries() const {
+        QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        names.removeAll(QStringLiteral("settings.ini"));
+        return names;
+    }
+};
+
+// Cancelled at any moment, the run leaves the last results exactly as they were and no temporary
+// file; the window goes on processing events all the while.
+TEST_F(WatchedRun, CancelledAtAnyMomentLeavesTheOldResults) {
+    installRunner();
+    const QString path = openWithOldResults(millionCircles());
+    const QStringList entries = folderEntries();
+    for (int delay : {50, 400, 1200}) {
+        SCOPED_TRACE(delay);
+        messages.shown.clear();
+        int ticks = 0;
+        QString label;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            if (form->runProgress()) ++ticks;
+        });
+        tick.start(10);
+        QTimer::singleShot(delay, form.get(), [&] {
+            ASSERT_TRUE(form->runProgress());
+            label = form->runProgress()->labelText();
+            form->runProgress()->cancel();
+        });
+        form->RunAnalysisClick();
+        tick.stop();
+        EXPECT_FALSE(form->runProgress());
+        EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCancelled});
+        EXPECT_GT(ticks, 2) << "the window processed events while the engine ran";
+        if (delay >= 1200) EXPECT_TRUE(label.contains("Trials:")) << label.toStdString();
+        for (const char* ext : {"sl4o", "sl4p", "sl4r"})
+            EXPECT_EQ(contents(dir.filePath(QStringLiteral("dam.%1").arg(QLatin1String(ext)))),
+                      QByteArray("old results ") + ext);
+        EXPECT_EQ(folderEntries(), entries);
+    }
+    EXPECT_EQ(form->document().FileName, path);
+}
+
+TEST_F(WatchedRun, AWatchedRunThatFinishesShowsItsResults) {
+    installRunner();
+    openWithOldResults(contents(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d")));
+    form->RunAnalysisClick();
+    EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCompleted});
+    const auto summary = readRunSummary(dir.filePath("dam.sl4r"));
+    ASSERT_TRUE(summary);
+    EXPECT_NEAR(*summary->criticalFs, 0.985, 0.001);
+    EXPECT_TRUE(form->resultsWindow());
+    EXPECT_FALSE(contents(dir.filePath("dam.sl4o")).startsWith("old results"));
+}
+
+// The command line's run stops on SIGTERM (or Ctrl+C) as the window's Cancel does.
+TEST_F(WatchedRun, TheCommandLineStopsOnATerminationSignal) {
+    const QString path = dir.filePath("dam.sl4d");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(millionCircles());
+    f.close();
+    QProcess cli;
+    cli.start(QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), {"run", path, "--progress-lines"});
+    ASSERT_TRUE(cli.waitForStarted());
+    QByteArray out;
+    while (!out.contains("progress ") && cli.waitForReadyRead(30000)) out += cli.readAllStandardOutput();
+    ASSERT_TRUE(out.contains("progress ")) << out.toStdString();
+    const QList<QByteArray> first = out.mid(out.indexOf("progress ")).split('\n').first().split(' ');
+    ASSERT_EQ(first.size(), 4);
+    EXPECT_EQ(first[2], "1000000");
+    cli.terminate();
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    out += cli.readAllStandardOutput();
+    EXPECT_EQ(cli.exitCode(), 3);
+    EXPECT_TRUE(out.contains("outcome {\"engineResult\":2,") || out.contains("\"kind\":\"cancelled\""))
+        << out.toStdString();
+    for (const char* ext : {"sl4o", "sl4p", "sl4r"})
+        EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("dam.%1").arg(QLatin1String(ext)))));
+}

@@ -777,6 +777,45 @@ protected:
     int run() { return runFromDirectory(dir.string()); }
 };
 
+// A watched run hears how far it has come and, cancelled at any report, writes nothing at all: the
+// last run's results stay as they were.
+TEST_F(EngineRun, AWatchedRunReportsAndACancelledOneWritesNothing) {
+    problem("p.sl4d", exampleText("Bishop.sl4d"));
+    names("p.sl4d");
+    std::vector<RunProgress> heard;
+    ASSERT_EQ(runFromDirectory(dir.string(),
+                               [&](const RunProgress& p) {
+                                   heard.push_back(p);
+                                   return true;
+                               }),
+              0);
+    ASSERT_GE(heard.size(), 2u);
+    EXPECT_EQ(heard.front().total, 200u); // 10 initiation points of 20 surfaces
+    for (size_t i = 0; i < heard.size(); ++i) {
+        EXPECT_LE(heard[i].done, heard[i].total);
+        if (i > 0) EXPECT_GE(heard[i].done, heard[i - 1].done);
+    }
+    EXPECT_GT(heard.back().best, 0);
+
+    auto read = [this](const char* ext) {
+        std::ifstream in(dir / (std::string("p") + ext), std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string report = read(".sl4o"), plot = read(".sl4p"), result = read(".sl4r");
+    for (size_t stopAt = 1; stopAt <= heard.size(); ++stopAt) {
+        size_t n = 0;
+        EXPECT_EQ(runFromDirectory(dir.string(), [&](const RunProgress&) { return ++n < stopAt; }),
+                  kCancelled)
+            << stopAt;
+        EXPECT_EQ(read(".sl4o"), report);
+        EXPECT_EQ(read(".sl4p"), plot);
+        EXPECT_EQ(read(".sl4r"), result);
+        size_t files = 0;
+        for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir)) ++files;
+        EXPECT_EQ(files, 5u) << "the problem, names.dat and the three results; no temporary file";
+    }
+}
+
 // The check alone through the run folder: the findings file, nothing beside the problem.
 TEST_F(EngineRun, CheckWritesItsFindingsAndNothingElse) {
     problem("p.sl4d", exampleText("Bishop.sl4d"));
