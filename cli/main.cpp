@@ -1,7 +1,9 @@
 // dizirovi-cli: the command-line front end for batch work without the window.
 #include "base/Errors.h"
 #include "base/FileAccess.h"
+#include "engine/Engine.h"
 #include "engine/ProblemInput.h"
+#include "engine/Slope.h"
 #include "format/NumberFormat.h"
 #include "format/ProblemFormat.h"
 #include "format/Release.h"
@@ -13,6 +15,7 @@
 #include "model/ResultSurfaces.h"
 #include "model/RunSummary.h"
 #include "model/UserExamples.h"
+#include "study/StudyFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -63,6 +66,14 @@ constexpr Command kCommands[] = {
      "Checks PROBLEM as the engine does before a run and lists every finding at once: errors (the analysis "
      "cannot run) and warnings (legal but implausible values), each with where it is. Exits 0 without "
      "errors, 1 with errors or when PROBLEM cannot be read."},
+    {"study", "STUDY",
+     "Runs the probabilistic, sensitivity or back analysis the study file STUDY describes (JSON; see README) "
+     "on "
+     "its problem, every sample in memory on all cores. The results go beside STUDY (STUDY.results.json, and "
+     "for a probabilistic analysis STUDY.samples.csv); a summary is printed. With --samples FROM:TO only "
+     "those "
+     "samples run and a part file is written; \"dizirovi-cli study merge PART...\" joins the parts of one "
+     "study into exactly the files one run writes."},
     {"examples", "",
      "Prints the folder of the user's copies of the example problems, copying them there first when the "
      "folder "
@@ -556,6 +567,206 @@ int slices(const QStringList& args) {
     return kOk;
 }
 
+// ---- studies ----
+
+void printStudyProgress(qint64 done, qint64 total, const char* what) {
+    const int width = 30;
+    const int filled = total > 0 ? static_cast<int>(width * std::min(done, total) / total) : 0;
+    std::fprintf(stderr, "\r[%s%s] %lld of %lld %s", std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(width - filled), '.').c_str(), static_cast<long long>(done),
+                 static_cast<long long>(total), what);
+}
+
+bool writeStudyOutput(const QString& path, const QByteArray& bytes) {
+    QString why;
+    if (fileaccess::writeWhole(path, bytes, why)) return true;
+    printError(QStringLiteral("%1: %2").arg(path, why));
+    return false;
+}
+
+// The probabilistic results of all samples: the files and the summary on standard output.
+int finishProbabilistic(const StudyFile& file, const velda::StudyRunner& runner,
+                        const std::vector<velda::SampleRow>& rows, bool json) {
+    const velda::StudySummary s = velda::summarise(rows);
+    // The lowest sample's critical surface, for the graph.
+    std::vector<velda::Point> lowest;
+    for (const velda::SampleRow& row : rows)
+        if (row.index == s.lowestIndex && row.fs) {
+            const velda::Problem p = velda::applyInputs(runner.problem(), file.study, row.inputs);
+            const velda::Slope slope(p);
+            if (file.study.mode == velda::Study::Mode::Surface)
+                lowest = runner.surface();
+            else if (const velda::AnalysisResult r = velda::analyse(p, slope); r.found)
+                lowest = r.best.sliced.surface;
+        }
+    const auto taylor = velda::taylorEstimate(runner, file.study);
+    const QByteArray results = probabilisticJson(file, rows, taylor, runner.method(), lowest);
+    if (!writeStudyOutput(studyOutput(file.path, QStringLiteral(".results.json")), results) ||
+        !writeStudyOutput(studyOutput(file.path, QStringLiteral(".samples.csv")), samplesCsv(file, rows)))
+        return kFailed;
+    if (json) {
+        std::fputs(results.constData(), stdout);
+        return kOk;
+    }
+    std::printf("%llu samples (%llu without a factor of safety), %s\n",
+                static_cast<unsigned long long>(s.samples), static_cast<unsigned long long>(s.failed),
+                runner.method().c_str());
+    std::printf("Mean factor of safety %.4f, standard deviation %.4f\n", s.mean, s.sd);
+    std::printf("Probability of failure %.5f (95 %% interval %.5f to %.5f)\n", s.pf, s.pfLow, s.pfHigh);
+    std::printf("Reliability index %.3f (normal), %.3f (lognormal)\n", s.betaNormal, s.betaLognormal);
+    if (taylor)
+        std::printf(
+            "First-order estimate: factor %.4f at the means, standard deviation %.4f, reliability index "
+            "%.3f\n",
+            taylor->fsAtMeans, taylor->sd, taylor->betaNormal);
+    return kOk;
+}
+
+int studyMerge(const QStringList& args) {
+    if (args.size() < 2 || args.contains(QStringLiteral("--help")))
+        return usage(
+            QStringLiteral("study merge takes the study file and its parts: study merge STUDY PART..."));
+    QString error;
+    const auto file = readStudyFile(args[0], error);
+    if (!file) {
+        printError(QStringLiteral("%1: %2").arg(args[0], error));
+        return kFailed;
+    }
+    QList<QByteArray> parts;
+    for (const QString& name : args.mid(1)) {
+        QFile f;
+        QString why;
+        if (!fileaccess::openForReading(f, name, why)) {
+            printError(QStringLiteral("%1: %2").arg(name, why));
+            return kFailed;
+        }
+        parts << f.readAll();
+    }
+    const auto rows = mergeParts(*file, parts, args.mid(1), error);
+    if (!rows) {
+        printError(error);
+        return kFailed;
+    }
+    const auto problem = readStudyProblem(*file, error);
+    if (!problem) {
+        printError(error);
+        return kFailed;
+    }
+    try {
+        const velda::StudyRunner runner(*problem, file->study);
+        return finishProbabilistic(*file, runner, *rows, false);
+    } catch (const std::exception& e) {
+        printError(QStringLiteral("%1: %2").arg(args[0], QString::fromStdString(e.what())));
+        return kFailed;
+    }
+}
+
+int study(const QStringList& args) {
+    if (!args.isEmpty() && args.first() == QLatin1String("merge")) return studyMerge(args.mid(1));
+    CommandLine line(
+        command("study"),
+        {{QStringLiteral("json"), QStringLiteral("Print the results as JSON.")},
+         {QStringLiteral("samples"), QStringLiteral("Run only samples FROM to TO - 1 and write a part file."),
+          QStringLiteral("FROM:TO")},
+         {QStringLiteral("threads"), QStringLiteral("Threads to use (default: every core)."),
+          QStringLiteral("N"), QStringLiteral("0")}});
+    if (const int done = line.parse(args); done >= 0) return done;
+    bool ok = false;
+    const unsigned threads = line.value(QStringLiteral("threads")).toUInt(&ok);
+    if (!ok || threads > 256)
+        return usage(QStringLiteral("--threads needs a number from 1 to 256"), line.help());
+    QString error;
+    const QString path = line.positional().first();
+    const auto file = readStudyFile(path, error);
+    if (!file) {
+        printError(QStringLiteral("%1: %2").arg(path, error));
+        return kFailed;
+    }
+    uint64_t from = 0, to = file->study.samples;
+    const bool part = line.isSet(QStringLiteral("samples"));
+    if (part) {
+        const QStringList range = line.value(QStringLiteral("samples")).split(QLatin1Char(':'));
+        bool a = false, b = false;
+        if (range.size() == 2) {
+            from = range[0].toULongLong(&a);
+            to = range[1].toULongLong(&b);
+        }
+        if (!a || !b || from >= to || to > file->study.samples)
+            return usage(
+                QStringLiteral("--samples needs FROM:TO with 0 <= FROM < TO <= %1").arg(file->study.samples),
+                line.help());
+    }
+    const auto problem = readStudyProblem(*file, error);
+    if (!problem) {
+        printError(error);
+        return kFailed;
+    }
+    const bool bar = ::isatty(STDERR_FILENO);
+    RunWatch watch(RunWatch::Quiet); // Ctrl+C stops the study as it stops a run
+    try {
+        const velda::StudyRunner runner(*problem, file->study);
+        const bool json = line.isSet(QStringLiteral("json"));
+        switch (file->analysis) {
+        case StudyFile::Analysis::Sensitivity: {
+            const auto lines = velda::sensitivity(runner, file->study, file->sweepPoints, file->sweepK);
+            const QByteArray out = sensitivityJson(*file, lines, runner.method());
+            if (!writeStudyOutput(studyOutput(file->path, QStringLiteral(".results.json")), out))
+                return kFailed;
+            if (json) {
+                std::fputs(out.constData(), stdout);
+            } else {
+                const QStringList names = variableNames(file->study);
+                for (size_t v = 0; v < lines.size(); ++v)
+                    std::printf("%-28s swing %.4f\n",
+                                names.value(static_cast<qsizetype>(v)).toLocal8Bit().constData(),
+                                lines[v].swing);
+            }
+            return kOk;
+        }
+        case StudyFile::Analysis::Back: {
+            const velda::BackAnalysis b = velda::backAnalyse(runner, file->study, file->backVariable,
+                                                             file->backLow, file->backHigh, file->backTarget);
+            const QByteArray out = backJson(*file, b, runner.method());
+            if (!writeStudyOutput(studyOutput(file->path, QStringLiteral(".results.json")), out))
+                return kFailed;
+            if (json)
+                std::fputs(out.constData(), stdout);
+            else if (b.bracketed)
+                std::printf("%s = %.6g gives a factor of safety of %.4f (%d iterations)\n",
+                            variableNames(file->study)
+                                .value(static_cast<qsizetype>(file->backVariable))
+                                .toLocal8Bit()
+                                .constData(),
+                            b.value, b.fs, b.iterations);
+            if (!b.bracketed) printError(QString::fromStdString(b.message));
+            return b.bracketed ? kOk : kFailed;
+        }
+        case StudyFile::Analysis::Probabilistic: break;
+        }
+        const auto rows = velda::runSamples(
+            runner, file->study, from, to, threads, [&watch, bar](const velda::RunProgress& p) {
+                if (bar)
+                    printStudyProgress(static_cast<qint64>(p.done), static_cast<qint64>(p.total), "samples");
+                return watch.report(0, 0, 0);
+            });
+        if (bar) std::fputs("\n", stderr);
+        if (part) {
+            const QString name =
+                studyOutput(file->path, QStringLiteral(".part-%1-%2.json").arg(from).arg(to));
+            if (!writeStudyOutput(name, partJson(*file, from, to, rows))) return kFailed;
+            std::printf("%s\n", name.toLocal8Bit().constData());
+            return kOk;
+        }
+        return finishProbabilistic(*file, runner, rows, json);
+    } catch (const velda::RunCancelled&) {
+        printError(QStringLiteral("The study was stopped; nothing was written."));
+        return kCancelled;
+    } catch (const std::exception& e) {
+        printError(QStringLiteral("%1: %2").arg(path, QString::fromStdString(e.what())));
+        return kFailed;
+    }
+}
+
 int check(const QStringList& args) {
     CommandLine line(
         command("check"),
@@ -649,5 +860,6 @@ int main(int argc, char* argv[]) {
     if (name == QLatin1String("slices")) return slices(args);
     if (name == QLatin1String("examples")) return examplesFolder(args);
     if (name == QLatin1String("check")) return check(args);
+    if (name == QLatin1String("study")) return study(args);
     return usage(QStringLiteral("unknown command '%1'").arg(name));
 }
