@@ -2,6 +2,7 @@
 #include "engine/Analysis.h"
 #include "engine/Engine.h"
 #include "engine/Search.h"
+#include "engine/Study.h"
 #include "format/Release.h"
 #include "support/EngineSupport.h"
 
@@ -269,6 +270,34 @@ void BM_SearchIrregular(benchmark::State& st) {
 void BM_SearchBlock(benchmark::State& st) {
     search(st, SearchKind::Block);
 }
+// A probabilistic study: 1,000 samples, each a full search of 1,000 Bishop circles (10^6 trials), on
+// every core. Goal: under 10 s wall on the 2-core machine, memory independent of the samples.
+void BM_StudyThousandSearches(benchmark::State& state) {
+    Problem p = caseA();
+    p.search = SearchKind::BishopCircle;
+    p.parameters = caseARanges(10, 100);
+    Study study;
+    study.samples = 1000;
+    study.sampling = Study::Sampling::LatinHypercube;
+    StudyVariable c{"cohesion", {StudyTarget::Kind::Cohesion, 1}, {}};
+    c.distribution.mean = p.soils[0].cohesion;
+    c.distribution.sd = 0.2 * p.soils[0].cohesion;
+    c.distribution.lower = 0;
+    StudyVariable phi{"phi", {StudyTarget::Kind::FrictionAngle, 1}, {}};
+    phi.distribution.mean = p.soils[0].phi;
+    phi.distribution.sd = 2;
+    study.variables = {c, phi};
+    const StudyRunner runner(p, study);
+    double mean = 0;
+    for (auto _ : state) mean = summarise(runSamples(runner, study, 0, study.samples, 0)).mean;
+    state.counters["mean fs"] = mean;
+    state.counters["goal s"] = 10;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+BENCHMARK(BM_StudyThousandSearches)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
 BENCHMARK(BM_SearchBishopCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SearchJanbuCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SearchSpencerCircles)->Unit(benchmark::kMillisecond)->Iterations(1);

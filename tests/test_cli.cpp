@@ -638,3 +638,66 @@ TEST(CliExamples, CopiedOnceIntoTheDocumentsFolder) {
 }
 
 } // namespace
+
+// A study split into four ranges and run through GNU parallel merges into exactly the files of one
+// run; a wrong range or a refused study file says why.
+TEST(CliStudy, FourRangesThroughGnuParallelMergeIntoOneRun) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"),
+                            dir.filePath("Bishop.sl4d")));
+    const QString study = dir.filePath("slope.study.json");
+    QFile f(study);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"problem": "Bishop.sl4d", "samples": 40, "seed": 3, "sampling": "latin-hypercube",
+               "variables": [{"soil": 1, "property": "cohesion", "distribution": "normal", "mean": 3, "sd": 0.6},
+                             {"soil": 1, "property": "phi", "distribution": "uniform", "min": 17, "max": 22}]})");
+    f.close();
+    CliRun r = cli({"study", study});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("Probability of failure")) << r.out.toStdString();
+    const QByteArray results = contents(dir.filePath("slope.study.results.json"));
+    const QByteArray samples = contents(dir.filePath("slope.study.samples.csv"));
+    ASSERT_FALSE(results.isEmpty());
+    EXPECT_EQ(samples.count('\n'), 41);
+    QFile::remove(dir.filePath("slope.study.results.json"));
+    QFile::remove(dir.filePath("slope.study.samples.csv"));
+
+    QProcess parallel;
+    parallel.start(QStringLiteral("parallel"),
+                   {QStringLiteral(DIZIROVI_BIN_DIR "/dizirovi-cli"), "study", study, "--threads", "1",
+                    "--samples", "{}", ":::", "0:10", "10:20", "20:30", "30:40"});
+    ASSERT_TRUE(parallel.waitForStarted()) << "GNU parallel (Debian package parallel) is needed";
+    ASSERT_TRUE(parallel.waitForFinished(120000));
+    ASSERT_EQ(parallel.exitCode(), 0) << parallel.readAllStandardError().toStdString();
+    QStringList merge{"study", "merge", study};
+    for (const char* range : {"30-40", "0-10", "20-30", "10-20"})
+        merge << dir.filePath(QStringLiteral("slope.study.part-%1.json").arg(QLatin1String(range)));
+    r = cli(merge);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(contents(dir.filePath("slope.study.results.json")), results);
+    EXPECT_EQ(contents(dir.filePath("slope.study.samples.csv")), samples);
+
+    merge.removeLast();
+    r = cli(merge);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("samples 10 to 19 are in no part")) << r.err.toStdString();
+    r = cli({"study", study, "--samples", "30:41"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains("--samples needs FROM:TO")) << r.err.toStdString();
+
+    // The Slurm job array's tasks and its merge, as the cluster would start them.
+    QFile::remove(dir.filePath("slope.study.results.json"));
+    auto slurm = [&](const QString& mode, const QString& task) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DIZIROVI_CLI", DIZIROVI_BIN_DIR "/dizirovi-cli");
+        if (!task.isEmpty()) env.insert("SLURM_ARRAY_TASK_ID", task);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(DIZIROVI_SOURCE_DIR "/tools/slurm-study.sh"), {mode, study, "3"});
+        EXPECT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    };
+    for (const char* task : {"0", "1", "2"}) slurm("task", QLatin1String(task));
+    slurm("merge", {});
+    EXPECT_EQ(contents(dir.filePath("slope.study.results.json")), results);
+}

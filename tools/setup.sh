@@ -4,7 +4,7 @@ set -euo pipefail
 
 DIZIROVI_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-charts-dev libgl-dev libjpeg-dev
                    fonts-dejavu-core fonts-liberation2 libgtest-dev libgmock-dev libbenchmark-dev
-                   clang-format libboost-dev)
+                   clang-format libboost-dev parallel)
 
 dizirovi_install_packages() {
     local missing=()
