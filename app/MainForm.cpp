@@ -22,6 +22,8 @@
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -178,12 +180,23 @@ void TMainForm::EditMenuClick() {
 void TMainForm::EditUndoClick() {
     // An entry still open in a window goes in first: it is what is undone.
     CommitActiveChild();
-    m_history->Undo();
+    if (m_history->Undo()) refreshCheckList();
 }
 
 void TMainForm::EditRedoClick() {
     CommitActiveChild();
-    m_history->Redo();
+    if (m_history->Redo()) refreshCheckList();
+}
+
+// An open Model Check list follows the model: it never shows an error that was mended since.
+void TMainForm::refreshCheckList() {
+    if (!m_check) return;
+    try {
+        const engine::CheckOutcome check = engine::Check(document().ProblemText(), m_programFolder);
+        if (check.performed) m_check->setFindings(check.findings);
+    } catch (const EDiziOvi&) {
+        // A value no file can hold: the list stays until the check can read the model again.
+    }
 }
 
 void TMainForm::buildFileMenu() {
@@ -519,7 +532,15 @@ SaveOutcome TMainForm::writeDocument(QString* failure) {
     if (!CommitActiveChild()) return SaveOutcome::Cancelled;
     try {
         RecordStep();
-        document().SaveToFile();
+        // A file that already holds exactly this problem is left as it is: a run of an unchanged
+        // problem does not make it look newer than its results.
+        QFile onDisk(document().FileName);
+        const bool same = !IsModified() && !document().Incomplete && onDisk.open(QIODevice::ReadOnly) &&
+                          onDisk.size() < (qint64{16} << 20) && onDisk.readAll() == document().ProblemText();
+        if (same)
+            SetModified(false);
+        else
+            document().SaveToFile();
         m_history->MarkSaved();
         document().Incomplete = false;
         WriteRecovery(); // saved: nothing left to recover
@@ -644,12 +665,26 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_mdi->viewport() && event->type() == QEvent::Resize)
         m_start->setGeometry(m_mdi->viewport()->rect());
     const QEvent::Type type = event->type();
+    // Ctrl+Z in a text field undoes its typing; with nothing typed to undo it undoes the last step
+    // of the document, as it does anywhere else (a cell's editor is open whenever a table has focus).
+    if (type == QEvent::ShortcutOverride)
+        if (auto* edit = qobject_cast<QLineEdit*>(watched)) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool undo = key->matches(QKeySequence::Undo) && !edit->isUndoAvailable();
+            const bool redo =
+                (key->matches(QKeySequence::Redo) || key->keyCombination() == (Qt::CTRL | Qt::Key_Y)) &&
+                !edit->isRedoAvailable();
+            if (undo || redo) {
+                event->ignore();
+                return true;
+            }
+        }
     if ((type == QEvent::MouseButtonRelease || type == QEvent::KeyRelease || type == QEvent::Drop) &&
         !m_recordPending) {
         m_recordPending = true;
         QTimer::singleShot(0, this, [this] {
             m_recordPending = false;
-            RecordStep();
+            if (RecordStep()) refreshCheckList();
         });
     }
     return QMainWindow::eventFilter(watched, event);
@@ -765,7 +800,7 @@ void TMainForm::WindowArrangeClick() {
 // ---- Computation ----
 
 bool TMainForm::CheckModelClick(bool onlyWhenWrong) {
-    if (!onlyWhenWrong && !CommitActiveChild()) return false; // a run's save has committed already
+    if (!onlyWhenWrong && !CommitActiveChild()) return false; // a run commits before it checks
     QByteArray text;
     try {
         text = document().ProblemText();
@@ -839,6 +874,8 @@ void TMainForm::RunAnalysisClick() {
     hooks.save = [this](QString& why) { return FileSaveClick(&why); };
     // The check's errors stop the run with all of them listed, not the first alone.
     hooks.check = [this] {
+        // The entry still open in a window is part of what is checked (and then saved).
+        if (!CommitActiveChild()) return false;
         if (CheckModelClick(true)) return true;
         m_services.messages.warning(checkmsg::runStopped(errorCount(m_check->findings())));
         return false;
@@ -974,7 +1011,11 @@ void TMainForm::ViewModelClick() {
 }
 
 void TMainForm::ViewSurfaceClick() {
-    if (!m_surface) m_surface = new TSurfaceWindow(m_selection, m_services.messages, m_services.files);
+    if (!m_surface) {
+        m_surface = new TSurfaceWindow(m_selection, m_services.messages, m_services.files);
+        // Closing the slices lets the surface go in the drawings too.
+        connect(m_surface, &QObject::destroyed, &m_selection, [this] { m_selection.select(0); });
+    }
     m_surface->problemFile = document().FileName;
     QMdiSubWindow* drawing = m_mdi->activeSubWindow();
     const bool created = !m_surface->parentWidget();

@@ -133,6 +133,7 @@ public:
     void EditMenuClick();
     // Makes what the last action changed a step of the history (after each mouse or key action).
     bool RecordStep() { return m_history->Record(); }
+    void refreshCheckList();
     DocumentHistory& history() { return *m_history; }
 
     // Computation menu.

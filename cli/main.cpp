@@ -777,7 +777,7 @@ int check(const QStringList& args) {
     QFile file;
     if (QString why; !fileaccess::openForReading(file, path, why)) {
         findings.push_back({true, "problem", 0, QStringLiteral("%1: %2").arg(path, why).toStdString()});
-    } else if (file.size() > problemformat::kMaxFileBytes) {
+    } else if (file.size() > static_cast<qint64>(problemformat::kMaxFileBytes)) {
         findings.push_back({true, "problem", 0,
                             QStringLiteral("%1 is larger than %2; it is no problem file.")
                                 .arg(path, QLatin1String(problemformat::kMaxFileText))

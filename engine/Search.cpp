@@ -674,7 +674,6 @@ void Search::unrankedWarning(AnalysisResult& result) const {
 } // namespace
 
 AnalysisResult searchSurfaces(const Problem& problem, const Slope& slope, const SearchSettings& settings) {
-    const SearchParameters& s = problem.parameters;
     AnalysisResult invalid;
     invalid.rankedBy = "none";
     auto refuse = [&invalid](const std::string& why) {

@@ -313,6 +313,9 @@ engine::RunOutcome engine::Run(const RunRequest& request) {
 }
 
 std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
+    // The problem is checked as it stands in the window before anything is saved: a run the check
+    // stops leaves the file as it was, not holding the values that stopped it.
+    if (hooks.check && !hooks.check()) return std::nullopt;
     QString why;
     switch (hooks.save(why)) {
     case SaveOutcome::Cancelled: return std::nullopt;
@@ -326,8 +329,6 @@ std::optional<engine::RunOutcome> TAnalysisRun::Run(const Hooks& hooks) {
     }
     TProgramData& doc = m_session.document();
     if (doc.FileName == kNewFileName) return std::nullopt;
-    // The saved problem checked before the engine runs it; a check that stops the run has said why.
-    if (hooks.check && !hooks.check()) return std::nullopt;
 
     // An installed program's folder is not writable: the hand-over then happens in a private
     // folder, while the library still comes from the program's folder.

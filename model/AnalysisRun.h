@@ -117,7 +117,7 @@ public:
         // File > Save, with Save As for new and older files; a failure's reason goes to `why`.
         std::function<SaveOutcome(QString& why)> save;
         std::function<void(bool)> busy; // wait cursor on and off
-        // After the save, before the engine: false stops the run (the check told the user why).
+        // Before the save and the engine: false stops the run (the check told the user why).
         std::function<bool()> check;
         // Runs the saved problem in a process of its own; none: the engine runs in this one.
         std::function<engine::RunOutcome(const QString& problem)> runner;

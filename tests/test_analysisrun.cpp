@@ -9,6 +9,7 @@
 #include "tables/TableFormController.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,11 +56,24 @@ protected:
 
 TEST_F(AnalysisRun, NeverSavedDocumentWithSaveAsCancelledStartsNothing) {
     installEngine();
+    // A model the check passes, never saved under a name of its own.
+    form->OpenFileName(example("Bishop.sl4d"));
+    form->document().FileName = kNewFileName;
     files.saves.push_back(std::nullopt);
     form->RunAnalysisClick();
+    ASSERT_FALSE(files.asked.empty());
     EXPECT_EQ(files.asked.back().kind, "save");
     EXPECT_TRUE(messages.shown.isEmpty());
     EXPECT_FALSE(namesLeft());
+
+    // An empty new problem is stopped by the check before any Save As: the list says why.
+    files.asked.clear();
+    form->FileNewClick();
+    form->RunAnalysisClick();
+    EXPECT_TRUE(files.asked.empty());
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.first().startsWith("warning: The model has"))
+        << messages.shown.first().toStdString();
 }
 
 TEST_F(AnalysisRun, RealEngineOnAnExample) {
@@ -422,6 +436,10 @@ TEST_F(AnalysisRun, TheCheckListsEveryErrorAndStopsTheRun) {
     EXPECT_TRUE(messages.shown.isEmpty());
 
     QFile::copy(problem, dir.filePath("Bishop.sl4o")); // stands for the last run's report
+    QFile original(problem);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    const QByteArray saved = original.readAll();
+    original.close();
     TGridTable& soils = *session->tables().SoilData;
     soils.Cell(2, 0).SetFloat(-3); // cohesion
     form->document().SearchMethod = search::None;
@@ -441,6 +459,9 @@ TEST_F(AnalysisRun, TheCheckListsEveryErrorAndStopsTheRun) {
     ASSERT_TRUE(old.open(QIODevice::ReadOnly));
     EXPECT_TRUE(old.readAll().startsWith("PROFIL")) << "the engine never ran: the last report stays";
     EXPECT_FALSE(namesLeft());
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), saved) << "the stopped run saved nothing over the problem file";
+    EXPECT_TRUE(form->IsModified());
 
     Q_EMIT form->checkWindow()->list()->itemActivated(form->checkWindow()->list()->topLevelItem(0), 0);
     EXPECT_TRUE(soils.HasWindow()) << "the finding opened the Soil Properties table";
@@ -483,7 +504,9 @@ TEST(RunSummary, ReadsResultFilesAndRefusesTheRest) {
         ASSERT_TRUE(fileaccess::writeWhole(file, c.text, why));
         const auto s = readRunSummary(file, &why);
         EXPECT_EQ(s.has_value(), c.ok) << why.toStdString();
-        if (!s) EXPECT_TRUE(why.contains("no result file")) << why.toStdString();
+        if (!s) {
+            EXPECT_TRUE(why.contains("no result file")) << why.toStdString();
+        }
         if (s && !s->computed) {
             EXPECT_EQ(notComputedReason(*s), "The problem is not valid.\nLine 3.");
             EXPECT_TRUE(runSummaryHtml(*s).contains("Line 3."));
@@ -612,8 +635,13 @@ TEST_F(AnalysisRun, ReadOnlyProblemFolder) {
     if (QFileInfo(mountPoint.path()).isWritable()) GTEST_SKIP() << "the mount stayed writable";
 
     form->OpenFileName(QDir(mountPoint.path()).filePath("UserSurface.sl4d"));
+    // Unchanged, the problem is not written again; the run says the folder takes no results.
     form->RunAnalysisClick();
     ASSERT_FALSE(messages.shown.isEmpty());
+    EXPECT_EQ(messages.shown.last(), "warning: " + runmsg::folderNotWritable(mountPoint.path()));
+    // Changed, the save itself fails and says so.
+    form->SetModified(true);
+    form->RunAnalysisClick();
     EXPECT_TRUE(messages.shown.last().startsWith("message: " + runmsg::kSaveError + "\r\r"))
         << messages.shown.last().toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("UserSurface.sl4o"))) << "untouched";
@@ -680,6 +708,9 @@ TEST_F(WatchedRun, CancelledAtAnyMomentLeavesTheOldResults) {
     installRunner();
     const QString path = openWithOldResults(millionCircles());
     const QStringList entries = folderEntries();
+    // Unchanged, the problem is not written again before each run: it never looks newer than its
+    // results.
+    const QDateTime written = QFileInfo(path).lastModified();
     for (int delay : {50, 400, 1200}) {
         SCOPED_TRACE(delay);
         messages.shown.clear();
@@ -700,13 +731,16 @@ TEST_F(WatchedRun, CancelledAtAnyMomentLeavesTheOldResults) {
         EXPECT_FALSE(form->runProgress());
         EXPECT_EQ(messages.shown, QStringList{"information: " + runmsg::kCancelled});
         EXPECT_GT(ticks, 2) << "the window processed events while the engine ran";
-        if (delay >= 1200) EXPECT_TRUE(label.contains("Trials:")) << label.toStdString();
+        if (delay >= 1200) {
+            EXPECT_TRUE(label.contains("Trials:")) << label.toStdString();
+        }
         for (const char* ext : {"sl4o", "sl4p", "sl4r"})
             EXPECT_EQ(contents(dir.filePath(QStringLiteral("dam.%1").arg(QLatin1String(ext)))),
                       QByteArray("old results ") + ext);
         EXPECT_EQ(folderEntries(), entries);
     }
     EXPECT_EQ(form->document().FileName, path);
+    EXPECT_EQ(QFileInfo(path).lastModified(), written);
 }
 
 TEST_F(WatchedRun, AWatchedRunThatFinishesShowsItsResults) {

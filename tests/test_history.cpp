@@ -3,6 +3,7 @@
 #include "MainWindowFixture.h"
 #include "dialogs/DataDialog.h"
 #include "model/DocumentHistory.h"
+#include "model/ModelCheck.h"
 #include "model/TableSet.h"
 #include "tables/TableFormController.h"
 
@@ -193,4 +194,39 @@ TEST_F(History, AnEntryStillOpenIsTheStepUndone) {
     EXPECT_EQ(tables().SoilData->Cell(3, 0).GetFloat(), before);
     form->EditRedoClick();
     EXPECT_EQ(tables().SoilData->Cell(3, 0).GetFloat(), 33.0L);
+}
+
+// Ctrl+Z with a table's cell editor focused and nothing typed in it undoes the document's last step.
+TEST_F(History, CtrlZInAnUntouchedCellUndoesTheLastStep) {
+    openExample();
+    form->show();
+    tables().SoilData->ShowWindow();
+    auto* soils = dynamic_cast<TTableForm*>(tables().SoilData->Window());
+    ASSERT_TRUE(soils);
+    const long double before = tables().SoilData->Cell(2, 0).GetFloat();
+    set(tables().SoilData, 2, 0, 55);
+    form->RecordStep();
+    soils->grid()->setCurrentCell(0, 3);
+    QCoreApplication::processEvents();
+    QLineEdit* edit = soils->grid()->cellEditor();
+    ASSERT_TRUE(edit);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(tables().SoilData->Cell(2, 0).GetFloat(), before);
+    QTest::keyClick(edit, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(tables().SoilData->Cell(2, 0).GetFloat(), 55.0L);
+}
+
+// An open Model Check list follows an undo: the error it listed is gone with the entry that caused it.
+TEST_F(History, TheCheckListFollowsAnUndo) {
+    openExample();
+    set(tables().SoilData, 2, 0, -5);
+    form->RecordStep();
+    form->CheckModelClick();
+    ASSERT_TRUE(form->checkWindow());
+    EXPECT_EQ(errorCount(form->checkWindow()->findings()), 1);
+    form->EditUndoClick();
+    EXPECT_EQ(errorCount(form->checkWindow()->findings()), 0);
+    form->EditRedoClick();
+    EXPECT_EQ(errorCount(form->checkWindow()->findings()), 1);
 }

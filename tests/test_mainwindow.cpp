@@ -296,18 +296,21 @@ TEST_F(MainWindow, IncompleteDocumentsAreNotSavedOverTheirFile) {
     form->OpenFileName(damaged);
     ASSERT_EQ(messages.shown.size(), 1) << "the reader's message";
     modify();
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        files.saves.push_back(std::nullopt);
-        if (attempt == 0)
-            EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Cancelled);
-        else
-            form->RunAnalysisClick();
-        EXPECT_EQ(files.asked.back().kind, "save");
-        EXPECT_EQ(files.asked.back().proposed, damaged) << "its own name is proposed";
-        QFile kept(damaged);
-        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-        EXPECT_EQ(kept.readAll(), text);
-    }
+    files.saves.push_back(std::nullopt);
+    EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Cancelled);
+    EXPECT_EQ(files.asked.back().kind, "save");
+    EXPECT_EQ(files.asked.back().proposed, damaged) << "its own name is proposed";
+    // Run Analysis checks the model first: this one's errors stop it before any save.
+    const size_t before = files.asked.size();
+    messages.shown.clear();
+    form->RunAnalysisClick();
+    EXPECT_EQ(files.asked.size(), before);
+    ASSERT_FALSE(messages.shown.isEmpty());
+    EXPECT_TRUE(messages.shown.last().startsWith("warning: The model has"))
+        << messages.shown.last().toStdString();
+    QFile kept(damaged);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), text);
     // Saved under another name, the document is complete and later saves go in place.
     files.saves.push_back(dir.filePath("repaired.sl4d"));
     EXPECT_EQ(form->FileSaveClick(), SaveOutcome::Saved);

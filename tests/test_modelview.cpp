@@ -549,6 +549,13 @@ TEST_F(ModelInMainWindow, AClickOnTheCriticalSurfaceShowsItsSlices) {
     model->CanvasMove(at);
     EXPECT_EQ(form->surfaceSelection().slice(), critical->sliceAt(p.x()));
     EXPECT_EQ(form->surfaceWindow()->table()->currentRow(), critical->sliceAt(p.x()));
+    // Closing the slices lets the surface go in the drawings too.
+    form->surfaceWindow()->parentWidget()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(form->surfaceSelection().rank(), 0);
+    model->CanvasPress(at, Qt::LeftButton);
+    model->CanvasRelease(at, Qt::LeftButton);
+    ASSERT_EQ(form->surfaceSelection().rank(), 1);
     // A click beside it lets the surface go, and opens nothing.
     const int tables = static_cast<int>(form->findChildren<TTableForm*>().size());
     model->CanvasPress(at + QPoint(0, -60), Qt::LeftButton);
