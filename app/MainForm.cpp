@@ -1003,6 +1003,8 @@ void TMainForm::ViewResultsClick() {
 }
 
 void TMainForm::ViewModelClick() {
+    // A window closed a moment ago (a new document closes them all) is gone, though not yet deleted.
+    if (m_model && m_model->isHidden()) m_model = nullptr;
     if (!m_model)
         m_model = new TModelWindow(m_session, m_services.messages, m_services.files,
                                    [this](const ModelPlace& place) { OpenPlace(place.section, place.item); });
@@ -1011,6 +1013,7 @@ void TMainForm::ViewModelClick() {
 }
 
 void TMainForm::ViewSurfaceClick() {
+    if (m_surface && m_surface->isHidden()) m_surface = nullptr;
     if (!m_surface) {
         m_surface = new TSurfaceWindow(m_selection, m_services.messages, m_services.files);
         // Closing the slices lets the surface go in the drawings too.

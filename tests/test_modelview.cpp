@@ -328,6 +328,13 @@ TEST_F(ModelInMainWindow, OpensWithTheDocumentAndAClickGoesToTheRow) {
     TModelWindow* model = form->modelWindow();
     ASSERT_TRUE(model);
     EXPECT_EQ(model->scene().plot.BoundaryCount, 4);
+    // Opened again (File > Open closes every window first), the model is drawn again at once.
+    files.opens.push_back(FileChooser::Choice{path, 1});
+    form->FileOpenClick();
+    model = form->modelWindow();
+    ASSERT_TRUE(model);
+    EXPECT_FALSE(model->isHidden());
+    EXPECT_TRUE(form->mdiArea()->subWindowList().contains(qobject_cast<QMdiSubWindow*>(model->parentWidget())));
     // A click on boundary line 3 opens the coordinate table with row 3 current.
     model->resize(900, 600);
     QCoreApplication::processEvents();
