@@ -244,3 +244,30 @@ TEST_F(StudyTest, BackAnalysisAndSensitivity) {
     EXPECT_GT(*lines[0].fs.back(), *lines[0].fs.front()) << "more cohesion, more safety";
     EXPECT_GT(lines[1].swing, 0);
 }
+
+// A back analysis of the cohesion for FS = 1 of a vertical cut in a soil without friction reproduces
+// Taylor's stability number c / (gamma H) = 0.261 (critical height 3.83 c / gamma) within 0.5 %.
+TEST_F(StudyTest, BackAnalysisReproducesTaylorsStabilityNumber) {
+    QFile problem(dir.filePath("cut.sl4d"));
+    ASSERT_TRUE(problem.open(QIODevice::WriteOnly));
+    // A 10 m cut (its face leans by 1 mm), unit weight 20, circles through and around the toe.
+    problem.write("PROFIL\r\nVertical cut\r\n3 3 2\r\n0. 0. 20. 0. 1\r\n20. 0. 20.001 10. 1\r\n"
+                  "20.001 10. 60. 10. 1\r\nSOIL\r\n1\r\n20. 20. 50. 0. 0. 0. 0\r\nCIRCL2\r\n20 50\r\n"
+                  "18. 20. 20.5 40.\r\n-20. 0.5 80. -45.\r\nEXECUT\r\n");
+    problem.close();
+    QJsonObject o{
+        {"problem", "cut.sl4d"},
+        {"analysis", "back"},
+        {"variables",
+         QJsonArray{QJsonObject{
+             {"soil", 1}, {"property", "cohesion"}, {"distribution", "normal"}, {"mean", 50}, {"sd", 5}}}},
+        {"back", QJsonObject{{"variable", 0}, {"low", 10}, {"high", 100}}}};
+    const StudyFile f = read(o);
+    QString error;
+    const auto p = readStudyProblem(f, error);
+    ASSERT_TRUE(p) << error.toStdString();
+    const velda::StudyRunner runner(*p, f.study);
+    const velda::BackAnalysis back = velda::backAnalyse(runner, f.study, 0, 10, 100, 1.0);
+    ASSERT_TRUE(back.bracketed) << back.message;
+    EXPECT_NEAR(back.value / (20 * 10), 0.261, 0.005 * 0.261);
+}
