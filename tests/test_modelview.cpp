@@ -334,7 +334,8 @@ TEST_F(ModelInMainWindow, OpensWithTheDocumentAndAClickGoesToTheRow) {
     model = form->modelWindow();
     ASSERT_TRUE(model);
     EXPECT_FALSE(model->isHidden());
-    EXPECT_TRUE(form->mdiArea()->subWindowList().contains(qobject_cast<QMdiSubWindow*>(model->parentWidget())));
+    EXPECT_TRUE(
+        form->mdiArea()->subWindowList().contains(qobject_cast<QMdiSubWindow*>(model->parentWidget())));
     // A click on boundary line 3 opens the coordinate table with row 3 current.
     model->resize(900, 600);
     QCoreApplication::processEvents();
