@@ -1030,6 +1030,8 @@ void TMainForm::ViewSurfaceClick() {
             sub->move(d.left(), d.bottom() + 1);
         else if (d.right() + sub->width() < room.right())
             sub->move(d.right() + 1, d.top());
+        else // over the drawing's lower part, where the legend and the axes are, not the slope's middle
+            sub->move(std::max(0, room.right() - sub->width()), std::max(0, room.bottom() - sub->height()));
     }
 }
 

@@ -132,6 +132,8 @@ boost::math::lognormal_distribution<double> lognormalOf(double mean, double sd) 
 } // namespace
 
 double Distribution::cdf(double x) const {
+    // A standard deviation of 0 is a constant: a step at the mean.
+    if ((kind == Kind::Normal || kind == Kind::Lognormal) && !(sd > 0)) return x < mean ? 0.0 : 1.0;
     switch (kind) {
     case Kind::Normal: return boost::math::cdf(boost::math::normal_distribution<double>(mean, sd), x);
     case Kind::Lognormal: return x <= 0 ? 0.0 : boost::math::cdf(lognormalOf(mean, sd), x);
@@ -147,6 +149,7 @@ double Distribution::cdf(double x) const {
 
 double Distribution::quantile(double p) const {
     p = std::clamp(p, 1e-300, 1 - 1e-16);
+    if ((kind == Kind::Normal || kind == Kind::Lognormal) && !(sd > 0)) return mean;
     switch (kind) {
     case Kind::Normal: return boost::math::quantile(boost::math::normal_distribution<double>(mean, sd), p);
     case Kind::Lognormal: return boost::math::quantile(lognormalOf(mean, sd), p);

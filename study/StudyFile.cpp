@@ -220,7 +220,32 @@ std::optional<StudyFile> readStudyFile(const QString& path, QString& error) {
         error = QStringLiteral("%1 is too large to be a study file").arg(path);
         return std::nullopt;
     }
-    const QByteArray text = f.readAll();
+    auto s = parseStudyText(f.readAll(), path, error);
+    if (!s) return std::nullopt;
+    const auto problemRead = readStudyProblem(*s, error);
+    if (!problemRead) return std::nullopt;
+    std::optional<velda::StudyRefusal> refusal;
+    try {
+        refusal = velda::checkStudy(s->study, *problemRead);
+    } catch (const std::exception& e) {
+        refusal = velda::StudyRefusal{"variables", e.what()};
+    }
+    if (refusal) {
+        error = QStringLiteral("%1: %2").arg(QString::fromStdString(refusal->where),
+                                             QString::fromStdString(refusal->why));
+        return std::nullopt;
+    }
+    // The parts of one study carry this: its file and its problem's, as they were when it ran.
+    QFile problemFile(s->problemPath);
+    problemFile.open(QIODevice::ReadOnly);
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(s->fingerprint);
+    h.addData(problemFile.readAll());
+    s->fingerprint = h.result().toHex();
+    return s;
+}
+
+std::optional<StudyFile> parseStudyText(const QByteArray& text, const QString& path, QString& error) {
     QJsonParseError parse;
     const QJsonDocument doc = QJsonDocument::fromJson(text, &parse);
     if (parse.error != QJsonParseError::NoError || !doc.isObject()) {
@@ -338,19 +363,7 @@ std::optional<StudyFile> readStudyFile(const QString& path, QString& error) {
             return r.fail(QStringLiteral("back.target"), QStringLiteral("above 0")), std::nullopt;
         s.backVariable = static_cast<size_t>(variable);
     }
-    const auto problemRead = readStudyProblem(s, error);
-    if (!problemRead) return std::nullopt;
-    if (const auto refusal = velda::checkStudy(s.study, *problemRead)) {
-        error = QStringLiteral("%1: %2").arg(QString::fromStdString(refusal->where),
-                                             QString::fromStdString(refusal->why));
-        return std::nullopt;
-    }
-    QFile problemFile(s.problemPath);
-    problemFile.open(QIODevice::ReadOnly);
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    h.addData(QJsonDocument(o).toJson(QJsonDocument::Compact));
-    h.addData(problemFile.readAll());
-    s.fingerprint = h.result().toHex();
+    s.fingerprint = QJsonDocument(o).toJson(QJsonDocument::Compact);
     return s;
 }
 

@@ -25,6 +25,8 @@ struct StudyFile {
 // Reads and checks a study file and its problem; nothing and why (with the key's path, e.g.
 // "variables[1].sd: a standard deviation below 0") otherwise.
 std::optional<StudyFile> readStudyFile(const QString& path, QString& error);
+// The study file's text alone, as if it were at `path` (its problem neither read nor checked).
+std::optional<StudyFile> parseStudyText(const QByteArray& text, const QString& path, QString& error);
 
 // The problem file the study names, as the engine reads it.
 std::optional<velda::Problem> readStudyProblem(const StudyFile& file, QString& error);

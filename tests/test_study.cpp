@@ -132,6 +132,13 @@ TEST_F(StudyTest, SamplesDependOnTheSeedAndTheirIndexAlone) {
                 64 * f.study.variables[k].distribution.cdf(velda::sampleInputs(f.study, i)[k])));
         EXPECT_EQ(strata.size(), 64u) << k;
     }
+    // A standard deviation of 0 is a constant (with bounds too); the fuzzer found that it threw.
+    velda::Study constant = f.study;
+    constant.variables[1].distribution.sd = 0;
+    constant.variables[1].distribution.lower = 10;
+    constant.variables[1].distribution.upper = 30;
+    EXPECT_FALSE(velda::checkStudy(constant, velda::Problem{{}, 1, 0, {}, {velda::Soil{}}}));
+    EXPECT_EQ(velda::sampleInputs(constant, 5)[1], 19.6);
     // Truncation keeps every sample within its bounds.
     f.study.variables[0].distribution.lower = 2.5;
     f.study.variables[0].distribution.upper = 3.2;

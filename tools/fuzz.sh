@@ -4,7 +4,7 @@
 # tests/data/fuzz/<target>/ is minimised, and the tests replay it (FuzzCorpus.<target>).
 # Usage: tools/fuzz.sh [seconds per target] [target ...]
 # Targets: engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import
-# run_summary
+# run_summary study_file
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tools/setup.sh
@@ -16,7 +16,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] ||
     targets=(engine_reader names run_options problem_reader plot_reader column_stream evaluator word_reader chart_import
-        run_summary)
+        run_summary study_file)
 
 out=build-fuzz
 flags="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g -O1"
