@@ -245,12 +245,15 @@ void TfrmGraph::setCaption(const QString& caption) {
     Q_EMIT captionChanged(caption);
 }
 
+void FollowSelection(QPointer<SurfaceSelection>& slot, SurfaceSelection* selection, QWidget* canvas) {
+    if (slot) QObject::disconnect(slot, nullptr, canvas, nullptr);
+    slot = selection;
+    if (slot) QObject::connect(slot, &SurfaceSelection::changed, canvas, qOverload<>(&QWidget::update));
+    canvas->update();
+}
+
 void TfrmGraph::setSelection(SurfaceSelection* selection) {
-    if (m_selection) m_selection->disconnect(this);
-    m_selection = selection;
-    if (m_selection)
-        connect(m_selection, &SurfaceSelection::changed, m_paintBox, qOverload<>(&QWidget::update));
-    m_paintBox->update();
+    FollowSelection(m_selection, selection, m_paintBox);
 }
 
 void TfrmGraph::PaintBoxPress(QPoint at, Qt::MouseButton button) {

@@ -43,6 +43,9 @@ protected:
 
 class TfrmGraph;
 
+// Makes `canvas` repaint whenever `selection` changes, instead of following the one in `slot` before.
+void FollowSelection(QPointer<SurfaceSelection>& slot, SurfaceSelection* selection, QWidget* canvas);
+
 class GraphPaintBox : public QWidget {
     Q_OBJECT
 public:

@@ -692,27 +692,28 @@ bool GraphView::WritePdfPage(const QString& path, const PlotModel& model, const 
     return WritePicture(path, model, screen, 0, 0, why);
 }
 
-bool GraphView::WritePicture(const QString& path, const PlotModel& model, const GraphView& view, int w, int h,
-                             QString& why) {
+bool WriteDrawing(const QString& path, int w, int h, const PdfPage& page,
+                  const std::function<void(QPainter&, int w, int h, bool onPage)>& draw, QString& why) {
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
     if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
         QPdfWriter pdf(&bytes);
-        pdf.setTitle(QStringLiteral("DIZIROvi Graph"));
-        pdf.setResolution(300);
+        pdf.setTitle(page.title);
+        pdf.setResolution(page.resolution);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                      QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch));
+                                      QMarginsF(page.margin, page.margin, page.margin, page.margin),
+                                      QPageLayout::Inch));
         QPainter p;
         if (!p.begin(&pdf)) {
             why = QStringLiteral("The page could not be drawn.");
             return false;
         }
-        DrawPage(p, model, view, pdf.width(), pdf.height());
+        draw(p, pdf.width(), pdf.height(), true);
         p.end();
     } else {
         QImage image(w, h, QImage::Format_RGB32);
         QPainter p(&image);
-        view.DrawGraph(p, model, Qt::white, image.rect());
+        draw(p, w, h, false);
         p.end();
         if (!image.save(&bytes, "PNG")) {
             why = QStringLiteral("The picture could not be encoded.");
@@ -720,4 +721,17 @@ bool GraphView::WritePicture(const QString& path, const PlotModel& model, const 
         }
     }
     return fileaccess::writeWhole(path, bytes.data(), why);
+}
+
+bool GraphView::WritePicture(const QString& path, const PlotModel& model, const GraphView& view, int w, int h,
+                             QString& why) {
+    return WriteDrawing(
+        path, w, h, {QStringLiteral("DIZIROvi Graph"), 300, 0.25},
+        [&](QPainter& p, int width, int height, bool onPage) {
+            if (onPage)
+                DrawPage(p, model, view, width, height);
+            else
+                view.DrawGraph(p, model, Qt::white, QRect(0, 0, width, height));
+        },
+        why);
 }

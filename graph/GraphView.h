@@ -7,6 +7,7 @@
 #include <QPoint>
 #include <QPolygon>
 #include <QRect>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -114,6 +115,16 @@ private:
     mutable std::vector<QPoint> m_pixels;
     mutable QPolygon m_kept;
 };
+
+// A drawing written whole or not at all: a PNG of w x h pixels, or, when `path` ends in ".pdf", a
+// landscape Letter page. `draw` paints on the device's w x h pixels and is told which it is.
+struct PdfPage {
+    QString title;
+    int resolution = 300; // dots per inch
+    double margin = 0.25; // inches
+};
+bool WriteDrawing(const QString& path, int w, int h, const PdfPage& page,
+                  const std::function<void(QPainter&, int w, int h, bool onPage)>& draw, QString& why);
 
 // Resolution class (pixels per inch) of a page margin unit, and its line width factor.
 int ResolutionClass(int marginUnit);

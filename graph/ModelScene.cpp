@@ -1,20 +1,15 @@
 #include "ModelScene.h"
 
-#include "base/FileAccess.h"
 #include "base/Units.h"
 #include "format/NumberFormat.h"
 #include "model/ProgramData.h"
 #include "model/TableSet.h"
 #include "tables/ColumnTypes.h"
 
-#include <QBuffer>
 #include <QFont>
 #include <QFontMetrics>
-#include <QImage>
-#include <QPageLayout>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -594,36 +589,15 @@ void ModelPicture::Draw(QPainter& p, const ModelScene& s, const GraphView& v, co
 
 bool ModelPicture::Write(const QString& path, const ModelScene& s, double exaggeration, int w, int h,
                          QString& why) {
-    QBuffer bytes;
-    bytes.open(QIODevice::WriteOnly);
-    GraphView view;
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        QPdfWriter pdf(&bytes);
-        pdf.setTitle(QStringLiteral("DizirOvi Model"));
-        pdf.setResolution(150);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Landscape,
-                                      QMarginsF(0.4, 0.4, 0.4, 0.4), QPageLayout::Inch));
-        QPainter p;
-        if (!p.begin(&pdf)) {
-            why = QStringLiteral("The page could not be drawn.");
-            return false;
-        }
-        view.LineWidthFactor = 2;
-        Fit(view, s, pdf.width(), pdf.height(), exaggeration, &pdf);
-        Draw(p, s, view, QRect(0, 0, pdf.width(), pdf.height()));
-        p.end();
-    } else {
-        QImage image(w, h, QImage::Format_RGB32);
-        QPainter p(&image);
-        Fit(view, s, w, h, exaggeration);
-        Draw(p, s, view, image.rect());
-        p.end();
-        if (!image.save(&bytes, "PNG")) {
-            why = QStringLiteral("The picture could not be encoded.");
-            return false;
-        }
-    }
-    return fileaccess::writeWhole(path, bytes.data(), why);
+    return WriteDrawing(
+        path, w, h, {QStringLiteral("DizirOvi Model"), 150, 0.4},
+        [&](QPainter& p, int width, int height, bool onPage) {
+            GraphView view;
+            if (onPage) view.LineWidthFactor = 2;
+            Fit(view, s, width, height, exaggeration, p.device());
+            Draw(p, s, view, QRect(0, 0, width, height));
+        },
+        why);
 }
 
 std::optional<ModelPlace> ModelPicture::HitTest(const ModelScene& s, const GraphView& v, QPoint at) {

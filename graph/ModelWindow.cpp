@@ -1,4 +1,5 @@
 #include "ModelWindow.h"
+#include "FrmGraph.h"
 
 #include "base/Errors.h"
 #include "base/FileNames.h"
@@ -187,11 +188,7 @@ void TModelWindow::ExportClick() {
 }
 
 void TModelWindow::setSelection(SurfaceSelection* selection) {
-    if (m_selection) m_selection->disconnect(this);
-    m_selection = selection;
-    if (m_selection)
-        connect(m_selection, &SurfaceSelection::changed, m_canvas, qOverload<>(&QWidget::update));
-    m_canvas->update();
+    FollowSelection(m_selection, selection, m_canvas);
 }
 
 void TModelWindow::CanvasPress(QPoint at, Qt::MouseButton button) {
