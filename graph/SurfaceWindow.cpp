@@ -68,6 +68,14 @@ TSurfaceWindow::TSurfaceWindow(SurfaceSelection& selection, MessageSink& message
     followSelection();
 }
 
+// The selection may change while this window goes (its going lets the surface go) and the table
+// reports its last row as it is taken apart: neither may reach a window that is half destroyed.
+TSurfaceWindow::~TSurfaceWindow() {
+    if (m_selection) m_selection->disconnect(this);
+    m_table->disconnect(this);
+    m_methods->disconnect(this);
+}
+
 void TSurfaceWindow::followSelection() {
     m_rank = m_selection ? m_selection->rank() : 0;
     const ResultSurface* s = m_selection ? m_selection->selected() : nullptr;

@@ -25,6 +25,7 @@ class TSurfaceWindow : public QWidget {
 public:
     TSurfaceWindow(SurfaceSelection& selection, MessageSink& messages, FileChooser& files,
                    QWidget* parent = nullptr);
+    ~TSurfaceWindow() override;
 
     void CopyClick();
     void ExportClick();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the whole test suite with AddressSanitizer and UndefinedBehaviorSanitizer (GCC) into
-# build-sanitize/ and runs it; then the engine's tests, the only code with threads of its own,
-# with ThreadSanitizer in build-tsan/. Any sanitizer report fails.
+# build-sanitize/ and runs it; then the engine's and the study's tests, the only code with threads of
+# its own, with ThreadSanitizer in build-tsan/. Any sanitizer report fails.
 # Usage: tools/sanitize.sh [ctest arguments, e.g. -R Engine]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,6 +32,8 @@ if [ ! -f "$tsan/CMakeCache.txt" ]; then
         -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread" \
         -DDIZIROVI_BENCHMARKS=OFF >/dev/null
 fi
-cmake --build "$tsan" --parallel "$(nproc)" --target test_engine
+cmake --build "$tsan" --parallel "$(nproc)" --target test_engine test_study
 echo "Engine tests under ThreadSanitizer"
 TSAN_OPTIONS="halt_on_error=1" DIZIROVI_THREADS=4 "$tsan/bin/test_engine" --gtest_brief=1
+# The study runs its samples on threads of its own.
+TSAN_OPTIONS="halt_on_error=1" DIZIROVI_THREADS=4 "$tsan/bin/test_study" --gtest_brief=1
