@@ -29,8 +29,9 @@ int32_t roundEven(double v) {
     return static_cast<int32_t>(r);
 }
 
+// (Not std::abs: the pixel of a point at infinity is INT32_MIN, whose negation overflows.)
 bool inRange(const QPoint& p) {
-    return std::abs(p.x()) <= kLimit && std::abs(p.y()) <= kLimit;
+    return p.x() >= -kLimit && p.x() <= kLimit && p.y() >= -kLimit && p.y() <= kLimit;
 }
 
 QString fixed(double v, int decimals) {

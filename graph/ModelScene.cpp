@@ -201,6 +201,12 @@ const QColor kSearch(0, 130, 60);
 const QColor kTermination(190, 0, 0);
 const QColor kGiven(230, 120, 0);
 
+// A pixel that integer arithmetic may move about (a point at or near infinity maps to INT32_MIN).
+bool sane(QPoint p) {
+    return std::abs(static_cast<long long>(p.x())) <= 1000000 &&
+           std::abs(static_cast<long long>(p.y())) <= 1000000;
+}
+
 QPen pen(const QColor& colour, double width, Qt::PenStyle style = Qt::SolidLine) {
     QPen p(colour, width, style);
     p.setCosmetic(true);
@@ -213,8 +219,13 @@ QFont smallFont(const GraphView& view) {
     return f;
 }
 
-// A text on a white ground centred on `c`, moved inside the plot area whole.
-void tag(QPainter& p, const GraphView& v, QPoint c, const QString& text, const QColor& colour) {
+// A text on a white ground centred on `c` (pixels, any size: a point far outside is clamped, never
+// converted beyond what an int holds), moved inside the plot area whole.
+void tag(QPainter& p, const GraphView& v, QPointF at, const QString& text, const QColor& colour) {
+    const auto clamp = [](double d) {
+        return std::isfinite(d) ? static_cast<int>(std::clamp(d, -1e6, 1e6)) : 0;
+    };
+    const QPoint c(clamp(at.x()), clamp(at.y()));
     const QFontMetrics fm(p.font(), p.device());
     QRect r(0, 0, fm.horizontalAdvance(text) + 4, fm.height());
     r.moveCenter(c);
@@ -319,8 +330,7 @@ void drawWater(QPainter& p, const ModelScene& s, const GraphView& v) {
         p.drawLine(QPointF(x - 3, y + 6), QPointF(x + 3, y + 6));
         if (s.water.size() > 1) {
             p.setFont(smallFont(v));
-            tag(p, v, QPoint(static_cast<int>(x) + 18, static_cast<int>(y) - 10), QString::number(w.surface),
-                kWater);
+            tag(p, v, QPointF(x + 18, y - 10), QString::number(w.surface), kWater);
         }
     }
 }
@@ -335,7 +345,8 @@ void drawLoads(QPainter& p, const ModelScene& s, const GraphView& v) {
         if (l.intensity < 0) dir = -dir;
         const double x0 = std::min(l.leftX, l.rightX), x1 = std::max(l.leftX, l.rightX);
         const QPoint pl = v.W.map(x0, s.groundY(x0).value_or(0)), pr = v.W.map(x1, s.groundY(x1).value_or(0));
-        const int n = std::clamp((pr.x() - pl.x()) / 24, 1, 60) + 1;
+        const int n =
+            static_cast<int>(std::clamp((static_cast<double>(pr.x()) - pl.x()) / 24, 1.0, 60.0)) + 1;
         QPolygonF tails;
         p.setPen(pen(kLoad, 1.5));
         p.setBrush(kLoad);
@@ -352,9 +363,7 @@ void drawLoads(QPainter& p, const ModelScene& s, const GraphView& v) {
         p.drawPolyline(tails);
         QPointF top = tails.first();
         for (const QPointF& t : tails) top = t.y() < top.y() ? t : top;
-        tag(p, v,
-            QPoint(static_cast<int>((tails.first().x() + tails.last().x()) / 2),
-                   static_cast<int>(top.y()) - 9),
+        tag(p, v, QPointF((tails.first().x() + tails.last().x()) / 2, top.y() - 9),
             QStringLiteral("%1 %2").arg(number(l.intensity), s.stressUnit), kLoad);
     }
 }
@@ -371,8 +380,8 @@ void drawEarthquake(QPainter& p, const ModelScene& s, const GraphView& v) {
     const QPointF start = right ? at : at + QPointF(36, 0);
     p.drawLine(start, right ? tip : at);
     arrowHead(p, right ? tip : at, right ? start : start, 7);
-    tag(p, v, QPoint(static_cast<int>(at.x()) + 18, static_cast<int>(at.y()) - 14),
-        QStringLiteral("kh = %1   kv = %2").arg(number(s.kh), number(s.kv)), Qt::black);
+    tag(p, v, at + QPointF(18, -14), QStringLiteral("kh = %1   kv = %2").arg(number(s.kh), number(s.kv)),
+        Qt::black);
 }
 
 void drawRanges(QPainter& p, const ModelScene& s, const GraphView& v) {
@@ -394,8 +403,8 @@ void drawRanges(QPainter& p, const ModelScene& s, const GraphView& v) {
         p.setPen(pen(style.first, 1.5));
         for (const QPointF& end : {line.first(), line.last()})
             p.drawLine(end + QPointF(0, -6), end + QPointF(0, 6));
-        tag(p, v, (line.first().toPoint() + line.last().toPoint()) / 2 + QPoint(0, -16),
-            QLatin1String(style.second), style.first);
+        tag(p, v, (line.first() + line.last()) / 2 + QPointF(0, -16), QLatin1String(style.second),
+            style.first);
     }
 }
 
@@ -409,7 +418,7 @@ void drawBoxes(QPainter& p, const ModelScene& s, const GraphView& v) {
         p.setPen(pen(kSearch, 1.5, Qt::DashLine));
         p.setBrush(Qt::NoBrush);
         p.drawPolygon(box);
-        tag(p, v, box.boundingRect().center().toPoint(), QString::number(b.row), kSearch);
+        tag(p, v, box.boundingRect().center(), QString::number(b.row), kSearch);
     }
 }
 
@@ -429,6 +438,7 @@ void drawLineNumbers(QPainter& p, const ModelScene& s, const GraphView& v) {
     for (int r = 0; r < s.plot.BoundaryCount; ++r) {
         const BoundaryRow& b = s.plot.Boundary[static_cast<size_t>(r)];
         const QPoint c = v.W.map((b.x1 + b.x2) / 2, (b.y1 + b.y2) / 2);
+        if (!sane(c)) continue;
         const QFontMetrics fm(p.font(), p.device());
         const QString text = QString::number(r + 1);
         const QRect box(c.x() - fm.horizontalAdvance(text) / 2 - 3, c.y() - fm.height() / 2,
@@ -625,6 +635,7 @@ std::optional<ModelPlace> ModelPicture::HitTest(const ModelScene& s, const Graph
         // The arrows stand on the ground over the load's width.
         const double x0 = std::min(l.leftX, l.rightX), x1 = std::max(l.leftX, l.rightX);
         const QPoint a = W.map(x0, s.groundY(x0).value_or(0)), b = W.map(x1, s.groundY(x1).value_or(0));
+        if (!sane(a) || !sane(b)) continue;
         // Not the ground line itself: a click on it means the line.
         const QRect zone =
             QRect(a, b).normalized().adjusted(-kTolerance, -kArrow - kTolerance, kTolerance, -3);
