@@ -44,7 +44,7 @@ template <class Doc, class F> void eachField(Doc& d, F&& f) {
     f("Clockwise direction limit", d.CwLimit);
     f("Interslice force inclination", d.InterSliceAngle);
     f("Block segment length", d.BlockSegmentLength);
-    f("Piezometric surface specification", d.PiezoSpecified);
+    f("Piezometric surfaces given", d.PiezoSpecified);
     f("Reinforced layers", d.ReinfLayersOn);
     f("Search method", d.SearchMethod);
 }
