@@ -4,6 +4,7 @@
 #include "Application.h"
 #include "ResultWindows.h"
 #include "StartPage.h"
+#include "StudyWindows.h"
 
 #include "base/Errors.h"
 #include "base/FileAccess.h"
@@ -257,6 +258,8 @@ void TMainForm::buildComputationMenu() {
     computation->addSeparator();
     addCommand(this, computation, QStringLiteral("Check &Model"), QStringLiteral("CheckModel"),
                [this] { CheckModelClick(); });
+    addCommand(this, computation, QStringLiteral("&Probabilistic Analysis..."),
+               QStringLiteral("ProbabilisticAnalysis"), &TMainForm::ProbabilisticAnalysisClick);
     addCommand(this, computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"),
                &TMainForm::EditInputTextClick);
     addCommand(this, computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"),
@@ -940,6 +943,18 @@ engine::RunOutcome TMainForm::runWatched(const QString& runner, const QString& p
     const engine::RunOutcome outcome = engine::RunInChild(runner, problem, watch);
     m_runProgress = nullptr;
     return outcome;
+}
+
+void TMainForm::ProbabilisticAnalysisClick() {
+    auto* dialog = new TStudyDialog(
+        m_session, m_services.messages, engine::childRunner(m_programFolder),
+        [this] { return FileSaveClick() == SaveOutcome::Saved; },
+        [this](const StudyResults& results) {
+            auto* window = new TStudyResults(results, m_services.messages, m_services.files);
+            window->problemFile = document().FileName;
+            showChild(window, QSize(760, 560));
+        });
+    showChild(dialog, QSize(720, 420));
 }
 
 void TMainForm::openInEditor(const QString& file) {

@@ -138,6 +138,8 @@ public:
 
     // Computation menu.
     void RunAnalysisClick();
+    // A probabilistic study of the problem: its dialog (which runs it) and then its charts.
+    void ProbabilisticAnalysisClick();
     // The progress of the run going on (none between runs): its Cancel stops the run.
     QProgressDialog* runProgress() const { return m_runProgress; }
     // The model check: every finding of the engine's check in a list (also before each run, whose
