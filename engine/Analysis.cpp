@@ -104,4 +104,21 @@ std::string methodsDisagreement(const EvaluatedSurface& e, double ranked, const 
            "the ranked factor.";
 }
 
+const MethodResult* methodNamed(const EvaluatedSurface& e, const std::string& name) {
+    const std::pair<const char*, const MethodResult*> methods[] = {
+        {"Ordinary", &e.ordinary},      {"Bishop simplified", &e.bishop},
+        {"Janbu simplified", &e.janbu}, {"Janbu corrected", &e.janbu},
+        {"Spencer", &e.spencer},        {"Morgenstern-Price", &e.morgensternPrice}};
+    for (const auto& [known, result] : methods)
+        if (name == known) return result;
+    return nullptr;
+}
+
+std::optional<double> methodFs(const EvaluatedSurface& e, const std::string& name) {
+    const MethodResult* m = methodNamed(e, name);
+    if (!m || !m->ok) return std::nullopt;
+    const double fs = name == "Janbu corrected" ? e.janbuCorrected : m->fs;
+    return fs > 0 ? std::optional<double>(fs) : std::nullopt;
+}
+
 } // namespace velda

@@ -2,6 +2,7 @@
 // One surface evaluated with every method, and what a run found.
 #include "Methods.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ struct EvaluatedSurface {
 // moments about a fitted centre do not).
 EvaluatedSurface evaluateSurface(const Slope& slope, const std::vector<Point>& surface, const Circle* circle,
                                  double interSliceAngleDegrees);
+
+// The method's result on the surface by the name the report and the result file give it; "Janbu
+// corrected" is Janbu's forces, its factor `janbuCorrected`. Null for a name no method has.
+const MethodResult* methodNamed(const EvaluatedSurface& e, const std::string& name);
+// Its factor (Janbu's corrected one for "Janbu corrected"); nothing when it gave none.
+std::optional<double> methodFs(const EvaluatedSurface& e, const std::string& name);
 
 // A sentence saying that the rigorous methods' factors on the surface differ from the factor it
 // was ranked by (`rankedBy`, `ranked`) by more than plotformat::method::kDisagree; empty otherwise.

@@ -174,7 +174,11 @@ private:
 
     void slices() {
         const EvaluatedSurface& e = r.best;
-        const MethodResult& m = e.spencer.ok ? e.spencer : (e.bishop.ok ? e.bishop : e.ordinary);
+        // The forces of the method the heading names: the one that represents the surface.
+        static const MethodResult kNone;
+        const MethodResult* named = methodNamed(e, e.representedBy);
+        const MethodResult& m = named ? *named : kNone;
+        const double fs = methodFs(e, e.representedBy).value_or(0);
         o += "\nSlices (forces in " + F + " per unit width, angles in degrees; normal and shear forces by " +
              e.representedBy + ")\n";
         o += "    #          x      width    alpha        weight    pore force  total normal"
@@ -186,7 +190,7 @@ private:
             o += pad(number(i + 1), 5) + pad(fixed(s.base.x, 3), 11) + pad(fixed(s.width, 3), 11) +
                  pad(fixed(degrees(s.alpha()), 2), 9) + pad(fixed(s.weight, 2), 14) +
                  pad(fixed(s.poreForce, 2), 14) + pad(fixed(n, 2), 14) + pad(fixed(n - s.poreForce, 2), 16) +
-                 pad(fixed(avail, 2), 14) + pad(fixed(m.ok && m.fs > 0 ? avail / m.fs : 0, 2), 14) + "\n";
+                 pad(fixed(avail, 2), 14) + pad(fixed(fs > 0 ? avail / fs : 0, 2), 14) + "\n";
         }
     }
 

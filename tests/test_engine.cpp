@@ -84,6 +84,39 @@ TEST(Methods, CaseBFredlundKrahn) {
     }
 }
 
+// The report's slice table shows the forces of the method its heading names, whichever method
+// represents the surface (it once printed Spencer's forces under every heading).
+TEST(Report, SliceTableHoldsTheForcesOfTheMethodItNames) {
+    const Problem p = caseB(0.25);
+    const Circle circle{{60, 90}, 80, true};
+    AnalysisResult r;
+    r.found = true;
+    r.best = evaluate(p, arc(circle.centre, 80, 21.27, 134.16), &circle);
+    ASSERT_TRUE(r.best.ok);
+    for (const char* method : {"Ordinary", "Bishop simplified", "Janbu simplified", "Janbu corrected",
+                               "Spencer", "Morgenstern-Price"}) {
+        SCOPED_TRACE(method);
+        r.best.representedBy = method;
+        r.rankedBy = method;
+        const MethodResult* m = methodNamed(r.best, method);
+        ASSERT_TRUE(m && m->ok && !m->normal.empty());
+        const std::string report = reportText(p, r, RunFiles{"p.sl4d", "p.sl4o", "p.sl4p", "p.sl4r"});
+        const size_t heading = report.find(std::string("normal and shear forces by ") + method + ")");
+        ASSERT_NE(heading, std::string::npos);
+        // The first slice's row: number, x, width, alpha, weight, pore force, total normal, effective
+        // normal, available, mobilised.
+        std::istringstream row(report.substr(report.find("\n    1 ", heading) + 1));
+        double values[10] = {};
+        for (double& v : values) row >> v;
+        EXPECT_NEAR(values[6], m->normal[0], 0.006);
+        EXPECT_NEAR(values[8], m->available[0], 0.006);
+        EXPECT_NEAR(values[9], m->available[0] / *methodFs(r.best, method), 0.006);
+    }
+    // Janbu's corrected factor mobilises less shear than the simplified one on the same forces.
+    EXPECT_GT(*methodFs(r.best, "Janbu corrected"), *methodFs(r.best, "Janbu simplified"));
+    EXPECT_FALSE(methodNamed(r.best, "Bishop"));
+}
+
 TEST(Methods, SpencerIsNotBishopOnALayeredSlope) {
     Problem p = caseA();
     p.soils.push_back(soil(20, 0, 38));
