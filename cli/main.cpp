@@ -229,12 +229,12 @@ extern "C" void cancelRun(int) {
     g_cancelRun = 1;
 }
 
-// What a run shows while it goes: nothing, a bar on the terminal's standard error, or lines for a
-// program that watches it. At most ten reports a second.
+// What a run or a study shows while it goes: nothing, a bar on the terminal's standard error, or lines
+// for a program that watches it. At most ten reports a second. `unit` names what is counted.
 class RunWatch {
 public:
     enum Mode { Quiet, Bar, Lines };
-    explicit RunWatch(Mode mode) : m_mode(mode) {
+    explicit RunWatch(Mode mode, const char* unit = "trials") : m_mode(mode), m_unit(unit) {
         struct sigaction a {};
         a.sa_handler = cancelRun;
         sigemptyset(&a.sa_mask);
@@ -260,11 +260,11 @@ public:
         const int width = 30;
         const int filled = total > 0 ? static_cast<int>(width * std::min(done, total) / total) : 0;
         std::fprintf(
-            stderr, "\r[%s%s] %3d%%  %lld of %lld trials%s",
+            stderr, "\r[%s%s] %3d%%  %lld of %lld %s%s",
             std::string(static_cast<size_t>(filled), '#').c_str(),
             std::string(static_cast<size_t>(width - filled), '.').c_str(),
             total > 0 ? static_cast<int>(100 * std::min(done, total) / total) : 0,
-            static_cast<long long>(done), static_cast<long long>(total),
+            static_cast<long long>(done), static_cast<long long>(total), m_unit,
             best > 0
                 ? QStringLiteral(", best factor of safety %1").arg(best, 0, 'f', 3).toLocal8Bit().constData()
                 : "");
@@ -278,6 +278,7 @@ public:
 
 private:
     Mode m_mode;
+    const char* m_unit;
     QElapsedTimer m_clock;
     qint64 m_shown = -1;
     bool m_bar = false;
@@ -569,14 +570,6 @@ int slices(const QStringList& args) {
 
 // ---- studies ----
 
-void printStudyProgress(qint64 done, qint64 total, const char* what) {
-    const int width = 30;
-    const int filled = total > 0 ? static_cast<int>(width * std::min(done, total) / total) : 0;
-    std::fprintf(stderr, "\r[%s%s] %lld of %lld %s", std::string(static_cast<size_t>(filled), '#').c_str(),
-                 std::string(static_cast<size_t>(width - filled), '.').c_str(), static_cast<long long>(done),
-                 static_cast<long long>(total), what);
-}
-
 bool writeStudyOutput(const QString& path, const QByteArray& bytes) {
     QString why;
     if (fileaccess::writeWhole(path, bytes, why)) return true;
@@ -614,11 +607,13 @@ int finishProbabilistic(const StudyFile& file, const velda::StudyRunner& runner,
     std::printf("Mean factor of safety %.4f, standard deviation %.4f\n", s.mean, s.sd);
     std::printf("Probability of failure %.5f (95 %% interval %.5f to %.5f)\n", s.pf, s.pfLow, s.pfHigh);
     std::printf("Reliability index %.3f (normal), %.3f (lognormal)\n", s.betaNormal, s.betaLognormal);
-    if (taylor)
+    if (taylor.why.empty())
         std::printf(
             "First-order estimate: factor %.4f at the means, standard deviation %.4f, reliability index "
             "%.3f\n",
-            taylor->fsAtMeans, taylor->sd, taylor->betaNormal);
+            taylor.fsAtMeans, taylor.sd, taylor.betaNormal);
+    else
+        std::printf("No first-order estimate: %s\n", taylor.why.c_str());
     return kOk;
 }
 
@@ -669,7 +664,10 @@ int study(const QStringList& args) {
          {QStringLiteral("samples"), QStringLiteral("Run only samples FROM to TO - 1 and write a part file."),
           QStringLiteral("FROM:TO")},
          {QStringLiteral("threads"), QStringLiteral("Threads to use (default: every core)."),
-          QStringLiteral("N"), QStringLiteral("0")}});
+          QStringLiteral("N"), QStringLiteral("0")},
+         {QStringLiteral("progress-lines"),
+          QStringLiteral("For a program that runs this one: \"progress DONE TOTAL 0\" lines on standard "
+                         "output while the samples run.")}});
     if (const int done = line.parse(args); done >= 0) return done;
     bool ok = false;
     const unsigned threads = line.value(QStringLiteral("threads")).toUInt(&ok);
@@ -701,15 +699,20 @@ int study(const QStringList& args) {
         printError(error);
         return kFailed;
     }
-    const bool bar = ::isatty(STDERR_FILENO);
-    RunWatch watch(RunWatch::Quiet); // Ctrl+C stops the study as it stops a run
+    // Ctrl+C stops the study as it stops a run.
+    RunWatch watch(line.isSet(QStringLiteral("progress-lines")) ? RunWatch::Lines
+                   : ::isatty(STDERR_FILENO)                    ? RunWatch::Bar
+                                                                : RunWatch::Quiet,
+                   "samples");
     try {
         const velda::StudyRunner runner(*problem, file->study);
         const bool json = line.isSet(QStringLiteral("json"));
         switch (file->analysis) {
         case StudyFile::Analysis::Sensitivity: {
-            const auto lines = velda::sensitivity(runner, file->study, file->sweepPoints, file->sweepK);
-            const QByteArray out = sensitivityJson(*file, lines, runner.method());
+            const velda::Sensitivity sweep =
+                velda::sensitivity(runner, file->study, file->sweepPoints, file->sweepK);
+            const auto& lines = sweep.lines;
+            const QByteArray out = sensitivityJson(*file, sweep, runner.method());
             if (!writeStudyOutput(studyOutput(file->path, QStringLiteral(".results.json")), out))
                 return kFailed;
             if (json) {
@@ -743,13 +746,11 @@ int study(const QStringList& args) {
         }
         case StudyFile::Analysis::Probabilistic: break;
         }
-        const auto rows = velda::runSamples(
-            runner, file->study, from, to, threads, [&watch, bar](const velda::RunProgress& p) {
-                if (bar)
-                    printStudyProgress(static_cast<qint64>(p.done), static_cast<qint64>(p.total), "samples");
-                return watch.report(0, 0, 0);
+        const auto rows =
+            velda::runSamples(runner, file->study, from, to, threads, [&watch](const velda::RunProgress& p) {
+                return watch.report(static_cast<qint64>(p.done), static_cast<qint64>(p.total), 0);
             });
-        if (bar) std::fputs("\n", stderr);
+        watch.finish();
         if (part) {
             const QString name =
                 studyOutput(file->path, QStringLiteral(".part-%1-%2.json").arg(from).arg(to));

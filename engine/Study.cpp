@@ -85,30 +85,13 @@ std::optional<std::vector<std::vector<double>>> cholesky(const std::vector<std::
 }
 
 double methodFactor(const EvaluatedSurface& e, const std::string& method, bool& ok) {
-    const std::pair<const char*, const MethodResult*> methods[] = {
-        {"Ordinary", &e.ordinary},
-        {"Bishop simplified", &e.bishop},
-        {"Janbu simplified", &e.janbu},
-        {"Spencer", &e.spencer},
-        {"Morgenstern-Price", &e.morgensternPrice}};
-    for (const auto& [name, result] : methods)
-        if (method == name) {
-            ok = result->ok && result->fs > 0;
-            return result->fs;
-        }
-    if (method == "Janbu corrected") {
-        ok = e.janbu.ok && e.janbuCorrected > 0;
-        return e.janbuCorrected;
-    }
-    ok = false;
-    return 0;
+    const std::optional<double> fs = methodFs(e, method);
+    ok = fs.has_value();
+    return fs.value_or(0);
 }
 
 bool knownMethod(const std::string& m) {
-    for (const char* name : {"Ordinary", "Bishop simplified", "Janbu simplified", "Janbu corrected",
-                             "Spencer", "Morgenstern-Price"})
-        if (m == name) return true;
-    return false;
+    return methodNamed(EvaluatedSurface{}, m) != nullptr;
 }
 
 AnalysisResult analyseWith(const Problem& p, const Slope& slope, unsigned threads) {
@@ -426,21 +409,41 @@ StudySummary summarise(const std::vector<SampleRow>& unordered) {
     return s;
 }
 
-std::optional<TaylorEstimate> taylorEstimate(const StudyRunner& runner, const Study& study) {
+TaylorEstimate taylorEstimate(const StudyRunner& runner, const Study& study) {
     TaylorEstimate t;
     const std::vector<double> mu = centres(study);
     const auto f0 = runner.factor(mu);
-    if (!f0) return std::nullopt;
+    if (!f0) {
+        t.why = "no factor of safety with every variable at its mean";
+        return t;
+    }
     t.fsAtMeans = *f0;
     t.mean = *f0;
     for (size_t k = 0; k < mu.size(); ++k) {
-        std::vector<double> up = mu, down = mu;
-        const double s = study.variables[k].distribution.spread();
-        up[k] += s;
-        down[k] -= s;
-        const auto fu = runner.factor(up), fd = runner.factor(down);
-        if (!fu || !fd) return std::nullopt;
-        t.dF.push_back((*fu - *fd) / 2);
+        const Distribution& d = study.variables[k].distribution;
+        const double s = d.spread();
+        std::optional<double> change;
+        for (int halving = 0; halving <= 6 && !change && s > 0; ++halving) {
+            const double h = s / (1 << halving);
+            auto at = [&](double x) -> std::optional<double> {
+                if ((d.lower && x < *d.lower) || (d.upper && x > *d.upper)) return std::nullopt;
+                std::vector<double> v = mu;
+                v[k] = x;
+                return runner.factor(v);
+            };
+            const auto fu = at(mu[k] + h), fd = at(mu[k] - h);
+            if (fu && fd)
+                change = (*fu - *fd) / 2 * (s / h);
+            else if (fu || fd) // one side beyond a bound or without a factor: one-sided
+                change = (fu ? *fu - *f0 : *f0 - *fd) * (s / h);
+        }
+        if (s > 0 && !change) {
+            t = TaylorEstimate{};
+            t.why = "no factor of safety near the mean of variable " + std::to_string(k + 1) +
+                    " (within one standard deviation)";
+            return t;
+        }
+        t.dF.push_back(change.value_or(0));
     }
     double var = 0;
     for (size_t i = 0; i < mu.size(); ++i)
@@ -458,9 +461,11 @@ std::optional<TaylorEstimate> taylorEstimate(const StudyRunner& runner, const St
     return t;
 }
 
-std::vector<SweepLine> sensitivity(const StudyRunner& runner, const Study& study, int points, double k) {
-    std::vector<SweepLine> lines;
+Sensitivity sensitivity(const StudyRunner& runner, const Study& study, int points, double k) {
+    Sensitivity out;
+    std::vector<SweepLine>& lines = out.lines;
     const std::vector<double> mu = centres(study);
+    out.atMeans = runner.factor(mu);
     points = std::max(points, 2);
     for (size_t v = 0; v < mu.size(); ++v) {
         const Distribution& d = study.variables[v].distribution;
@@ -491,7 +496,7 @@ std::vector<SweepLine> sensitivity(const StudyRunner& runner, const Study& study
         line.swing = highest - lowest;
         lines.push_back(std::move(line));
     }
-    return lines;
+    return out;
 }
 
 BackAnalysis backAnalyse(const StudyRunner& runner, const Study& study, size_t variable, double low,
@@ -502,6 +507,7 @@ BackAnalysis backAnalyse(const StudyRunner& runner, const Study& study, size_t v
         x.at(variable) = v;
         const auto fs = runner.factor(x);
         if (!fs) throw std::domain_error("no factor of safety at " + std::to_string(v));
+        b.steps.emplace_back(v, *fs);
         return *fs - target;
     };
     try {

@@ -138,11 +138,17 @@ struct StudySummary {
 // The statistics of the rows, taken in index order (the same numbers however they were computed).
 StudySummary summarise(const std::vector<SampleRow>& rows);
 
+// The first-order (Taylor series) estimate: F's standard deviation from each variable's change of F over
+// one standard deviation (Duncan's central difference at mean +- sigma). Where mean +- sigma leaves the
+// variable's bounds or the analysis gives no factor there, the step halves (up to six times) and the
+// difference is scaled back to one sigma; at a bound it is one-sided. `why` says why there is no
+// estimate (then the numbers are 0).
 struct TaylorEstimate {
     double fsAtMeans = 0, mean = 0, sd = 0, betaNormal = 0, betaLognormal = 0, pfNormal = 0;
     std::vector<double> dF; // per variable, F(mu + sigma) - F(mu - sigma), halved
+    std::string why;
 };
-std::optional<TaylorEstimate> taylorEstimate(const StudyRunner& runner, const Study& study);
+TaylorEstimate taylorEstimate(const StudyRunner& runner, const Study& study);
 
 // Each variable swept over `points` values from its mean - k sd to mean + k sd (within its bounds),
 // the others at their means.
@@ -151,14 +157,19 @@ struct SweepLine {
     std::vector<std::optional<double>> fs;
     double swing = 0; // highest minus lowest factor
 };
-std::vector<SweepLine> sensitivity(const StudyRunner& runner, const Study& study, int points, double k);
+struct Sensitivity {
+    std::optional<double> atMeans; // every variable at its mean: where the sweeps cross
+    std::vector<SweepLine> lines;  // one per variable
+};
+Sensitivity sensitivity(const StudyRunner& runner, const Study& study, int points, double k);
 
 // The value of variable `variable` in [low, high] at which the factor equals `target` (TOMS 748).
 struct BackAnalysis {
     bool bracketed = false;
     double value = 0, fs = 0;
     int iterations = 0;
-    double fsLow = 0, fsHigh = 0; // at the range's ends
+    double fsLow = 0, fsHigh = 0;                 // at the range's ends
+    std::vector<std::pair<double, double>> steps; // every value tried and its factor, in order
     std::string message;
 };
 BackAnalysis backAnalyse(const StudyRunner& runner, const Study& study, size_t variable, double low,

@@ -446,7 +446,7 @@ std::optional<std::vector<velda::SampleRow>> mergeParts(const StudyFile& file, c
 }
 
 QByteArray probabilisticJson(const StudyFile& file, const std::vector<velda::SampleRow>& rows,
-                             const std::optional<velda::TaylorEstimate>& taylor, const std::string& method,
+                             const velda::TaylorEstimate& taylor, const std::string& method,
                              const std::vector<velda::Point>& lowestSurface) {
     const velda::StudySummary s = velda::summarise(rows);
     QJsonArray convergence;
@@ -469,13 +469,14 @@ QByteArray probabilisticJson(const StudyFile& file, const std::vector<velda::Sam
                        {QStringLiteral("variables"), QJsonArray::fromStringList(variableNames(file.study))},
                        {QStringLiteral("summary"), summary},
                        {QStringLiteral("convergence"), convergence}};
-    if (taylor)
-        result.insert(QStringLiteral("taylor"),
-                      QJsonObject{{QStringLiteral("fsAtMeans"), taylor->fsAtMeans},
-                                  {QStringLiteral("sd"), taylor->sd},
-                                  {QStringLiteral("betaNormal"), taylor->betaNormal},
-                                  {QStringLiteral("betaLognormal"), taylor->betaLognormal},
-                                  {QStringLiteral("pfNormal"), taylor->pfNormal}});
+    result.insert(QStringLiteral("taylor"),
+                  taylor.why.empty()
+                      ? QJsonObject{{QStringLiteral("fsAtMeans"), taylor.fsAtMeans},
+                                    {QStringLiteral("sd"), taylor.sd},
+                                    {QStringLiteral("betaNormal"), taylor.betaNormal},
+                                    {QStringLiteral("betaLognormal"), taylor.betaLognormal},
+                                    {QStringLiteral("pfNormal"), taylor.pfNormal}}
+                      : QJsonObject{{QStringLiteral("why"), QString::fromStdString(taylor.why)}});
     if (s.samples > s.failed) {
         QJsonArray inputs, surface;
         for (const velda::SampleRow& row : rows)
@@ -501,8 +502,9 @@ QByteArray samplesCsv(const StudyFile& file, const std::vector<velda::SampleRow>
     return out;
 }
 
-QByteArray sensitivityJson(const StudyFile& file, const std::vector<velda::SweepLine>& lines,
+QByteArray sensitivityJson(const StudyFile& file, const velda::Sensitivity& sweep,
                            const std::string& method) {
+    const std::vector<velda::SweepLine>& lines = sweep.lines;
     QJsonArray sweeps;
     const QStringList names = variableNames(file.study);
     for (size_t v = 0; v < lines.size(); ++v) {
@@ -517,6 +519,7 @@ QByteArray sensitivityJson(const StudyFile& file, const std::vector<velda::Sweep
     return QJsonDocument(QJsonObject{{QStringLiteral("study"), QFileInfo(file.path).fileName()},
                                      {QStringLiteral("analysis"), QStringLiteral("sensitivity")},
                                      {QStringLiteral("method"), QString::fromStdString(method)},
+                                     {QStringLiteral("atMeans"), maybe(sweep.atMeans)},
                                      {QStringLiteral("sweeps"), sweeps}})
         .toJson();
 }
@@ -531,6 +534,9 @@ QByteArray backJson(const StudyFile& file, const velda::BackAnalysis& back, cons
                   {QStringLiteral("bracketed"), back.bracketed},
                   {QStringLiteral("fsLow"), back.fsLow},
                   {QStringLiteral("fsHigh"), back.fsHigh}};
+    QJsonArray steps;
+    for (const auto& [x, fs] : back.steps) steps.append(QJsonArray{x, fs});
+    o.insert(QStringLiteral("steps"), steps);
     if (back.bracketed) {
         o.insert(QStringLiteral("value"), back.value);
         o.insert(QStringLiteral("fs"), back.fs);

@@ -44,11 +44,10 @@ std::optional<std::vector<velda::SampleRow>> mergeParts(const StudyFile& file, c
 // The probabilistic results: the summary, the first-order estimate, the convergence, the lowest sample
 // (with its critical surface when given) as JSON; the sample table as CSV.
 QByteArray probabilisticJson(const StudyFile& file, const std::vector<velda::SampleRow>& rows,
-                             const std::optional<velda::TaylorEstimate>& taylor, const std::string& method,
+                             const velda::TaylorEstimate& taylor, const std::string& method,
                              const std::vector<velda::Point>& lowestSurface);
 QByteArray samplesCsv(const StudyFile& file, const std::vector<velda::SampleRow>& rows);
-QByteArray sensitivityJson(const StudyFile& file, const std::vector<velda::SweepLine>& lines,
-                           const std::string& method);
+QByteArray sensitivityJson(const StudyFile& file, const velda::Sensitivity& sweep, const std::string& method);
 QByteArray backJson(const StudyFile& file, const velda::BackAnalysis& back, const std::string& method);
 
 // Where a study's outputs go: beside the study file, "slope.study.json" giving "slope.study.results.json".

@@ -158,12 +158,12 @@ TEST_F(StudyTest, PartsMergeIntoExactlyOneRun) {
     const auto oneThread = velda::runSamples(runner, f.study, 0, 100, 1);
     ASSERT_EQ(all.size(), oneThread.size());
     for (size_t i = 0; i < all.size(); ++i) EXPECT_EQ(all[i].fs, oneThread[i].fs) << "any number of threads";
-    const QByteArray single = probabilisticJson(f, all, std::nullopt, runner.method(), {});
+    const QByteArray single = probabilisticJson(f, all, {}, runner.method(), {});
     const QByteArray a = partJson(f, 37, 100, velda::runSamples(runner, f.study, 37, 100, 2));
     const QByteArray b = partJson(f, 0, 37, velda::runSamples(runner, f.study, 0, 37, 1));
     const auto merged = mergeParts(f, {a, b}, {"a", "b"}, error);
     ASSERT_TRUE(merged) << error.toStdString();
-    EXPECT_EQ(probabilisticJson(f, *merged, std::nullopt, runner.method(), {}), single);
+    EXPECT_EQ(probabilisticJson(f, *merged, {}, runner.method(), {}), single);
     EXPECT_EQ(samplesCsv(f, *merged), samplesCsv(f, all));
 
     struct Bad {
@@ -222,10 +222,20 @@ TEST_F(StudyTest, ExactCheckOfALinearFactor) {
     const velda::StudySummary lhs =
         velda::summarise(velda::runSamples(runner, f.study, 0, f.study.samples, 2));
     EXPECT_LE(std::fabs(lhs.pf - exact), (mc.pfHigh - mc.pfLow) / 3);
-    const auto taylor = velda::taylorEstimate(runner, f.study);
-    ASSERT_TRUE(taylor);
-    EXPECT_NEAR(taylor->sd, sd, 0.01 * sd);
-    EXPECT_NEAR(taylor->pfNormal, exact, 0.01 * exact);
+    const velda::TaylorEstimate taylor = velda::taylorEstimate(runner, f.study);
+    ASSERT_EQ(taylor.why, "");
+    EXPECT_NEAR(taylor.sd, sd, 0.01 * sd);
+    EXPECT_NEAR(taylor.pfNormal, exact, 0.01 * exact);
+    // A bound inside one standard deviation (the cohesion not below 2.5, the mean 3 and sd 0.8): the
+    // difference steps inside it, then one-sided at the bound; still exact for a linear factor.
+    for (const double lower : {2.5, 3.0}) {
+        StudyFile bounded = f;
+        bounded.study.variables[0].distribution.lower = lower;
+        const velda::TaylorEstimate inside = velda::taylorEstimate(runner, bounded.study);
+        ASSERT_EQ(inside.why, "") << lower;
+        ASSERT_EQ(inside.dF.size(), 2u);
+        EXPECT_NEAR(inside.dF[0], b * 0.8, 1e-9 * b) << lower;
+    }
 }
 
 TEST_F(StudyTest, BackAnalysisAndSensitivity) {
@@ -240,12 +250,21 @@ TEST_F(StudyTest, BackAnalysisAndSensitivity) {
     ASSERT_TRUE(back.bracketed) << back.message;
     EXPECT_NEAR(*runner.factor({back.value, 19.6}), 1.0, 1e-6);
     EXPECT_GT(back.iterations, 0);
+    // The steps are the root finder's own: both ends first, the answer among them.
+    ASSERT_GE(back.steps.size(), 3u);
+    EXPECT_EQ(back.steps[0].first, 0.5);
+    EXPECT_EQ(back.steps[1].first, 10);
+    EXPECT_EQ(back.steps.back().second, back.fs);
     const velda::BackAnalysis none = velda::backAnalyse(runner, f.study, 0, 50, 100, 1.0);
     EXPECT_FALSE(none.bracketed);
     EXPECT_NE(none.message.find("is not between them"), std::string::npos) << none.message;
 
-    const auto lines = velda::sensitivity(runner, f.study, 5, 2);
+    const velda::Sensitivity sweep = velda::sensitivity(runner, f.study, 5, 2);
+    const auto& lines = sweep.lines;
     ASSERT_EQ(lines.size(), 2u);
+    // Five points over mean +- 2 sd: the middle one is every variable at its mean.
+    ASSERT_TRUE(sweep.atMeans && lines[0].fs[2]);
+    EXPECT_DOUBLE_EQ(*lines[0].fs[2], *sweep.atMeans);
     EXPECT_DOUBLE_EQ(lines[0].values.front(), 3 - 2 * 0.6);
     EXPECT_DOUBLE_EQ(lines[0].values.back(), 3 + 2 * 0.6);
     EXPECT_GT(*lines[0].fs.back(), *lines[0].fs.front()) << "more cohesion, more safety";
