@@ -4,7 +4,6 @@
 #include "Application.h"
 #include "ResultWindows.h"
 #include "StartPage.h"
-#include "StudyWindows.h"
 
 #include "base/Errors.h"
 #include "base/FileAccess.h"
@@ -258,8 +257,16 @@ void TMainForm::buildComputationMenu() {
     computation->addSeparator();
     addCommand(this, computation, QStringLiteral("Check &Model"), QStringLiteral("CheckModel"),
                [this] { CheckModelClick(); });
-    addCommand(this, computation, QStringLiteral("&Probabilistic Analysis..."),
-               QStringLiteral("ProbabilisticAnalysis"), &TMainForm::ProbabilisticAnalysisClick);
+    if (m_services.studies) {
+        computation->addSeparator();
+        addCommand(this, computation, QStringLiteral("&Probabilistic Analysis..."),
+                   QStringLiteral("ProbabilisticAnalysis"), [this] { StudyClick(StudyKind::Probabilistic); });
+        addCommand(this, computation, QStringLiteral("&Sensitivity Analysis..."),
+                   QStringLiteral("SensitivityAnalysis"), [this] { StudyClick(StudyKind::Sensitivity); });
+        addCommand(this, computation, QStringLiteral("&Back Analysis..."), QStringLiteral("BackAnalysis"),
+                   [this] { StudyClick(StudyKind::Back); });
+        computation->addSeparator();
+    }
     addCommand(this, computation, QStringLiteral("Edit I&nput Text"), QStringLiteral("EditInputText"),
                &TMainForm::EditInputTextClick);
     addCommand(this, computation, QStringLiteral("Edit &Output Text"), QStringLiteral("EditOutputText"),
@@ -945,16 +952,13 @@ engine::RunOutcome TMainForm::runWatched(const QString& runner, const QString& p
     return outcome;
 }
 
-void TMainForm::ProbabilisticAnalysisClick() {
-    auto* dialog = new TStudyDialog(
-        m_session, m_services.messages, engine::childRunner(m_programFolder),
-        [this] { return FileSaveClick() == SaveOutcome::Saved; },
-        [this](const StudyResults& results) {
-            auto* window = new TStudyResults(results, m_services.messages, m_services.files);
-            window->problemFile = document().FileName;
-            showChild(window, QSize(760, 560));
-        });
-    showChild(dialog, QSize(720, 420));
+void TMainForm::StudyClick(StudyKind kind) {
+    if (!m_services.studies) return;
+    CommitActiveChild();
+    m_services.studies(kind, StudyContext{m_session, m_services.messages, m_services.files,
+                                          engine::childRunner(m_programFolder),
+                                          [this] { return FileSaveClick() == SaveOutcome::Saved; },
+                                          [this](QWidget* w, QSize size) { showChild(w, size); }});
 }
 
 void TMainForm::openInEditor(const QString& file) {

@@ -41,6 +41,7 @@ inline const QString kNoProgram = QStringLiteral("No program on this computer co
 } // namespace helpfiles
 
 class TAboutBox;
+class ProblemSession;
 class TDlgEarthquake;
 class TDlgLoading;
 class TDlgOptions;
@@ -61,6 +62,20 @@ inline const QString kBoundaryComments = QStringLiteral(
     "right side to the left side.");
 } // namespace mainmsg
 
+// Studies of the open problem (Computation menu). Their windows chart with Qt Charts, which only the
+// program and the studies' tests load, so they live in a library of their own that the program hands
+// in as an opener; without one the menu offers no study.
+enum class StudyKind { Probabilistic, Sensitivity, Back };
+struct StudyContext {
+    ProblemSession& session;
+    MessageSink& messages;
+    FileChooser& files;
+    QString runner;                            // dizirovi-cli beside the program; none: none there
+    std::function<bool()> save;                // saves the document; false: not saved
+    std::function<void(QWidget*, QSize)> show; // shows a window of the program's
+};
+using StudyOpener = std::function<void(StudyKind, const StudyContext&)>;
+
 // The frame window: menus, the child windows of its MDI area, the document's file commands and
 // the settings kept per user.
 class TMainForm : public QMainWindow, private DocumentHooks {
@@ -73,6 +88,7 @@ public:
         QSettings& settings; // opened on the organisation's and application's settings
         // Where unsaved work is kept against a crash (recovery::DefaultFolder()); none: not kept.
         QString recoveryFolder = {};
+        StudyOpener studies = {};
     };
 
     // `programFolder` holds the engine library and its notes (the executable's folder).
@@ -138,8 +154,8 @@ public:
 
     // Computation menu.
     void RunAnalysisClick();
-    // A probabilistic study of the problem: its dialog (which runs it) and then its charts.
-    void ProbabilisticAnalysisClick();
+    // A study of the problem: its dialog (which runs it) and then its charts.
+    void StudyClick(StudyKind kind);
     // The progress of the run going on (none between runs): its Cancel stops the run.
     QProgressDialog* runProgress() const { return m_runProgress; }
     // The model check: every finding of the engine's check in a list (also before each run, whose

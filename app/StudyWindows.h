@@ -1,7 +1,9 @@
 #pragma once
-// Computation > Probabilistic Analysis: a dialog that edits a study of the open problem (its variables
-// picked from the document's soils, earthquake, water, loads and tiebacks), runs it with the
-// command-line tool beside the program, and a window that charts the results.
+// Computation > Probabilistic, Sensitivity and Back Analysis: a dialog that edits a study of the open
+// problem (its variables picked from the document's soils, earthquake, water, loads and tiebacks), runs
+// it with the command-line tool beside the program, and a window that charts the results.
+#include "MainForm.h"
+
 #include <QJsonObject>
 #include <QStringList>
 #include <QWidget>
@@ -11,20 +13,24 @@
 
 class QChartView;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QSpinBox;
 class QTabWidget;
 class QTableWidget;
-class FileChooser;
-class MessageSink;
-class ProblemSession;
 
 namespace studymsg {
 inline const QString kCaption = QStringLiteral("Probabilistic Analysis");
-inline const QString kResultsCaption = QStringLiteral("Probabilistic Analysis Results");
+inline const QString kSensitivityCaption = QStringLiteral("Sensitivity Analysis");
+inline const QString kBackCaption = QStringLiteral("Back Analysis");
+inline const QString kResultsSuffix = QStringLiteral(" Results");
 inline const QString kNoRunner =
     QStringLiteral("Studies run with the command-line tool dizirovi-cli, which is not beside the program.");
 } // namespace studymsg
+
+// The program's opener of the study windows (handed to the main window).
+void OpenStudyWindow(StudyKind kind, const StudyContext& context);
 
 // What can vary in the document, as the study file names it: "soil 1 cohesion" and its JSON keys.
 struct StudyCandidate {
@@ -34,10 +40,11 @@ struct StudyCandidate {
 };
 std::vector<StudyCandidate> studyCandidates(const ProblemSession& session);
 
-// The probabilistic results a study wrote: its summary, convergence and every sample's factor.
+// The results a study wrote: its JSON and, for a probabilistic one, every sample's factor.
 struct StudyResults {
     QJsonObject results;
     std::vector<double> factors; // in sample order, those with a factor
+    QString analysis() const { return results.value(QLatin1String("analysis")).toString(); }
 };
 std::optional<StudyResults> readStudyResults(const QString& studyPath, QString& error);
 
@@ -47,6 +54,15 @@ struct Histogram {
     std::vector<int> counts;
 };
 Histogram histogram(const std::vector<double>& values);
+
+// A tornado chart's rows: each variable's change of the factor at the low and the high end of its
+// sweep from the factor at the means, the smallest swing first (a chart draws the first row lowest).
+struct TornadoRow {
+    QString variable;
+    double low = 0, high = 0;
+    double swing = 0;
+};
+std::vector<TornadoRow> tornadoRows(const QJsonObject& sensitivity);
 
 class TStudyResults : public QWidget {
     Q_OBJECT
@@ -59,6 +75,10 @@ public:
     QString problemFile;
 
 private:
+    void addProbabilistic(const StudyResults& r);
+    void addSensitivity(const QJsonObject& r);
+    void addBack(const QJsonObject& r);
+
     MessageSink& m_messages;
     FileChooser& m_files;
     QTabWidget* m_tabs;
@@ -68,9 +88,11 @@ private:
 class TStudyDialog : public QWidget {
     Q_OBJECT
 public:
-    // `save` saves the document (false: not saved); `show` shows a results window.
-    TStudyDialog(ProblemSession& session, MessageSink& messages, QString runner, std::function<bool()> save,
-                 std::function<void(const StudyResults&)> show, QWidget* parent = nullptr);
+    // `save` saves the document (false: not saved); `show` shows a results window. The study file
+    // beside the problem, when there is one, fills the dialog.
+    TStudyDialog(StudyKind kind, ProblemSession& session, MessageSink& messages, QString runner,
+                 std::function<bool()> save, std::function<void(const StudyResults&)> show,
+                 QWidget* parent = nullptr);
 
     void AddVariableClick();
     void RemoveVariableClick();
@@ -79,25 +101,46 @@ public:
     // Saves the problem, writes the study beside it and runs it; true when results were shown.
     bool RunClick();
 
+    StudyKind kind() const { return m_kind; }
     QTableWidget* variables() const { return m_table; }
     QSpinBox* samples() const { return m_samples; }
     QSpinBox* seed() const { return m_seed; }
     QComboBox* sampling() const { return m_sampling; }
     QComboBox* mode() const { return m_mode; }
+    QSpinBox* points() const { return m_points; }
+    QDoubleSpinBox* spread() const { return m_k; }
+    QComboBox* solveFor() const { return m_solveFor; }
+    QLineEdit* low() const { return m_low; }
+    QLineEdit* high() const { return m_high; }
+    QLineEdit* target() const { return m_target; }
+    // "slope.study.json", "slope.sensitivity.json" or "slope.back.json" beside the problem.
     QString studyPath() const;
 
 private:
-    void addRow(int candidate);
+    void buildVariables(QLayout* layout);
+    void addRow(int candidate, const QJsonObject& entered = {});
+    int candidateFor(const QJsonObject& variable) const;
+    void load(const QJsonObject& study);
+    void solveForChanged();
+    std::optional<QJsonArray> variablesJson(QString& why) const;
 
+    StudyKind m_kind;
     ProblemSession& m_session;
     MessageSink& m_messages;
     QString m_runner;
     std::function<bool()> m_save;
     std::function<void(const StudyResults&)> m_show;
     std::vector<StudyCandidate> m_candidates;
-    QTableWidget* m_table;
-    QSpinBox* m_samples;
-    QSpinBox* m_seed;
-    QComboBox* m_sampling;
-    QComboBox* m_mode;
+    QJsonObject m_loaded; // the study file as read: what the dialog does not edit is kept
+    QTableWidget* m_table = nullptr;
+    QSpinBox* m_samples = nullptr;
+    QSpinBox* m_seed = nullptr;
+    QComboBox* m_sampling = nullptr;
+    QComboBox* m_mode = nullptr;
+    QSpinBox* m_points = nullptr;
+    QDoubleSpinBox* m_k = nullptr;
+    QComboBox* m_solveFor = nullptr;
+    QLineEdit* m_low = nullptr;
+    QLineEdit* m_high = nullptr;
+    QLineEdit* m_target = nullptr;
 };

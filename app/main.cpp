@@ -1,6 +1,7 @@
 #include "Application.h"
 #include "MainForm.h"
 #include "PlatformServices.h"
+#include "StudyWindows.h"
 
 #include "model/Recovery.h"
 #include "model/UserExamples.h"
@@ -23,7 +24,7 @@ int main(int argc, char* argv[]) {
     QtFileChooser files;
     QtLauncher launcher;
     QSettings settings;
-    TMainForm form(session, {messages, files, launcher, settings, recovery::DefaultFolder()},
+    TMainForm form(session, {messages, files, launcher, settings, recovery::DefaultFolder(), OpenStudyWindow},
                    QApplication::arguments().mid(1));
     messages.setParent(&form);
     files.setParent(&form);

@@ -21,6 +21,7 @@ protected:
     std::unique_ptr<ProblemSession> session;
     std::unique_ptr<TMainForm> form;
     QString recoveryFolder; // none: the form keeps no recovery
+    StudyOpener studies;    // none: the form offers no study
 
     void SetUp() override {
         settings = std::make_unique<QSettings>(dir.filePath("settings.ini"), QSettings::IniFormat);
@@ -33,8 +34,8 @@ protected:
         form.reset();
         session = std::make_unique<ProblemSession>();
         form = std::make_unique<TMainForm>(
-            *session, TMainForm::Services{messages, files, launcher, *settings, recoveryFolder}, args,
-            programFolder);
+            *session, TMainForm::Services{messages, files, launcher, *settings, recoveryFolder, studies},
+            args, programFolder);
         form->FormShow();
     }
 };

@@ -3,7 +3,6 @@
 #include "FakeServices.h"
 #include "MainWindowFixture.h"
 #include "RecordingMessages.h"
-#include "app/StudyWindows.h"
 #include "graph/ModelWindow.h"
 #include "graph/SurfaceWindow.h"
 #include "model/ProgramData.h"
@@ -575,54 +574,4 @@ TEST_F(ModelInMainWindow, AClickOnTheCriticalSurfaceShowsItsSlices) {
     EXPECT_EQ(form->surfaceSelection().rank(), 0);
     EXPECT_EQ(static_cast<int>(form->findChildren<TTableForm*>().size()), tables);
     EXPECT_TRUE(messages.shown.isEmpty());
-}
-
-// ---- Computation > Probabilistic Analysis ----
-
-TEST(StudyCharts, HistogramBinsEverySample) {
-    EXPECT_TRUE(histogram({}).counts.empty());
-    std::vector<double> v;
-    for (int i = 0; i < 400; ++i) v.push_back(0.8 + 0.001 * i);
-    const Histogram h = histogram(v);
-    ASSERT_EQ(h.counts.size(), 20u); // the square root of 400
-    EXPECT_EQ(std::accumulate(h.counts.begin(), h.counts.end(), 0), 400);
-    EXPECT_DOUBLE_EQ(h.edges.front(), 0.8);
-    EXPECT_NEAR(h.edges.back(), 1.199, 1e-12);
-    EXPECT_EQ(histogram({1.0, 1.0, 1.0}).counts.front(), 3) << "one value: one bin holds them";
-}
-
-TEST_F(ModelInMainWindow, AProbabilisticStudySetUpRunAndCharted) {
-    ASSERT_TRUE(QFile::copy(QStringLiteral(DIZIROVI_SOURCE_DIR "/resources/examples/Bishop.sl4d"),
-                            dir.filePath("Bishop.sl4d")));
-    start({dir.filePath("Bishop.sl4d")});
-    form->ProbabilisticAnalysisClick();
-    TStudyDialog* dialog = form->findChild<TStudyDialog*>();
-    ASSERT_TRUE(dialog);
-    // The first soil's cohesion and friction angle, from the document's values.
-    ASSERT_EQ(dialog->variables()->rowCount(), 2);
-    EXPECT_EQ(qobject_cast<QComboBox*>(dialog->variables()->cellWidget(0, 0))->currentText(),
-              "soil 1 cohesion");
-    EXPECT_EQ(dialog->variables()->item(0, 2)->text(), "3");
-    EXPECT_EQ(dialog->variables()->item(1, 2)->text(), "19.6");
-
-    dialog->variables()->item(1, 3)->setText("x");
-    EXPECT_FALSE(dialog->RunClick());
-    ASSERT_FALSE(messages.shown.isEmpty());
-    EXPECT_TRUE(messages.shown.last().contains("is no number for sd")) << messages.shown.last().toStdString();
-    messages.shown.clear();
-    dialog->variables()->item(1, 3)->setText("2");
-    dialog->samples()->setValue(40);
-    ASSERT_TRUE(dialog->RunClick()) << messages.shown.join('\n').toStdString();
-    EXPECT_TRUE(QFile::exists(dir.filePath("Bishop.study.json")));
-    TStudyResults* results = form->findChild<TStudyResults*>();
-    ASSERT_TRUE(results);
-    EXPECT_EQ(results->tabs()->count(), 3);
-    EXPECT_TRUE(results->summary()->text().startsWith("40 samples, Bishop simplified."))
-        << results->summary()->text().toStdString();
-    for (const char* name : {"chart.png", "chart.pdf"}) {
-        files.saves.push_back(dir.filePath(QLatin1String(name)));
-        results->ExportClick();
-        EXPECT_GT(QFileInfo(dir.filePath(QLatin1String(name))).size(), 1000) << name;
-    }
-    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('\n').toStdString();
 }
