@@ -198,7 +198,13 @@ std::optional<StudyRefusal> checkStudy(const Study& study, const Problem& proble
                 return refuse("tieback", "there is no tieback " + std::to_string(i));
             break;
         case K::Kh:
-        case K::Kv: break;
+        case K::Kv:
+            // Without the earthquake section the coefficients act on nothing: every sample would be
+            // the same analysis.
+            if (!problem.equakeOn)
+                return refuse("property", std::string(v.target.kind == K::Kh ? "kh" : "kv") +
+                                              ": the problem has no earthquake loading");
+            break;
         }
         const Distribution& d = v.distribution;
         using D = Distribution::Kind;

@@ -75,8 +75,11 @@ QJsonObject withVariable(QJsonObject o, int i, const QString& key, const QJsonVa
 TEST_F(StudyTest, StudyFilesThatAreRefusedSayWhere) {
     const QJsonObject b = base();
     QJsonArray three = b.value("variables").toArray();
-    three.append(QJsonObject{{"property", "kh"}, {"distribution", "uniform"}, {"min", 0}, {"max", 0.2}});
+    three.append(QJsonObject{
+        {"soil", 1}, {"property", "moist-weight"}, {"distribution", "uniform"}, {"min", 18}, {"max", 22}});
     const QJsonObject threeVars = with(b, "variables", three);
+    QJsonArray shaking = b.value("variables").toArray();
+    shaking.append(QJsonObject{{"property", "kh"}, {"distribution", "uniform"}, {"min", 0}, {"max", 0.2}});
     struct Case {
         QJsonObject study;
         const char* says;
@@ -88,6 +91,7 @@ TEST_F(StudyTest, StudyFilesThatAreRefusedSayWhere) {
         {withVariable(withVariable(b, 0, "lower", 4), 0, "upper", 6),
          "variables[0].lower: the bounds exclude the mean"},
         {withVariable(b, 1, "soil", 9), "variables[1].soil: there is no soil 9"},
+        {with(b, "variables", shaking), "variables[2].property: kh: the problem has no earthquake loading"},
         {withVariable(b, 1, "distribution", "cauchy"), "variables[1].distribution: unknown distribution"},
         {withVariable(b, 1, "property", "colour"), "variables[1].property: unknown property"},
         {withVariable(b, 0, "min", 1), "variables[0].min: a normal distribution has no min"},
