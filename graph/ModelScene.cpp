@@ -196,7 +196,7 @@ constexpr int kArrow = 28;    // a load arrow's length, pixels
 constexpr int kTolerance = 5; // how near a click must be to a line, pixels
 const QColor kWater(0, 90, 255);
 const QColor kPonded(120, 180, 255, 150);
-const QColor kLoad(200, 60, 0);
+const QColor kLoad = kModelLoadColour;
 const QColor kSearch(0, 130, 60);
 const QColor kTermination(190, 0, 0);
 const QColor kGiven(230, 120, 0);
@@ -339,9 +339,10 @@ void drawLoads(QPainter& p, const ModelScene& s, const GraphView& v) {
     p.setFont(smallFont(v));
     for (const auto& l : s.loads) {
         const double a = l.inclination * std::numbers::pi / 180;
-        // Down and turned counterclockwise by the inclination, on the screen (y down); an upward load
+        // The direction the engine applies the load in, (sin a, -cos a) with y up: down, and toward +x
+        // for a positive inclination; on the screen (y down) that is (sin a, cos a). An upward load
         // points away from the ground.
-        QPointF dir(-std::sin(a), std::cos(a));
+        QPointF dir(std::sin(a), std::cos(a));
         if (l.intensity < 0) dir = -dir;
         const double x0 = std::min(l.leftX, l.rightX), x1 = std::max(l.leftX, l.rightX);
         const QPoint pl = v.W.map(x0, s.groundY(x0).value_or(0)), pr = v.W.map(x1, s.groundY(x1).value_or(0));
@@ -608,6 +609,18 @@ bool ModelPicture::Write(const QString& path, const ModelScene& s, double exagge
             Draw(p, s, view, QRect(0, 0, width, height));
         },
         why);
+}
+
+QImage ModelPicture::Render(const ModelScene& s, double exaggeration, int w, int h, double scale) {
+    QImage image(qRound(w * scale), qRound(h * scale), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
+    GraphView view;
+    Fit(view, s, w, h, exaggeration, &image);
+    Draw(p, s, view, QRect(0, 0, w, h));
+    return image;
 }
 
 std::optional<ModelPlace> ModelPicture::HitTest(const ModelScene& s, const GraphView& v, QPoint at) {

@@ -5,6 +5,8 @@
 // the input knows drawn over it: the legend of soils, water with its symbol and ponded water, loads as
 // arrows, the earthquake coefficients, the search's ranges and boxes and the given surface.
 #include "GraphView.h"
+#include <QColor>
+#include <QImage>
 
 #include <QString>
 #include <optional>
@@ -23,6 +25,9 @@ struct ModelPlace {
     QString what; // "Boundary line 3", as a tooltip says it
     bool operator==(const ModelPlace& o) const { return section == o.section && item == o.item; }
 };
+
+// The colour of loads and their intensities in the model view.
+inline const QColor kModelLoadColour(200, 60, 0);
 
 struct ModelScene {
     struct Soil {
@@ -90,6 +95,9 @@ public:
     // A PNG of w x h pixels or a landscape PDF page, written whole or not at all; false with the reason.
     static bool Write(const QString& path, const ModelScene& scene, double exaggeration, int w, int h,
                       QString& why);
+    // The drawing laid out on w x h pixels and drawn `scale` times as fine, for print: the same
+    // picture as Write's of w x h, sharp at `scale` times the size.
+    static QImage Render(const ModelScene& scene, double exaggeration, int w, int h, double scale);
     // What lies under the pixel `at` (within a few pixels of a line), the nearest first; nothing
     // outside the model.
     static std::optional<ModelPlace> HitTest(const ModelScene& scene, const GraphView& view, QPoint at);

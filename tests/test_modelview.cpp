@@ -122,6 +122,30 @@ TEST_F(ModelView, TheSceneHoldsWhatTheTablesHold) {
     EXPECT_EQ(s.stressUnit, "kN/m^2");
 }
 
+// An inclined load is drawn the way the engine applies it: down and toward +x for a positive
+// inclination, so its arrows' tails stand up and to the left of where they meet the ground.
+TEST_F(ModelView, AnInclinedLoadPointsTheWayTheEngineAppliesIt) {
+    for (const double inclination : {40.0, -40.0}) {
+        SCOPED_TRACE(inclination);
+        QByteArray text(kPlanted);
+        text.replace("45. 55. 50. 0.", QByteArray("45. 55. 50. ") + QByteArray::number(inclination, 'f', 1));
+        read(text);
+        GraphView v;
+        const QImage image = draw(scene(), v);
+        auto load = [](const QColor& c) { return near(c, kModelLoadColour, 60); };
+        // Beside the loaded stretch (x 45 to 55), just above the crest (y 20).
+        const int before = count(image, around(v, 43.8, 21.2, 10), load);
+        const int after = count(image, around(v, 56.2, 21.2, 10), load);
+        if (inclination > 0) {
+            EXPECT_GT(before, 5);
+            EXPECT_EQ(after, 0);
+        } else {
+            EXPECT_EQ(before, 0);
+            EXPECT_GT(after, 5);
+        }
+    }
+}
+
 TEST_F(ModelView, EveryLayerOnAFixedImage) {
     read();
     const ModelScene s = scene();
