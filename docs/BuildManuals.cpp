@@ -1,14 +1,18 @@
 // Builds the delivered documents from the manuals' Markdown at build time, with Qt's own Markdown
-// reader and PDF writer: the user's and the technical manual as PDF, both together as one HTML
-// help file with its pictures inside, and the manual pages marked in the user's manual as roff.
+// reader and PDF writer: the user's and the technical manual as PDF (with their contents, page
+// numbers and bookmarks), both together as one HTML help file with its pictures and equations inside
+// and every section linked from its contents, and the manual pages marked in the user's manual as roff.
+// Equations are TeX between "$" or "$$", typeset by MathJax under Node.js (tools/equations).
 //
 // In the Markdown:
 //   <!-- include PATH -->           the file (relative to the source tree) as a preformatted block
 //   {{NAME}}                        the contents of NAME.txt in the pictures folder
 //   ![text](pictures/NAME.png)      a picture from the pictures folder
 //   <!-- man NAME SECTION -->  ...  <!-- end man -->   the part that becomes the page NAME(SECTION)
+//   $TeX$, $$TeX$$                  an equation, inline or displayed
 //
-// Usage: build_manuals SOURCE-TREE PICTURES-FOLDER OUTPUT-FOLDER MAN-FOLDER
+// Usage: build_manuals SOURCE-TREE PICTURES-FOLDER OUTPUT-FOLDER MAN-FOLDER NODE
+#include "ManualDocument.h"
 #include "format/Release.h"
 
 #include <QBuffer>
@@ -19,7 +23,10 @@
 #include <QPageLayout>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextImageFormat>
 #include <QTextStream>
 #include <cstdio>
 
@@ -61,14 +68,13 @@ QString expand(const QString& markdown, const Paths& p, bool& ok) {
     return text;
 }
 
-// A document from Markdown, its pictures loaded from the pictures folder.
+// A document from Markdown, its pictures loaded from the pictures folder at their full resolution and
+// shown at most about 16 cm wide (600 pixels at the document's 96 an inch): a print shows them sharp.
 void fill(QTextDocument& doc, const QString& markdown, const Paths& p, bool& ok) {
     static const QRegularExpression picture(QStringLiteral("!\\[[^\\]]*\\]\\((pictures/[^)]+)\\)"));
     for (auto it = picture.globalMatch(markdown); it.hasNext();) {
         const QString name = it.next().captured(1);
-        QImage image(p.pictures.filePath(name.mid(9)));
-        // Pictures fit the text's width: about 16 cm at the document's 96 pixels an inch.
-        if (image.width() > 600) image = image.scaledToWidth(600, Qt::SmoothTransformation);
+        const QImage image(p.pictures.filePath(name.mid(9)));
         if (image.isNull()) {
             std::fprintf(stderr, "build_manuals: no picture %s\n", qPrintable(name));
             ok = false;
@@ -76,6 +82,20 @@ void fill(QTextDocument& doc, const QString& markdown, const Paths& p, bool& ok)
         doc.addResource(QTextDocument::ImageResource, QUrl(name), image);
     }
     doc.setMarkdown(markdown);
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next())
+        for (auto f = b.begin(); !f.atEnd(); ++f) {
+            if (!f.fragment().charFormat().isImageFormat()) continue;
+            QTextImageFormat image = f.fragment().charFormat().toImageFormat();
+            const QImage shown =
+                doc.resource(QTextDocument::ImageResource, QUrl(image.name())).value<QImage>();
+            if (shown.width() <= 600) continue;
+            image.setWidth(600);
+            image.setHeight(600.0 * shown.height() / shown.width());
+            QTextCursor c(&doc);
+            c.setPosition(f.fragment().position());
+            c.setPosition(f.fragment().position() + f.fragment().length(), QTextCursor::KeepAnchor);
+            c.setCharFormat(image);
+        }
 }
 
 QTextDocument* styled(QTextDocument& doc) {
@@ -84,22 +104,25 @@ QTextDocument* styled(QTextDocument& doc) {
     return &doc;
 }
 
-bool writePdf(const QString& markdown, const QString& title, const QString& path, const Paths& p) {
+bool writePdf(const QString& markdown, const QList<Equation>& equations, const QString& title,
+              const QString& path, const Paths& p) {
     bool ok = true;
     QTextDocument doc;
     styled(doc);
     fill(doc, markdown, p, ok);
-    QPdfWriter pdf(path);
-    pdf.setTitle(title);
-    pdf.setCreator(QStringLiteral("DizirOvi"));
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 18, 20, 18),
-                                  QPageLayout::Millimeter));
-    doc.print(&pdf);
-    return ok && QFileInfo(path).size() > 0;
+    EquationObjects objects(equations);
+    objects.place(doc);
+    QString why;
+    if (!writeManualPdf(doc, title, path, why)) {
+        std::fprintf(stderr, "build_manuals: %s: %s\n", qPrintable(path), qPrintable(why));
+        return false;
+    }
+    return ok;
 }
 
-// The HTML of the documents with every picture inside it, so the help is one file.
-QString htmlWithPictures(const QString& markdown, const Paths& p, bool& ok) {
+// The HTML of the documents with every picture and equation inside it, so the help is one file.
+QString htmlWithPictures(const QString& markdown, const QList<Equation>& equations, const Paths& p,
+                         bool& ok) {
     QTextDocument doc;
     styled(doc);
     fill(doc, markdown, p, ok);
@@ -111,9 +134,7 @@ QString htmlWithPictures(const QString& markdown, const Paths& p, bool& ok) {
         html.replace(m.capturedStart(1), m.capturedLength(1),
                      QStringLiteral("data:image/png;base64,") + QString::fromLatin1(data));
     }
-    // A browser shows the pictures within the window's width.
-    return html.replace(QLatin1String("</head>"),
-                        QLatin1String("<style>img { max-width: 100%; }</style></head>"));
+    return linkedHtml(html, equations);
 }
 
 // ---- manual pages ----
@@ -172,8 +193,9 @@ bool writeManPages(const QString& markdown, const Paths& p) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 5) {
-        std::fputs("usage: build_manuals SOURCE-TREE PICTURES-FOLDER OUTPUT-FOLDER MAN-FOLDER\n", stderr);
+    if (argc != 6) {
+        std::fputs("usage: build_manuals SOURCE-TREE PICTURES-FOLDER OUTPUT-FOLDER MAN-FOLDER NODE\n",
+                   stderr);
         return 2;
     }
     const Paths p{QDir(QString::fromLocal8Bit(argv[1])), QDir(QString::fromLocal8Bit(argv[2])),
@@ -181,18 +203,29 @@ int main(int argc, char** argv) {
     QDir().mkpath(p.output.path());
     QDir().mkpath(p.man.path());
     bool ok = true;
-    const QString users =
+    const QString usersSource =
         expand(readText(p.source.filePath(QStringLiteral("docs/manual/UsersManual.md")), &ok), p, ok);
-    const QString technical =
+    const QString technicalSource =
         expand(readText(p.source.filePath(QStringLiteral("docs/manual/TechnicalManual.md")), &ok), p, ok);
-    ok = writePdf(users, QStringLiteral("DizirOvi 2015 User's Manual"),
+    // One numbering of the equations over both manuals, typeset at once; each document holds its own.
+    QList<Equation> equations;
+    const QString users = takeEquations(usersSource, equations);
+    const QString technical = takeEquations(technicalSource, equations);
+    QString why;
+    if (!typesetEquations(equations, QString::fromLocal8Bit(argv[5]),
+                          p.source.filePath(QStringLiteral("tools/equations/render.js")), why)) {
+        std::fprintf(stderr, "build_manuals: %s\n", qPrintable(why));
+        return 1;
+    }
+    ok = writePdf(users, equations, QStringLiteral("DizirOvi 2015 User's Manual"),
                   p.output.filePath(QStringLiteral("DIZIROVI2015UsersManual.pdf")), p) &&
          ok;
-    ok = writePdf(technical, QStringLiteral("DizirOvi 2015 Technical Manual"),
+    ok = writePdf(technical, equations, QStringLiteral("DizirOvi 2015 Technical Manual"),
                   p.output.filePath(QStringLiteral("DIZIROVI2015TechnicalManual.pdf")), p) &&
          ok;
-    const QString help = htmlWithPictures(users + QStringLiteral("\n\n---\n\n") + technical, p, ok);
+    const QString help =
+        htmlWithPictures(users + QStringLiteral("\n\n---\n\n") + technical, equations, p, ok);
     ok = writeFile(p.output.filePath(QStringLiteral("DIZIROVI2015.html")), help.toUtf8()) && ok;
-    ok = writeManPages(users, p) && ok;
+    ok = writeManPages(usersSource, p) && ok;
     return ok ? 0 : 1;
 }
