@@ -334,37 +334,30 @@ int main(int argc, char** argv) {
     }
     QList<CaseResult> results;
     bool ran = true, inBand = true;
-    for (const QString& name : names) {
-        results << runCase(cases, name, output);
-        const CaseResult& c = results.last();
+    // Each case's rows on standard output as it is done; `places` decimals.
+    auto report = [&](const CaseResult& c, int places) {
         if (!c.failure.isEmpty()) {
             ran = false;
             std::fprintf(stderr, "manual_verification: %s\n", qPrintable(c.failure));
-            continue;
+            return;
         }
         for (const MethodRow& r : c.rows) {
-            std::printf("%-36s %-18s published %-7s ours %-7s band %-15s %s\n", qPrintable(name),
-                        qPrintable(r.method), qPrintable(fixed(r.published)), qPrintable(fixed(r.ours)),
-                        qPrintable(bandText(r)), qPrintable(inBandText(r)));
+            std::printf("%-36s %-18s published %-7s ours %-7s band %-15s %s\n", qPrintable(c.name),
+                        qPrintable(r.method), qPrintable(fixed(r.published, places)),
+                        qPrintable(fixed(r.ours, places)), qPrintable(bandText(r, places)),
+                        qPrintable(inBandText(r)));
             inBand = inBand && r.accepted();
         }
+    };
+    for (const QString& name : names) {
+        results << runCase(cases, name, output);
+        report(results.last(), 3);
     }
     const QDir probabilistic(cases.filePath(QStringLiteral("probabilistic")));
     for (const QString& f : probabilistic.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
         if (f.endsWith(QLatin1String(".study.json"))) continue;
         results << runStudyCase(probabilistic, QFileInfo(f).completeBaseName());
-        const CaseResult& c = results.last();
-        if (!c.failure.isEmpty()) {
-            ran = false;
-            std::fprintf(stderr, "manual_verification: %s\n", qPrintable(c.failure));
-            continue;
-        }
-        for (const MethodRow& r : c.rows) {
-            std::printf("%-36s %-18s published %-7s ours %-7s band %-15s %s\n", qPrintable(c.name),
-                        qPrintable(r.method), qPrintable(fixed(r.published, 4)), qPrintable(fixed(r.ours, 4)),
-                        qPrintable(bandText(r)), qPrintable(inBandText(r)));
-            inBand = inBand && r.accepted();
-        }
+        report(results.last(), 4);
     }
     QFile md(output.filePath(QStringLiteral("verification.txt")));
     if (!md.open(QIODevice::WriteOnly) || md.write(chapter(results).toUtf8()) < 0) {
