@@ -298,6 +298,40 @@ void BM_StudyThousandSearches(benchmark::State& state) {
 }
 BENCHMARK(BM_StudyThousandSearches)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
+// 10^5 samples of the critical surface at the means, in a child process so that its peak memory is
+// the study's own. Goal: under 60 MB.
+void BM_StudyHundredThousandSamplesMemory(benchmark::State& state) {
+    Problem p = caseA();
+    p.search = SearchKind::BishopCircle;
+    p.parameters = caseARanges(10, 100);
+    Study study;
+    study.samples = 100000;
+    study.mode = Study::Mode::Surface;
+    study.sampling = Study::Sampling::LatinHypercube;
+    StudyVariable c{"cohesion", {StudyTarget::Kind::Cohesion, 1}, {}};
+    c.distribution.mean = p.soils[0].cohesion;
+    c.distribution.sd = 0.2 * p.soils[0].cohesion;
+    c.distribution.lower = 0;
+    study.variables = {c};
+    double peakMB = 0;
+    for (auto _ : state) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const StudyRunner runner(p, study);
+            const StudySummary s = summarise(runSamples(runner, study, 0, study.samples, 0));
+            _exit(s.samples == study.samples ? 0 : 1);
+        }
+        int status = 0;
+        rusage usage{};
+        ::wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) state.SkipWithError("the study failed");
+        peakMB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    }
+    state.counters["peak MB"] = peakMB;
+    state.counters["goal MB"] = 60;
+}
+BENCHMARK(BM_StudyHundredThousandSamplesMemory)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
 BENCHMARK(BM_SearchBishopCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SearchJanbuCircles)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_SearchSpencerCircles)->Unit(benchmark::kMillisecond)->Iterations(1);
