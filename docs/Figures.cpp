@@ -247,7 +247,7 @@ bool sliceForces(const QString& path) {
     // One slice: faces at x = 0 and x = 10, a rising base, an inclined top.
     const QPointF bl(0, 2), br(10, 6), tl(0, 15), tr(10, 18);
     f.area({bl, br, tr, tl}, kSoil);
-    f.label({5, 13.5}, QStringLiteral("slice <i>i</i>"), Qt::AlignHCenter | Qt::AlignBottom, Qt::darkGray);
+    f.label({0.3, 13.8}, QStringLiteral("slice <i>i</i>"), Qt::AlignLeft | Qt::AlignBottom, Qt::darkGray);
     const double alpha = std::atan2(br.y() - bl.y(), br.x() - bl.x()) * 180 / kPi;
     f.line({bl, bl + QPointF(4, 0)}, Qt::darkGray, 2, Qt::DashLine);
     f.angle(bl, f.px(3.2), 0, alpha);
