@@ -3,6 +3,8 @@
 #include "base/FileAccess.h"
 #include "base/FileNames.h"
 #include "base/UserInteraction.h"
+#include "graph/ModelScene.h"
+#include "graph/PlotModel.h"
 #include "model/ProgramData.h"
 #include "model/TableSet.h"
 #include "tables/ColumnTypes.h"
@@ -231,7 +233,9 @@ TStudyResults::TStudyResults(const StudyResults& r, MessageSink& messages, FileC
     auto* exportButton = new QPushButton(QStringLiteral("&Export Chart..."), this);
     connect(exportButton, &QPushButton::clicked, this, &TStudyResults::ExportClick);
     connect(m_tabs, &QTabWidget::currentChanged, exportButton, [this, exportButton] {
-        exportButton->setEnabled(qobject_cast<QChartView*>(m_tabs->currentWidget()));
+        const QWidget* shown = m_tabs->currentWidget();
+        exportButton->setEnabled(qobject_cast<const QChartView*>(shown) ||
+                                 (shown && shown->objectName() == QLatin1String("LowestSample")));
     });
     auto* bar = new QHBoxLayout;
     bar->addStretch(1);
@@ -462,9 +466,58 @@ void TStudyResults::addBack(const QJsonObject& r) {
     m_tabs->addTab(table, QStringLiteral("Iterations"));
 }
 
+void TStudyResults::addLowestSample(const QImage& drawing, const QString& caption) {
+    m_lowest = drawing;
+    auto* page = new QWidget(m_tabs);
+    auto* layout = new QVBoxLayout(page);
+    auto* text = new QLabel(caption, page);
+    text->setWordWrap(true);
+    auto* picture = new QLabel(page);
+    picture->setPixmap(QPixmap::fromImage(drawing.scaledToWidth(700, Qt::SmoothTransformation)));
+    picture->setAlignment(Qt::AlignCenter);
+    layout->addWidget(text);
+    layout->addWidget(picture, 1);
+    page->setObjectName(QStringLiteral("LowestSample"));
+    m_tabs->addTab(page, QStringLiteral("Lowest Sample"));
+}
+
+std::optional<std::pair<QImage, QString>> lowestSampleDrawing(const ProblemSession& session,
+                                                              const QJsonObject& results) {
+    const QJsonObject lowest = results.value(QLatin1String("lowest")).toObject();
+    const QJsonArray surface = lowest.value(QLatin1String("surface")).toArray();
+    if (surface.size() < 2) return std::nullopt;
+    PlotModel plot;
+    PolyLine& line = plot.CriticalSurfaces[0];
+    line.count = static_cast<int32_t>(std::min<qsizetype>(surface.size(), plotformat::kSurfacePoints));
+    for (int i = 0; i < line.count; ++i)
+        line.points[static_cast<size_t>(i)] = {surface.at(i).toArray().at(0).toDouble(),
+                                               surface.at(i).toArray().at(1).toDouble()};
+    plot.FactorOfSafety = lowest.value(QLatin1String("fs")).toDouble();
+    const QJsonArray centre = lowest.value(QLatin1String("centre")).toArray();
+    if (centre.size() == 2) {
+        plot.CentreX = centre.at(0).toDouble();
+        plot.CentreY = centre.at(1).toDouble();
+        plot.Radius = lowest.value(QLatin1String("radius")).toDouble();
+    }
+    plot.Loaded = true;
+    const ModelScene scene = BuildModelScene(session.document(), session.tables(), &plot);
+    QStringList inputs;
+    const QJsonArray names = results.value(QLatin1String("variables")).toArray();
+    const QJsonArray values = lowest.value(QLatin1String("inputs")).toArray();
+    for (qsizetype i = 0; i < std::min(names.size(), values.size()); ++i)
+        inputs << QStringLiteral("%1 %2").arg(names.at(i).toString(), number(values.at(i).toDouble()));
+    return std::pair{
+        ModelPicture::Render(scene, 1.0, 900, 500, 2),
+        QStringLiteral("Sample %1 (%2) has the lowest factor of safety, %3; its critical surface:")
+            .arg(lowest.value(QLatin1String("sample")).toInt())
+            .arg(inputs.join(QStringLiteral(", ")), number(plot.FactorOfSafety))};
+}
+
 void TStudyResults::ExportClick() {
     auto* view = qobject_cast<QChartView*>(m_tabs->currentWidget());
-    if (!view) return;
+    const bool drawing = !view && m_tabs->currentWidget() &&
+                         m_tabs->currentWidget()->objectName() == QLatin1String("LowestSample");
+    if (!view && !drawing) return;
     const QString proposed = filenames::changeExtension(
         problemFile,
         QStringLiteral("-%1.png").arg(m_tabs->tabText(m_tabs->currentIndex()).toLower().replace(' ', '-')));
@@ -483,8 +536,16 @@ void TStudyResults::ExportClick() {
         QPainter p(&pdf);
         const QRectF page(QPointF(0, 0), QSizeF(pdf.width(), pdf.height()));
         // The chart keeps the export's proportions within the page.
-        const double fit = std::min(page.width() / kExportSize.width(), page.height() / kExportSize.height());
-        renderChart(*view->chart(), p, QRectF(QPointF(0, 0), kExportSize * fit));
+        if (drawing) {
+            const QSizeF size = QSizeF(m_lowest.size()).scaled(page.size(), Qt::KeepAspectRatio);
+            p.drawImage(QRectF(QPointF(0, 0), size), m_lowest);
+        } else {
+            const double fit =
+                std::min(page.width() / kExportSize.width(), page.height() / kExportSize.height());
+            renderChart(*view->chart(), p, QRectF(QPointF(0, 0), kExportSize * fit));
+        }
+    } else if (drawing) {
+        m_lowest.save(&bytes, "PNG");
     } else {
         QImage image((kExportSize * 2).toSize(), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::white);
@@ -943,11 +1004,14 @@ void OpenStudyWindow(StudyKind kind, const StudyContext& context) {
     MessageSink* messages = &context.messages;
     FileChooser* files = &context.files;
     const auto show = context.show;
-    auto* dialog = new TStudyDialog(kind, *session, *messages, context.runner, context.save,
-                                    [show, session, messages, files](const StudyResults& results) {
-                                        auto* window = new TStudyResults(results, *messages, *files);
-                                        window->problemFile = session->document().FileName;
-                                        show(window, QSize(760, 560));
-                                    });
+    auto* dialog =
+        new TStudyDialog(kind, *session, *messages, context.runner, context.save,
+                         [show, session, messages, files](const StudyResults& results) {
+                             auto* window = new TStudyResults(results, *messages, *files);
+                             window->problemFile = session->document().FileName;
+                             if (const auto lowest = lowestSampleDrawing(*session, results.results))
+                                 window->addLowestSample(lowest->first, lowest->second);
+                             show(window, QSize(760, 560));
+                         });
     show(dialog, QSize(720, kind == StudyKind::Back ? 260 : 420));
 }

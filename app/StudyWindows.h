@@ -4,6 +4,7 @@
 // it with the command-line tool beside the program, and a window that charts the results.
 #include "MainForm.h"
 
+#include <QImage>
 #include <QJsonObject>
 #include <QStringList>
 #include <QWidget>
@@ -69,7 +70,9 @@ class TStudyResults : public QWidget {
 public:
     TStudyResults(const StudyResults& results, MessageSink& messages, FileChooser& files,
                   QWidget* parent = nullptr);
-    void ExportClick(); // the chart on the current tab, as PNG or PDF
+    void ExportClick(); // the chart (or the drawing) on the current tab, as PNG or PDF
+    // A tab with the model and the critical surface of the sample with the lowest factor.
+    void addLowestSample(const QImage& drawing, const QString& caption);
     QTabWidget* tabs() const { return m_tabs; }
     QLabel* summary() const { return m_summary; }
     QString problemFile;
@@ -83,7 +86,13 @@ private:
     FileChooser& m_files;
     QTabWidget* m_tabs;
     QLabel* m_summary;
+    QImage m_lowest; // the drawing on the "Lowest Sample" tab, as exported
 };
+
+// The model of `session` as the model view draws it, with the critical surface of the study's sample
+// of lowest factor (the results' "lowest"), and a caption naming the sample; nothing without one.
+std::optional<std::pair<QImage, QString>> lowestSampleDrawing(const ProblemSession& session,
+                                                              const QJsonObject& results);
 
 class TStudyDialog : public QWidget {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "StudyFile.h"
 
 #include "base/FileAccess.h"
+#include "engine/Methods.h"
 #include "engine/ProblemInput.h"
 #include "format/ProblemFormat.h"
 
@@ -483,11 +484,16 @@ QByteArray probabilisticJson(const StudyFile& file, const std::vector<velda::Sam
             if (row.index == s.lowestIndex)
                 for (double x : row.inputs) inputs.append(x);
         for (const velda::Point& p : lowestSurface) surface.append(QJsonArray{p.x, p.y});
-        result.insert(QStringLiteral("lowest"),
-                      QJsonObject{{QStringLiteral("sample"), static_cast<double>(s.lowestIndex)},
-                                  {QStringLiteral("fs"), s.lowest},
-                                  {QStringLiteral("inputs"), inputs},
-                                  {QStringLiteral("surface"), surface}});
+        QJsonObject lowest{{QStringLiteral("sample"), static_cast<double>(s.lowestIndex)},
+                           {QStringLiteral("fs"), s.lowest},
+                           {QStringLiteral("inputs"), inputs},
+                           {QStringLiteral("surface"), surface}};
+        // A circular surface also gives its circle, as the plot file does for the critical surface.
+        if (const velda::Circle c = velda::fitCircle(lowestSurface); c.exact) {
+            lowest.insert(QStringLiteral("centre"), QJsonArray{c.centre.x, c.centre.y});
+            lowest.insert(QStringLiteral("radius"), c.radius);
+        }
+        result.insert(QStringLiteral("lowest"), lowest);
     }
     return QJsonDocument(result).toJson();
 }

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -65,8 +66,19 @@ protected:
                     dir.filePath(QStringLiteral("chart%1.%2").arg(tab).arg(QLatin1String(kind)));
                 files.saves.push_back(out);
                 results->ExportClick();
-                EXPECT_GT(QFileInfo(out).size(), 1000)
-                    << results->tabs()->tabText(tab).toStdString() << " " << kind;
+                const std::string what = results->tabs()->tabText(tab).toStdString() + " " + kind;
+                EXPECT_GT(QFileInfo(out).size(), 1000) << what;
+                if (QLatin1String(kind) != QLatin1String("png")) continue;
+                // At print size whatever the window's (a chart at its export size, the lowest sample's
+                // drawing as the model view's, twice as fine), and drawn: a good share is not white.
+                const QImage image(out);
+                const bool model = results->tabs()->tabText(tab) == QLatin1String("Lowest Sample");
+                EXPECT_EQ(image.size(), model ? QSize(1800, 1000) : QSize(2000, 1250)) << what;
+                int inked = 0;
+                for (int y = 0; y < image.height(); y += 5)
+                    for (int x = 0; x < image.width(); x += 5)
+                        inked += image.pixel(x, y) != qRgb(255, 255, 255);
+                EXPECT_GT(inked, image.width() * image.height() / 25 / 50) << what;
             }
         }
     }
@@ -137,7 +149,18 @@ TEST_F(StudyWindows, AProbabilisticStudySetUpRunChartedAndReadBack) {
     EXPECT_TRUE(QFile::exists(dir.filePath("Bishop.study.json")));
     TStudyResults* results = lastResults();
     ASSERT_TRUE(results);
-    EXPECT_EQ(tabNames(results->tabs()), QStringList({"Histogram", "Cumulative", "Convergence"}));
+    EXPECT_EQ(tabNames(results->tabs()),
+              QStringList({"Histogram", "Cumulative", "Convergence", "Lowest Sample"}));
+    // The lowest sample's surface, drawn over the model, and which sample it is.
+    const QJsonObject computed = readJson(dir.filePath("Bishop.study.results.json"));
+    const QString caption = results->tabs()->widget(3)->findChild<QLabel*>()->text();
+    EXPECT_TRUE(caption.startsWith(QStringLiteral("Sample %1 (soil 1 cohesion ")
+                                       .arg(computed.value("lowest").toObject().value("sample").toInt())))
+        << caption.toStdString();
+    // A circle search's lowest surface comes with its circle.
+    EXPECT_GT(computed.value("lowest").toObject().value("radius").toDouble(), 0);
+    results->tabs()->setCurrentIndex(3);
+    EXPECT_TRUE(results->findChild<QPushButton*>()->isEnabled()) << "the drawing exports too";
     EXPECT_TRUE(results->summary()->text().startsWith("40 samples, Bishop simplified."))
         << results->summary()->text().toStdString();
     exportsEveryChart(results);
