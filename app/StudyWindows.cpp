@@ -674,14 +674,16 @@ TStudyDialog::TStudyDialog(StudyKind kind, ProblemSession& session, MessageSink&
 void TStudyDialog::buildVariables(QLayout* layout) {
     auto* intro =
         new QLabel(QStringLiteral("Uncertain inputs (normal and lognormal: mean and standard deviation; "
-                                  "uniform: minimum and maximum; triangular: minimum, mode, maximum):"),
+                                  "uniform: minimum and maximum; triangular: minimum, mode, maximum; any of "
+                                  "them cut off below Lower and above Upper when given):"),
                    this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
-    m_table = new QTableWidget(0, 5, this);
+    m_table = new QTableWidget(0, 7, this);
     m_table->setHorizontalHeaderLabels({QStringLiteral("Variable"), QStringLiteral("Distribution"),
                                         QStringLiteral("Mean / Min"), QStringLiteral("SD / Mode"),
-                                        QStringLiteral("Max")});
+                                        QStringLiteral("Max"), QStringLiteral("Lower"),
+                                        QStringLiteral("Upper")});
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     layout->addWidget(m_table);
     auto* rows = new QHBoxLayout;
@@ -720,7 +722,7 @@ void TStudyDialog::addRow(int candidate, const QJsonObject& entered) {
         const double v = m_candidates[static_cast<size_t>(candidate)].value;
         m_table->setItem(row, 2, new QTableWidgetItem(number(v)));
         m_table->setItem(row, 3, new QTableWidgetItem(number(v != 0 ? std::fabs(v) / 10 : 0.1)));
-        m_table->setItem(row, 4, new QTableWidgetItem(QString()));
+        for (const int column : {4, 5, 6}) m_table->setItem(row, column, new QTableWidgetItem(QString()));
         return;
     }
     const QString kind = entered.value(QLatin1String("distribution")).toString();
@@ -733,10 +735,8 @@ void TStudyDialog::addRow(int candidate, const QJsonObject& entered) {
     m_table->setItem(row, 2, new QTableWidgetItem(text(spread ? "mean" : "min")));
     m_table->setItem(row, 3, new QTableWidgetItem(text(spread ? "sd" : "mode")));
     m_table->setItem(row, 4, new QTableWidgetItem(spread ? QString() : text("max")));
-    // What the dialog does not edit (truncation bounds) rides with the row while its variable stays.
-    variable->setProperty("entered", entered.toVariantMap());
-    connect(variable, &QComboBox::currentIndexChanged, variable,
-            [variable] { variable->setProperty("entered", QVariant()); });
+    m_table->setItem(row, 5, new QTableWidgetItem(text("lower")));
+    m_table->setItem(row, 6, new QTableWidgetItem(text("upper")));
 }
 
 void TStudyDialog::load(const QJsonObject& study) {
@@ -816,14 +816,12 @@ std::optional<QJsonArray> TStudyDialog::variablesJson(QString& why) const {
         QJsonObject v = m_candidates[static_cast<size_t>(variable->currentIndex())].target;
         const QString kind = distribution->currentText();
         v.insert("distribution", kind);
-        const QJsonObject entered = QJsonObject::fromVariantMap(variable->property("entered").toMap());
-        for (const char* bound : {"lower", "upper"})
-            if (entered.contains(QLatin1String(bound)))
-                v.insert(QLatin1String(bound), entered.value(QLatin1String(bound)));
-        auto value = [&](int column, const char* key) {
+        // A number in a column; an empty cell where the entry is optional (the bounds) gives none.
+        auto value = [&](int column, const char* key, bool optional = false) {
             bool ok = false;
             const QString text =
                 m_table->item(r, column) ? m_table->item(r, column)->text().trimmed() : QString();
+            if (optional && text.isEmpty()) return true;
             const double x = QLocale::c().toDouble(text, &ok);
             if (!ok || !std::isfinite(x)) {
                 why = QStringLiteral("Row %1: \"%2\" is no number for %3.")
@@ -838,7 +836,7 @@ std::optional<QJsonArray> TStudyDialog::variablesJson(QString& why) const {
         const bool ok = spread ? value(2, "mean") && value(3, "sd")
                                : value(2, "min") && value(4, "max") &&
                                      (kind != QLatin1String("triangular") || value(3, "mode"));
-        if (!ok) return std::nullopt;
+        if (!ok || !value(5, "lower", true) || !value(6, "upper", true)) return std::nullopt;
         variables.append(v);
     }
     if (variables.isEmpty()) {

@@ -166,7 +166,8 @@ TEST_F(StudyWindows, AProbabilisticStudySetUpRunChartedAndReadBack) {
     exportsEveryChart(results);
     EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join('\n').toStdString();
 
-    // Bounds and correlations the dialog does not edit survive a run from it while the variables stay.
+    // Bounds read back into their columns; correlations, which the dialog does not edit, survive a run
+    // from it while the variables stay.
     QJsonObject study = readJson(dir.filePath("Bishop.study.json"));
     QJsonArray variables = study.value("variables").toArray();
     QJsonObject first = variables.at(0).toObject();
@@ -189,15 +190,27 @@ TEST_F(StudyWindows, AProbabilisticStudySetUpRunChartedAndReadBack) {
     ASSERT_EQ(dialog->variables()->rowCount(), 2);
     EXPECT_EQ(dialog->variables()->item(1, 3)->text(), "2");
     QString why;
+    EXPECT_EQ(dialog->variables()->item(0, 5)->text(), "0.5");
+    EXPECT_EQ(dialog->variables()->item(0, 6)->text(), "");
     auto written = dialog->studyJson(why);
     ASSERT_TRUE(written) << why.toStdString();
-    EXPECT_EQ(written->value("variables").toArray().at(0).toObject().value("lower").toDouble(), 0.5);
+    QJsonObject cohesion = written->value("variables").toArray().at(0).toObject();
+    EXPECT_EQ(cohesion.value("lower").toDouble(), 0.5);
+    EXPECT_FALSE(cohesion.contains("upper")) << "an empty bound is none";
     EXPECT_EQ(written->value("correlations"), study.value("correlations"));
-    // Another variable in the first row: its bound and the correlations no longer apply.
+    // A bound typed in, and one that is no number.
+    dialog->variables()->item(0, 6)->setText("5");
+    written = dialog->studyJson(why);
+    ASSERT_TRUE(written) << why.toStdString();
+    EXPECT_EQ(written->value("variables").toArray().at(0).toObject().value("upper").toDouble(), 5);
+    dialog->variables()->item(0, 5)->setText("low");
+    EXPECT_FALSE(dialog->studyJson(why));
+    EXPECT_EQ(why, "Row 1: \"low\" is no number for lower.");
+    dialog->variables()->item(0, 5)->setText("");
+    // Another variable in the first row: the correlations, which name variables by place, no longer apply.
     qobject_cast<QComboBox*>(dialog->variables()->cellWidget(0, 0))->setCurrentIndex(2);
     written = dialog->studyJson(why);
-    ASSERT_TRUE(written);
-    EXPECT_FALSE(written->value("variables").toArray().at(0).toObject().contains("lower"));
+    ASSERT_TRUE(written) << why.toStdString();
     EXPECT_FALSE(written->contains("correlations"));
 }
 
