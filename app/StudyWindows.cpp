@@ -668,7 +668,7 @@ TStudyDialog::TStudyDialog(StudyKind kind, ProblemSession& session, MessageSink&
         addRow(0);                              // the first soil's cohesion
         if (m_candidates.size() > 1) addRow(1); // and its friction angle
     }
-    resize(720, 420);
+    resize(880, 420);
 }
 
 void TStudyDialog::buildVariables(QLayout* layout) {
@@ -684,7 +684,10 @@ void TStudyDialog::buildVariables(QLayout* layout) {
                                         QStringLiteral("Mean / Min"), QStringLiteral("SD / Mode"),
                                         QStringLiteral("Max"), QStringLiteral("Lower"),
                                         QStringLiteral("Upper")});
+    // The numbers take little room; the variable's name (up to "soil 12 saturated-weight") the rest.
+    m_table->horizontalHeader()->setDefaultSectionSize(76);
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     layout->addWidget(m_table);
     auto* rows = new QHBoxLayout;
     auto* add = new QPushButton(QStringLiteral("&Add Variable"), this);
@@ -1011,5 +1014,5 @@ void OpenStudyWindow(StudyKind kind, const StudyContext& context) {
                                  window->addLowestSample(lowest->first, lowest->second);
                              show(window, QSize(760, 560));
                          });
-    show(dialog, QSize(720, kind == StudyKind::Back ? 260 : 420));
+    show(dialog, QSize(kind == StudyKind::Back ? 720 : 880, kind == StudyKind::Back ? 260 : 420));
 }

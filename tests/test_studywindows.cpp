@@ -11,6 +11,7 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -137,6 +138,12 @@ TEST_F(StudyWindows, AProbabilisticStudySetUpRunChartedAndReadBack) {
     EXPECT_EQ(dialog->variables()->item(0, 2)->text(), "3");
     EXPECT_EQ(dialog->variables()->item(1, 2)->text(), "19.6");
 
+    // Shown at its size, the variable's column holds the longest name a soil's variable has.
+    form->show();
+    QCoreApplication::processEvents();
+    const QFontMetrics metrics(dialog->variables()->font());
+    EXPECT_GE(dialog->variables()->columnWidth(0), metrics.horizontalAdvance("soil 1 saturated-weight") + 24)
+        << dialog->width();
     dialog->variables()->item(1, 3)->setText("x");
     EXPECT_FALSE(dialog->RunClick());
     ASSERT_FALSE(messages.shown.isEmpty());
