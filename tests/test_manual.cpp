@@ -120,6 +120,7 @@ TEST(ManualDocument, TakesTheTeXOutOfTheMarkdown) {
         {"```\n$x$\n```\n$y$", "```\n$x$\n```\n#0", {"y"}, {false}},
         {"costs \\$5 or 5 $ each, $ not $", "costs \\$5 or 5 $ each, $ not $", {}, {}},
         {"$a$$b$", "#0#1", {"a", "b"}, {false, false}},
+        {"price $p = 5\\$$ here", "price #0 here", {"p = 5\\$"}, {false}}, // an escaped dollar inside
         {"$$never closed", "$$never closed", {}, {}},
     };
     for (const auto& c : cases) {
